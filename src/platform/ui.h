@@ -127,8 +127,10 @@ class Container {
   virtual Label& addWrappingLabel(const ControlSpec& spec) = 0;
 };
 
-class Panel : public Control, public Container {};
-class GroupBox : public Control, public Container {};
+// Container is a virtual base so an implementation can share one container class between forms,
+// panels, group boxes and pages.
+class Panel : public Control, public virtual Container {};
+class GroupBox : public Control, public virtual Container {};
 
 class PageControl : public Control {
  public:
@@ -158,7 +160,7 @@ struct FormSpec {
   bool topmost = false;
 };
 
-class Form : public Container {
+class Form : public virtual Container {
  public:
   virtual const std::string& name() const = 0;
   virtual void setCaption(const std::string& caption) = 0;
