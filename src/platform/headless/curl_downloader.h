@@ -1,0 +1,54 @@
+#pragma once
+// URL downloads for the native build, over libcurl's easy interface. Each call runs one transfer on
+// the calling thread with an easy handle of its own, so any number of threads may download at once
+// through the same CurlDownloader.
+#include <cstdint>
+#include <string>
+
+#include "platform/url_download.h"
+
+namespace qv::platform::headless {
+
+// Holds libcurl's process-wide initialisation for as long as one of these lives. Construction and
+// destruction are serialised by a lock and counted, so owners may come and go on any thread; the
+// library is set up by the first and torn down by the last.
+class CurlGlobal {
+ public:
+  CurlGlobal();
+  ~CurlGlobal();
+  CurlGlobal(const CurlGlobal&) = delete;
+  CurlGlobal& operator=(const CurlGlobal&) = delete;
+};
+
+// Fetches into a temporary file beside the target and renames it over the target only when the
+// transfer succeeded. Redirects are followed; an HTTP status of 400 or more is a failure (404 gives
+// kNotFound, the others kDownloadFailure) and its body is never written. A refused or unreachable
+// server gives kCannotConnect, a target that cannot be written kCannotWrite, an abort by the progress
+// callback kAborted.
+//
+// Progress: curl offers a report many times a second, most of them repeating the last figures. A
+// report is passed on when the figures changed, and otherwise at most twice a second, so the caller
+// sees every change and a stalled transfer still reaches the callback (which is where it can abort).
+// After a successful transfer one last report gives (size, size), as the end of the data.
+class CurlDownloader : public UrlDownloader {
+ public:
+  int32_t download(const std::string& url, const std::string& filePath,
+                   const ProgressCallback& progress) override;
+
+ private:
+  CurlGlobal global_;
+};
+
+// A whole resource fetched into memory (the catalogue reading uses it).
+struct MemoryFetch {
+  int32_t result = download_result::kFailed;  // a download_result code
+  long httpStatus = 0;                        // 0 when no HTTP answer arrived
+  std::string errorText;                      // why it failed, in words, when result is not kOk
+  std::string body;
+};
+
+// Same rules as CurlDownloader::download (redirects, status >= 400 a failure), without progress.
+// The caller keeps a CurlGlobal alive while calling.
+MemoryFetch fetchToMemory(const std::string& url);
+
+}  // namespace qv::platform::headless
