@@ -1,0 +1,191 @@
+#include "platform/headless/headless_ui.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "platform/error_boundary.h"
+#include "platform/headless/headless_main_loop.h"
+#include "platform/headless/headless_timer.h"
+
+namespace qv::platform::headless {
+
+template <class T>
+T& HeadlessContainerBase::adopt(std::unique_ptr<T> control) {
+  T& ref = *control;
+  if (form_) form_->registerControl(ref.name(), &ref);
+  layoutItems_.push_back(&ref.layoutItem());
+  children_.push_back(std::move(control));
+  relayout();
+  return ref;
+}
+
+using HeadlessLabel = HeadlessControl<Label>;
+using HeadlessEdit = HeadlessControl<Edit>;
+
+Label& HeadlessContainerBase::addLabel(const ControlSpec& spec) {
+  return adopt(std::make_unique<HeadlessLabel>(this, spec));
+}
+Label& HeadlessContainerBase::addWrappingLabel(const ControlSpec& spec) {
+  return adopt(std::make_unique<HeadlessLabel>(this, spec));
+}
+Button& HeadlessContainerBase::addButton(const ControlSpec& spec) {
+  return adopt(std::make_unique<HeadlessButton>(this, spec));
+}
+Edit& HeadlessContainerBase::addEdit(const ControlSpec& spec) { return adopt(std::make_unique<HeadlessEdit>(this, spec)); }
+CheckBox& HeadlessContainerBase::addCheckBox(const ControlSpec& spec) {
+  return adopt(std::make_unique<HeadlessCheckBox>(this, spec));
+}
+RadioButton& HeadlessContainerBase::addRadioButton(const ControlSpec& spec) {
+  return adopt(std::make_unique<HeadlessRadioButton>(this, spec));
+}
+GroupBox& HeadlessContainerBase::addGroupBox(const ControlSpec& spec) {
+  return adopt(std::make_unique<HeadlessGroupBox>(this, spec));
+}
+Panel& HeadlessContainerBase::addPanel(const ControlSpec& spec) {
+  return adopt(std::make_unique<HeadlessPanel>(this, spec));
+}
+PageControl& HeadlessContainerBase::addPageControl(const ControlSpec& spec) {
+  return adopt(std::make_unique<HeadlessPageControl>(this, spec));
+}
+ProgressBar& HeadlessContainerBase::addProgressBar(const ControlSpec& spec) {
+  return adopt(std::make_unique<HeadlessProgressBar>(this, spec));
+}
+ListView& HeadlessContainerBase::addListView(const ControlSpec& spec) {
+  return adopt(std::make_unique<HeadlessListView>(this, spec));
+}
+
+void HeadlessContainerBase::relayout() {
+  const Rect client = clientRect();
+  layoutAligned(layoutItems_, client.width, client.height);
+  for (auto& child : children_)
+    if (auto* container = dynamic_cast<HeadlessContainerBase*>(child.get())) container->relayout();
+}
+
+void HeadlessButton::click() {
+  if (onClick_) runGuarded(parent_->dialogs(), onClick_);
+}
+
+void HeadlessProgressBar::setMax(int max) {
+  max_ = max;
+  position_ = std::clamp(position_, 0, std::max(0, max_));
+}
+
+void HeadlessProgressBar::setPosition(int position) { position_ = std::clamp(position, 0, std::max(0, max_)); }
+
+void HeadlessListView::setColumnCaption(int column, const std::string& caption) {
+  columns_.at(static_cast<size_t>(column)).caption = caption;
+}
+
+std::string HeadlessListView::columnCaption(int column) const { return columns_.at(static_cast<size_t>(column)).caption; }
+
+void HeadlessListView::insertRow(int index, const std::vector<std::string>& cells) {
+  if (index < 0 || index > rowCount()) index = rowCount();
+  rows_.insert(rows_.begin() + index, Row{cells, false});
+}
+
+void HeadlessListView::setCell(int row, int column, const std::string& text) {
+  auto& cells = rows_.at(static_cast<size_t>(row)).cells;
+  if (static_cast<size_t>(column) >= cells.size()) cells.resize(static_cast<size_t>(column) + 1);
+  cells[static_cast<size_t>(column)] = text;
+}
+
+std::string HeadlessListView::cell(int row, int column) const {
+  const auto& cells = rows_.at(static_cast<size_t>(row)).cells;
+  return static_cast<size_t>(column) < cells.size() ? cells[static_cast<size_t>(column)] : std::string();
+}
+
+void HeadlessListView::setChecked(int row, bool checked) { rows_.at(static_cast<size_t>(row)).checked = checked; }
+
+bool HeadlessListView::checked(int row) const { return rows_.at(static_cast<size_t>(row)).checked; }
+
+void HeadlessListView::userCheck(int row, bool checked) {
+  rows_.at(static_cast<size_t>(row)).checked = checked;
+  if (onCheck_) runGuarded(parent_->dialogs(), [&] { onCheck_(row, checked); });
+}
+
+void HeadlessListView::userColumnClick(int column) {
+  if (onColumn_) runGuarded(parent_->dialogs(), [&] { onColumn_(column); });
+}
+
+std::string HeadlessListView::infoTip(int row) { return onTip_ ? onTip_(row) : std::string(); }
+
+Container& HeadlessPageControl::addPage(const std::string& name, const std::string& caption) {
+  const Rect r = layout_.rect;
+  // Tabs take the top 24 pixels of the control; pages fill the rest.
+  pages_.push_back(std::make_unique<HeadlessPage>(owner_->form(), owner_->dialogs(),
+                                                  Rect{0, 0, r.width - 8, r.height - 28}, name, caption));
+  return *pages_.back();
+}
+
+void HeadlessPageControl::setActivePage(int index) {
+  if (index >= 0 && index < pageCount()) active_ = index;
+}
+
+HeadlessForm::HeadlessForm(const FormSpec& spec, HeadlessMainLoop& loop, Dialogs& dialogs,
+                           std::function<void(HeadlessForm&)>* modalScript)
+    : HeadlessContainerBase(this, dialogs), spec_(spec), loop_(loop), modalScript_(modalScript) {}
+
+HeadlessForm::~HeadlessForm() {
+  if (onDestroy) onDestroy();
+}
+
+void HeadlessForm::show() {
+  if (visible_) return;
+  visible_ = true;
+  ++showCount_;
+  if (onShow_) runGuarded(dialogs_, onShow_);
+}
+
+void HeadlessForm::showModal() {
+  modal_ = true;
+  visible_ = true;
+  ++showCount_;
+  if (onShow_) onShow_();
+  if (modalScript_ && *modalScript_) (*modalScript_)(*this);
+  // Whatever the script left open is closed by the close box.
+  if (modal_) {
+    modal_ = false;
+    visible_ = false;
+  }
+}
+
+void HeadlessForm::close() {
+  if (onCloseQuery_ && !onCloseQuery_()) return;
+  visible_ = false;
+  if (modal_) {
+    modal_ = false;
+    return;
+  }
+  if (main_) loop_.quit();
+}
+
+Timer& HeadlessForm::addTimer(const std::string& name, int intervalMs, bool enabled) {
+  auto timer = std::make_unique<HeadlessTimer>(loop_, dialogs_, intervalMs, enabled);
+  Timer& ref = *timer;
+  timers_[name] = std::move(timer);
+  return ref;
+}
+
+Control* HeadlessForm::find(const std::string& name) const {
+  auto it = byName_.find(name);
+  return it == byName_.end() ? nullptr : it->second;
+}
+
+void HeadlessForm::clickButton(const std::string& name) { get<HeadlessButton>(name).click(); }
+
+std::unique_ptr<Form> HeadlessUiFactory::createForm(const FormSpec& spec) {
+  auto form = std::make_unique<HeadlessForm>(spec, loop_, dialogs_, &modalScript);
+  HeadlessForm* raw = form.get();
+  raw->setMainForm(forms_.empty());
+  forms_.push_back(raw);
+  raw->onDestroy = [this, raw] { forms_.erase(std::remove(forms_.begin(), forms_.end(), raw), forms_.end()); };
+  return form;
+}
+
+HeadlessForm& HeadlessUiFactory::form(const std::string& name) const {
+  for (HeadlessForm* f : forms_)
+    if (f->name() == name) return *f;
+  throw std::logic_error("no form " + name);
+}
+
+}  // namespace qv::platform::headless

@@ -1,0 +1,284 @@
+#pragma once
+// In-memory windows for the native tests. Controls keep their state; a test finds them by name on
+// their form, clicks buttons (through the error boundary, as a user's click), types into edits, ticks
+// list rows and reads everything back. Modal forms run a script the test installs.
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/dialogs.h"
+#include "platform/layout.h"
+#include "platform/ui.h"
+
+namespace qv::platform::headless {
+
+class HeadlessMainLoop;
+class HeadlessForm;
+
+// What a container needs to know about its children for alignment.
+class HeadlessContainerBase;
+
+template <class Iface>
+class HeadlessControl : public Iface {
+ public:
+  HeadlessControl(HeadlessContainerBase* parent, const ControlSpec& spec)
+      : parent_(parent), name_(spec.name), text_(spec.text), visible_(spec.visible) {
+    layout_.align = spec.align;
+    layout_.rect = spec.rect;
+    layout_.visible = spec.visible;
+  }
+  const std::string& name() const override { return name_; }
+  void setText(const std::string& utf8) override { text_ = utf8; }
+  std::string text() const override { return text_; }
+  void setVisible(bool visible) override;
+  bool visible() const override { return visible_; }
+  Rect bounds() const override { return layout_.rect; }
+  LayoutItem& layoutItem() { return layout_; }
+
+ protected:
+  HeadlessContainerBase* parent_;
+  std::string name_;
+  std::string text_;
+  bool visible_;
+  LayoutItem layout_;
+};
+
+class HeadlessContainerBase : public virtual Container {
+ public:
+  HeadlessContainerBase(HeadlessForm* form, Dialogs& dialogs) : form_(form), dialogs_(dialogs) {}
+
+  Label& addLabel(const ControlSpec& spec) override;
+  Label& addWrappingLabel(const ControlSpec& spec) override;
+  Button& addButton(const ControlSpec& spec) override;
+  Edit& addEdit(const ControlSpec& spec) override;
+  CheckBox& addCheckBox(const ControlSpec& spec) override;
+  RadioButton& addRadioButton(const ControlSpec& spec) override;
+  GroupBox& addGroupBox(const ControlSpec& spec) override;
+  Panel& addPanel(const ControlSpec& spec) override;
+  PageControl& addPageControl(const ControlSpec& spec) override;
+  ProgressBar& addProgressBar(const ControlSpec& spec) override;
+  ListView& addListView(const ControlSpec& spec) override;
+
+  // Re-applies the alignment rules after a size or visibility change.
+  void relayout();
+  virtual Rect clientRect() const = 0;
+  HeadlessForm* form() const { return form_; }
+  Dialogs& dialogs() const { return dialogs_; }
+
+ protected:
+  template <class T>
+  T& adopt(std::unique_ptr<T> control);
+
+  HeadlessForm* form_;
+  Dialogs& dialogs_;
+  std::vector<std::unique_ptr<Control>> children_;
+  std::vector<LayoutItem*> layoutItems_;
+};
+
+template <class Iface>
+void HeadlessControl<Iface>::setVisible(bool visible) {
+  if (visible_ == visible) return;
+  visible_ = visible;
+  layout_.visible = visible;
+  if (parent_) parent_->relayout();
+}
+
+class HeadlessButton : public HeadlessControl<Button> {
+ public:
+  using HeadlessControl::HeadlessControl;
+  void setOnClick(Handler handler) override { onClick_ = std::move(handler); }
+  // A user's click: the handler runs inside the error boundary.
+  void click();
+
+ private:
+  Handler onClick_;
+};
+
+class HeadlessCheckBox : public HeadlessControl<CheckBox> {
+ public:
+  using HeadlessControl::HeadlessControl;
+  bool checked() const override { return checked_; }
+  void setChecked(bool checked) override { checked_ = checked; }
+
+ private:
+  bool checked_ = false;
+};
+
+class HeadlessRadioButton : public HeadlessControl<RadioButton> {
+ public:
+  using HeadlessControl::HeadlessControl;
+  bool checked() const override { return checked_; }
+  void setChecked(bool checked) override { checked_ = checked; }
+
+ private:
+  bool checked_ = false;
+};
+
+class HeadlessProgressBar : public HeadlessControl<ProgressBar> {
+ public:
+  using HeadlessControl::HeadlessControl;
+  void setMax(int max) override;
+  int max() const override { return max_; }
+  void setPosition(int position) override;
+  int position() const override { return position_; }
+
+ private:
+  int max_ = 100;
+  int position_ = 0;
+};
+
+class HeadlessListView : public HeadlessControl<ListView> {
+ public:
+  using HeadlessControl::HeadlessControl;
+  void setColumns(const std::vector<ListColumn>& columns) override { columns_ = columns; }
+  void setColumnCaption(int column, const std::string& caption) override;
+  std::string columnCaption(int column) const override;
+  const std::vector<ListColumn>& columns() const { return columns_; }
+  int rowCount() const override { return static_cast<int>(rows_.size()); }
+  void insertRow(int index, const std::vector<std::string>& cells) override;
+  void setCell(int row, int column, const std::string& text) override;
+  std::string cell(int row, int column) const override;
+  void setChecked(int row, bool checked) override;
+  bool checked(int row) const override;
+  void clear() override { rows_.clear(); }
+  void beginUpdate() override { ++updateDepth_; }
+  void endUpdate() override { --updateDepth_; }
+  void setOnCheckChanged(std::function<void(int, bool)> handler) override { onCheck_ = std::move(handler); }
+  void setOnColumnClick(std::function<void(int)> handler) override { onColumn_ = std::move(handler); }
+  void setOnInfoTip(std::function<std::string(int)> handler) override { onTip_ = std::move(handler); }
+
+  // What a user does: tick a row's box, click a header, rest the pointer on a row.
+  void userCheck(int row, bool checked);
+  void userColumnClick(int column);
+  std::string infoTip(int row);
+  int updateDepth() const { return updateDepth_; }
+
+ private:
+  struct Row {
+    std::vector<std::string> cells;
+    bool checked = false;
+  };
+  std::vector<ListColumn> columns_;
+  std::vector<Row> rows_;
+  int updateDepth_ = 0;
+  std::function<void(int, bool)> onCheck_;
+  std::function<void(int)> onColumn_;
+  std::function<std::string(int)> onTip_;
+};
+
+class HeadlessPanel : public HeadlessControl<Panel>, public HeadlessContainerBase {
+ public:
+  HeadlessPanel(HeadlessContainerBase* parent, const ControlSpec& spec)
+      : HeadlessControl(parent, spec), HeadlessContainerBase(parent->form(), parent->dialogs()) {}
+  Rect clientRect() const override { return {0, 0, layout_.rect.width, layout_.rect.height}; }
+};
+
+class HeadlessGroupBox : public HeadlessControl<GroupBox>, public HeadlessContainerBase {
+ public:
+  HeadlessGroupBox(HeadlessContainerBase* parent, const ControlSpec& spec)
+      : HeadlessControl(parent, spec), HeadlessContainerBase(parent->form(), parent->dialogs()) {}
+  Rect clientRect() const override { return {0, 0, layout_.rect.width, layout_.rect.height}; }
+};
+
+class HeadlessPage : public HeadlessContainerBase {
+ public:
+  HeadlessPage(HeadlessForm* form, Dialogs& dialogs, Rect rect, std::string name, std::string caption)
+      : HeadlessContainerBase(form, dialogs), rect_(rect), name_(std::move(name)), caption_(std::move(caption)) {}
+  Rect clientRect() const override { return rect_; }
+  const std::string& caption() const { return caption_; }
+  const std::string& name() const { return name_; }
+
+ private:
+  Rect rect_;
+  std::string name_;
+  std::string caption_;
+};
+
+class HeadlessPageControl : public HeadlessControl<PageControl> {
+ public:
+  HeadlessPageControl(HeadlessContainerBase* parent, const ControlSpec& spec)
+      : HeadlessControl(parent, spec), owner_(parent) {}
+  Container& addPage(const std::string& name, const std::string& caption) override;
+  int pageCount() const override { return static_cast<int>(pages_.size()); }
+  int activePage() const override { return active_; }
+  void setActivePage(int index) override;
+  const HeadlessPage& page(int index) const { return *pages_.at(static_cast<size_t>(index)); }
+
+ private:
+  HeadlessContainerBase* owner_;
+  std::vector<std::unique_ptr<HeadlessPage>> pages_;
+  int active_ = 0;
+};
+
+class HeadlessForm : public Form, public HeadlessContainerBase {
+ public:
+  HeadlessForm(const FormSpec& spec, HeadlessMainLoop& loop, Dialogs& dialogs,
+               std::function<void(HeadlessForm&)>* modalScript);
+  ~HeadlessForm() override;
+
+  const std::string& name() const override { return spec_.name; }
+  void setCaption(const std::string& caption) override { spec_.caption = caption; }
+  std::string caption() const override { return spec_.caption; }
+  Rect outerBounds() const override { return spec_.outer; }
+  const FormSpec& spec() const { return spec_; }
+  void show() override;
+  void hide() override { visible_ = false; }
+  bool visible() const override { return visible_; }
+  void showModal() override;
+  void close() override;
+  void setOnShow(Handler handler) override { onShow_ = std::move(handler); }
+  void setOnCloseQuery(std::function<bool()> handler) override { onCloseQuery_ = std::move(handler); }
+  Timer& addTimer(const std::string& name, int intervalMs, bool enabled) override;
+  Rect clientRect() const override { return {0, 0, spec_.outer.width - 6, spec_.outer.height - 25}; }
+
+  // Lookup by control name for tests.
+  void registerControl(const std::string& name, Control* control) { byName_[name] = control; }
+  Control* find(const std::string& name) const;
+  template <class T>
+  T& get(const std::string& name) const {
+    T* c = dynamic_cast<T*>(find(name));
+    if (!c) throw std::logic_error("no control " + name + " of that kind on " + spec_.name);
+    return *c;
+  }
+  Timer& timer(const std::string& name) const { return *timers_.at(name); }
+  void clickButton(const std::string& name);
+  bool inModalRun() const { return modal_; }
+  int showCount() const { return showCount_; }
+  // Set when the main loop should end as this form really closes.
+  void setMainForm(bool main) { main_ = main; }
+  std::function<void()> onDestroy;
+
+ private:
+  FormSpec spec_;
+  HeadlessMainLoop& loop_;
+  std::function<void(HeadlessForm&)>* modalScript_;
+  bool visible_ = false;
+  bool modal_ = false;
+  bool main_ = false;
+  int showCount_ = 0;
+  Handler onShow_;
+  std::function<bool()> onCloseQuery_;
+  std::map<std::string, Control*> byName_;
+  std::map<std::string, std::unique_ptr<Timer>> timers_;
+};
+
+class HeadlessUiFactory : public UiFactory {
+ public:
+  HeadlessUiFactory(HeadlessMainLoop& loop, Dialogs& dialogs) : loop_(loop), dialogs_(dialogs) {}
+  std::unique_ptr<Form> createForm(const FormSpec& spec) override;
+  // Every form made so far, by name (tests reach forms through it).
+  HeadlessForm& form(const std::string& name) const;
+  // Runs when a form is shown modally; it may fill in fields and click buttons. A modal form still
+  // open when the script returns is closed as if by its close box.
+  std::function<void(HeadlessForm&)> modalScript;
+
+ private:
+  HeadlessMainLoop& loop_;
+  Dialogs& dialogs_;
+  std::vector<HeadlessForm*> forms_;
+  friend class HeadlessForm;
+};
+
+}  // namespace qv::platform::headless

@@ -1,0 +1,81 @@
+#include "settings/settings_dialog.h"
+
+#include "app/control_ids.h"
+#include "common/text.h"
+#include "settings/private_profile.h"
+
+namespace qv::settings {
+
+namespace ids = qv::ids::form2;
+using platform::ControlSpec;
+
+TForm2::TForm2(platform::Platform& platform, std::function<std::string()> configPath)
+    : platform_(platform), configPath_(std::move(configPath)) {
+  form_ = platform_.ui().createForm({ids::kClass, "設置", {397, 233, 554, 380}, false, false, false});
+  buildControls();
+  FormCreate();
+}
+
+void TForm2::buildControls() {
+  PageControl1 = &form_->addPageControl({"PageControl1", ids::PageControl1, {8, 8, 513, 297}, ""});
+
+  platform::Container& page1 = PageControl1->addPage("TabSheet1", "啟動方式");
+  page1.addLabel({"Label2", ids::Label2, {24, 8, 200, 13}, "請選擇遊戲主程式存放位置"});
+  platform::GroupBox& frame1 = page1.addGroupBox({"GroupBox1", ids::GroupBox1, {8, 32, 489, 169}, "選項"});
+  RadioButton1 = &frame1.addRadioButton({"RadioButton1", ids::RadioButton1, {16, 32, 161, 17}, "手動指定所在位置"});
+  RadioButton1->setChecked(true);
+  frame1.addLabel({"Label3", ids::Label3, {16, 84, 36, 13}, "位置"});
+  Edit1 = &frame1.addEdit({"Edit1", ids::Edit1, {56, 81, 337, 19}, ""});
+  frame1.addButton({"Button3", ids::Button3, {408, 79, 75, 25}, "瀏覽"}).setOnClick([this] { Button3Click(); });
+  frame1.addWrappingLabel({"Label4", ids::Label4, {28, 124, 455, 30},
+                           "設定遊戲 JX3Client.exe 安裝時存放的位置，找到啟動主程式,設定后，本次記定保存"});
+
+  platform::Container& page2 = PageControl1->addPage("TabSheet2", "更新設置");
+  platform::GroupBox& frame2 = page2.addGroupBox({"GroupBox2", ids::GroupBox2, {8, 40, 489, 209}, "自動更新UI"});
+  CheckBox1 = &frame2.addCheckBox({"CheckBox1", ids::CheckBox1, {32, 32, 200, 17}, "開啟時自動更新"});
+  frame2.addWrappingLabel({"Label9", ids::Label9, {49, 67, 379, 30},
+                           "啟動劍俠3時會自動到伺服器檢測更新狀態，如果發現有最新的UI，會自動為您更新。"});
+
+  form_->addButton({"Button1", ids::Button1, {288, 316, 75, 25}, "确定"}).setOnClick([this] { Button1Click(); });
+  form_->addButton({"Button2", ids::Button2, {416, 315, 75, 25}, "取消"}).setOnClick([this] { Button2Click(); });
+  resetToDefaults();
+}
+
+// The border is single from creation on; the platform makes every form non-resizable.
+void TForm2::FormCreate() {}
+
+void TForm2::resetToDefaults() {
+  PageControl1->setActivePage(0);
+  Edit1->setText("");
+  CheckBox1->setChecked(true);
+}
+
+void TForm2::showModal() { form_->showModal(); }
+
+void TForm2::Button1Click() {
+  const std::string path = text::trim(Edit1->text());
+  if (path.empty()) {
+    platform_.dialogs().message("不可以設為空");
+    return;
+  }
+  try {
+    PrivateProfile ini(configPath_(), platform_.codec(), platform_.fileStamps());
+    ini.writeString("game", "gamepath", path);
+    ini.writeBool("updata", "autoupdata", CheckBox1->checked());
+  } catch (const std::exception&) {
+    // Whatever went wrong, the user is told one thing; the dialog stays open with its fields.
+    throw qv::Error("contact Tarvik");
+  }
+  form_->close();
+}
+
+// Nothing is written and nothing undone: what was typed stays in the dialog until the next show of
+// the main window reloads it.
+void TForm2::Button2Click() { form_->close(); }
+
+void TForm2::Button3Click() {
+  const auto chosen = platform_.dialogs().openFile({"exe文件(*.exe)", "*.exe", "JX3Client.exe", "JX3Client.exe"});
+  if (chosen) Edit1->setText(*chosen);
+}
+
+}  // namespace qv::settings

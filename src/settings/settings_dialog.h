@@ -1,0 +1,48 @@
+#pragma once
+// The settings dialog TForm2. Besides letting the user choose the game client and the automatic update,
+// its path field and check box are where the running program keeps those two settings: every command
+// reads the game path from Edit1 at the moment of use.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace qv::settings {
+
+class TForm2 {
+ public:
+  // `configPath` gives the settings file's full path at the moment of a write.
+  TForm2(platform::Platform& platform, std::function<std::string()> configPath);
+
+  // Back to the built-in state: page 1 in front, empty path, automatic update checked.
+  void resetToDefaults();
+  // Shown modally; callers ignore the result.
+  void showModal();
+
+  // The game path exactly as the field holds it (untrimmed).
+  std::string gamePath() const { return Edit1->text(); }
+  void setGamePath(const std::string& path) { Edit1->setText(path); }
+  bool autoUpdate() const { return CheckBox1->checked(); }
+  void setAutoUpdate(bool on) { CheckBox1->setChecked(on); }
+
+  void FormCreate();
+  void Button1Click();  // OK
+  void Button2Click();  // Cancel
+  void Button3Click();  // browse
+
+  platform::Form& form() { return *form_; }
+
+ private:
+  void buildControls();
+
+  platform::Platform& platform_;
+  std::function<std::string()> configPath_;
+  std::unique_ptr<platform::Form> form_;
+  platform::PageControl* PageControl1 = nullptr;
+  platform::Edit* Edit1 = nullptr;
+  platform::CheckBox* CheckBox1 = nullptr;
+  platform::RadioButton* RadioButton1 = nullptr;
+};
+
+}  // namespace qv::settings

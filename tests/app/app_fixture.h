@@ -1,0 +1,31 @@
+#pragma once
+// The program started on the headless platform in a fresh program directory.
+#include <memory>
+
+#include "app/quorvane_app.h"
+#include "platform/headless/headless_platform.h"
+#include "test_dir.h"
+
+namespace qv::test {
+
+class AppFixture {
+ public:
+  AppFixture() : platform(dir.file("Quorvane.exe"), dir.str()) {
+    // Settings files of the target machines are Big5.
+    platform.iconvCodec().setCodePages(950, 950);
+  }
+
+  bool start() { return app->start(); }
+
+  TestDir dir;
+  platform::headless::HeadlessPlatform platform;
+  std::unique_ptr<app::QuorvaneApp> app = std::make_unique<app::QuorvaneApp>(platform);
+
+  platform::headless::HeadlessForm& form1() { return platform.headlessUi().form("TForm1"); }
+  platform::headless::HeadlessForm& form2() { return platform.headlessUi().form("TForm2"); }
+  std::vector<platform::headless::ShownBox> boxes() { return platform.headlessDialogs().boxes(); }
+  std::string config() const { return dir.file("Config.ini"); }
+  void writeConfig(const std::string& utf8) { writeAll(config(), platform.codec().toAnsi(utf8)); }
+};
+
+}  // namespace qv::test
