@@ -7,7 +7,7 @@ HeadlessPlatform::HeadlessPlatform(std::string programPath, std::string lockDire
       loop_(dialogs_),
       ui_(loop_, dialogs_),
       instance_(std::move(lockDirectory)),
-      downloader_(makeDownloader()),
-      xml_(makeXmlFactory()) {}
+      downloader_(std::make_unique<CurlDownloader>()),
+      xml_(std::make_unique<PugixmlFactory>()) {}
 
 }  // namespace qv::platform::headless

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/headless/curl_downloader.h"
 #include "platform/headless/headless_dialogs.h"
 #include "platform/headless/headless_main_loop.h"
 #include "platform/headless/headless_shell.h"
@@ -12,12 +13,10 @@
 #include "platform/headless/locale_collation.h"
 #include "platform/headless/lock_file_instance.h"
 #include "platform/headless/posix_file_stamps.h"
+#include "platform/headless/pugixml_document.h"
 #include "platform/platform.h"
 
 namespace qv::platform::headless {
-
-std::unique_ptr<UrlDownloader> makeDownloader();
-std::unique_ptr<XmlFactory> makeXmlFactory();
 
 class HeadlessPlatform : public Platform {
  public:
