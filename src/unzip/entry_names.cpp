@@ -1,0 +1,160 @@
+#include "unzip/entry_names.h"
+
+#include <algorithm>
+
+#include "common/path.h"
+#include "common/text.h"
+
+namespace qv::unzip {
+
+namespace {
+
+constexpr unsigned kUtf8CodePage = 65001;
+
+bool isAscii(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Invalid sequences become U+FFFD, so every later step sees well-formed UTF-8.
+std::string sanitizedUtf8(std::string_view s) {
+  if (isValidUtf8(s)) return std::string(s);
+  return text::utf32ToUtf8(text::utf8ToUtf32(s));
+}
+
+std::string decodeFrom(unsigned codePage, std::string_view stored, const platform::Codec& codec) {
+  if (isAscii(stored)) return std::string(stored);  // every code page the engine meets agrees on ASCII
+  if (codePage == kUtf8CodePage) return sanitizedUtf8(stored);
+  return codec.codePageToUtf8(codePage, stored);
+}
+
+// A part the file system would read as "." or ".." (Windows drops trailing dots and spaces).
+bool onlyDotsAndSpaces(std::string_view part) {
+  return !part.empty() && part.find_first_not_of(". ") == std::string_view::npos;
+}
+
+}  // namespace
+
+bool isValidUtf8(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t extra;
+    char32_t cp;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if ((c & 0xE0) == 0xC0) {
+      extra = 1;
+      cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      extra = 2;
+      cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      extra = 3;
+      cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + extra >= s.size()) return false;
+    for (size_t k = 1; k <= extra; ++k) {
+      const unsigned char d = static_cast<unsigned char>(s[i + k]);
+      if ((d & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (d & 0x3F);
+    }
+    const char32_t minimum = extra == 1 ? 0x80 : extra == 2 ? 0x800 : 0x10000;
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
+std::string decodeEntryName(std::string_view stored, uint16_t flags, uint16_t versionMadeBy, TOEMConvert oem,
+                            const platform::Codec& codec) {
+  const bool msdosHost = (versionMadeBy >> 8) == 0;
+  const bool looksUtf8 = isValidUtf8(stored) && !isAscii(stored);
+  const bool fromOem =
+      msdosHost && (oem == TOEMConvert::oemAlways || (oem == TOEMConvert::oemFlexible && !looksUtf8));
+  std::string name;
+  if ((flags & 0x0800) || (msdosHost && oem == TOEMConvert::oemFlexible && looksUtf8))
+    name = sanitizedUtf8(stored);
+  else
+    name = decodeFrom(fromOem ? codec.oemCodePage() : codec.ansiCodePage(), stored, codec);
+  std::replace(name.begin(), name.end(), '/', '\\');
+  return name;
+}
+
+void splitEntryName(const std::string& name, std::string& directory, std::string& fileName) {
+  const size_t cut = name.find_last_of("\\:");
+  if (cut == std::string::npos) {
+    directory.clear();
+    fileName = name;
+  } else {
+    directory = name.substr(0, cut + 1);
+    fileName = name.substr(cut + 1);
+  }
+}
+
+bool isSafeFileName(std::string_view fileName) {
+  return !fileName.empty() && !onlyDotsAndSpaces(fileName) && fileName.find('\0') == std::string_view::npos &&
+         fileName.find_first_of("\\/:") == std::string_view::npos;
+}
+
+std::string joinPath(const std::string& directory, std::string_view name) {
+  if (directory.empty()) return std::string(name);
+  std::string out = directory;
+  if (out.back() != path::kSep) out += path::kSep;
+  out += name;
+  return out;
+}
+
+std::optional<std::string> outputDirectory(const std::string& destDir, const std::string& entryDirectory,
+                                           bool recreateDirs, const std::vector<std::string>& relativePaths) {
+  if (!recreateDirs || entryDirectory.empty()) return destDir;
+  std::string_view p = entryDirectory;
+  for (const std::string& prefix : relativePaths) {
+    if (!prefix.empty() && p.size() >= prefix.size() && text::equalsIgnoreAsciiCase(p.substr(0, prefix.size()), prefix)) {
+      p.remove_prefix(prefix.size());
+      break;
+    }
+  }
+  // A rooted name ("\abs\") or one with a drive ("C:\x\") lands below the destination, never at the
+  // root it names.
+  if (p.size() >= 2 && p[1] == ':') p.remove_prefix(2);
+  std::string out = destDir;
+  size_t start = 0;
+  while (start < p.size()) {
+    size_t end = p.find('\\', start);
+    if (end == std::string_view::npos) end = p.size();
+    const std::string_view part = p.substr(start, end - start);
+    start = end + 1;
+    if (part.empty() || part == ".") continue;
+    if (onlyDotsAndSpaces(part) || part.find(':') != std::string_view::npos || part.find('\0') != std::string_view::npos)
+      return std::nullopt;
+    out = joinPath(out, part);
+  }
+  return out;
+}
+
+bool matchesPattern(std::string_view name, std::string_view pattern) {
+  if (pattern == "*.*") return true;
+  // Iterative wildcard match with one backtrack point: linear in practice, no recursion.
+  size_t n = 0, p = 0, starP = std::string_view::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+      ++n;
+      ++p;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (starP != std::string_view::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+}  // namespace qv::unzip

@@ -1,0 +1,44 @@
+#pragma once
+// From the bytes an archive stores as an entry's name to the path the entry is written to. Names are
+// decoded to UTF-8 first and only then split, so a double-byte character whose second byte is 0x5C
+// ("\") stays whole. Inside the engine "\" separates the parts of an entry's directory whatever the
+// platform; the output path uses the file system's own separator.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/services.h"
+#include "unzip/zip_objects.h"
+
+namespace qv::unzip {
+
+// Decodes a stored name: UTF-8 when flag bit 11 is set; from the OEM code page when an MS-DOS host
+// wrote it and `oem` allows (oemFlexible: unless the bytes are valid UTF-8 with non-ASCII characters,
+// which some tools write without setting the flag); from the ANSI code page otherwise. Every "/"
+// becomes "\".
+std::string decodeEntryName(std::string_view stored, uint16_t flags, uint16_t versionMadeBy, TOEMConvert oem,
+                            const platform::Codec& codec);
+
+// Splits a decoded name at its last "\" or ":" into directory (keeping the separator) and file name.
+void splitEntryName(const std::string& name, std::string& directory, std::string& fileName);
+
+// The directory an entry's file goes to, or nothing when the entry must not be written because its
+// name would leave `destDir` (a ".." part, a part of only dots and spaces, a ":" inside a part, a NUL).
+// `relativePaths` are prefixes removed from the entry's directory, first match, ignoring case.
+std::optional<std::string> outputDirectory(const std::string& destDir, const std::string& entryDirectory,
+                                           bool recreateDirs, const std::vector<std::string>& relativePaths);
+
+// Whether a file name is one the engine will create inside its directory.
+bool isSafeFileName(std::string_view fileName);
+
+// Joins a directory (possibly empty) and a name with the file system's separator.
+std::string joinPath(const std::string& directory, std::string_view name);
+
+// A FilesList pattern against a lower-cased "directory\name": "*" any run of characters, "?" one
+// character; "*.*" matches every name, with or without a dot, as on MS-DOS.
+bool matchesPattern(std::string_view lowerName, std::string_view lowerPattern);
+
+bool isValidUtf8(std::string_view s);
+
+}  // namespace qv::unzip

@@ -1,0 +1,139 @@
+#pragma once
+// TUnZip: the unzip component. One instance per archive: set ZipName, read its directory, set the
+// destination and what to extract, ExtractFiles. Services come in through the constructor; the
+// component keeps no global state.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/services.h"
+#include "unzip/spanned_stream.h"
+#include "unzip/zip_objects.h"
+#include "unzip/zip_streams.h"
+
+namespace qv::unzip {
+
+enum class TUZOverwriteMode { Prompt, Always, Never, ifNewer, ifOlder };
+enum class TIncompleteZipMode { izAssumeMulti, izAssumeBad, izAssumeNotAZip };
+enum class TSkipReason {
+  srBadPassword, srNoOverwrite, srFileOpenError, srCreateError, srExcludeList, srArchiveBitNotSet,
+  srNoFileToFreshen, srSkippedInStartZip
+};
+enum class TSplitType { spFirst, spMiddle, spLast };
+
+// Message box flags and answers, with the values of the Windows message box they stand for.
+namespace mb {
+constexpr unsigned kOk = 0x0, kOkCancel = 0x1, kYesNo = 0x4, kIconError = 0x10, kIconQuestion = 0x20;
+constexpr int kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7;
+}  // namespace mb
+
+// Shows a message box (text, caption, flags) and returns the button pressed.
+using MessageBoxHook = std::function<int(const std::string& text, const std::string& caption, unsigned flags)>;
+
+class TUnZip {
+ public:
+  TUnZip(const platform::Codec& codec, platform::FileStamps& stamps, MessageBoxHook messageBox = {},
+         std::function<void()> processMessages = {});
+  ~TUnZip();
+  TUnZip(const TUnZip&) = delete;
+  TUnZip& operator=(const TUnZip&) = delete;
+
+  static constexpr int kThisVersion = 170;
+  static constexpr int kThisBuild = 1;
+
+  // Properties with an effect when set.
+  const std::string& ZipName() const { return zipName_; }
+  void setZipName(const std::string& name);
+  const std::string& DestDir() const { return destDir_; }
+  void setDestDir(const std::string& dir);
+  const std::string& RootDir() const { return rootDir_; }
+  void setRootDir(const std::string& dir);
+  int ThisVersion() const { return kThisVersion; }
+  int ThisBuild() const { return kThisBuild; }
+  void setPassword(const std::string& password) { password_ = password; }
+
+  // Plain settings.
+  std::vector<std::string> RelativePathList;
+  TZipSortMode SortMode = TZipSortMode::ByNone;
+  bool RecreateDirs = false;
+  TUZOverwriteMode OverwriteMode = TUZOverwriteMode::Prompt;
+  std::vector<std::string> FilesList;
+  bool DoAll = false;
+  TIncompleteZipMode IncompleteZipMode = TIncompleteZipMode::izAssumeMulti;
+  bool KeepZipOpen = false;
+  bool DoProcessMessages = true;
+  bool RetainAttributes = true;
+  bool ReplaceReadOnly = false;
+  bool FlushFilesOnClose = false;
+  TBlockMode BlockMode = TBlockMode::bmStandard;
+  TOEMConvert OEMConvert = TOEMConvert::oemAlways;
+
+  // Events; the sender comes first.
+  std::function<void(TUnZip&, int NumFiles, int64_t TotalBytes, bool& StopNow)> OnStartUnZipInfo;
+  std::function<void(TUnZip&, int FileIndex, std::string& FName, bool& Skip)> OnStartUnZip;
+  std::function<void(TUnZip&, int FileIndex, const std::string& FName)> OnEndUnZip;
+  std::function<void(TUnZip&, bool& OverWriteIt, int FileIndex, std::string& FName)> OnPromptForOverwrite;
+  std::function<void(TUnZip&, TSkipReason Reason, const std::string& FName, int FileIndex, bool& Retry)> OnSkippingFile;
+  std::function<void(TUnZip&, int FileIndex, std::string& NewPassword)> OnBadPassword;
+  std::function<void(TUnZip&, uint32_t CalcCRC, uint32_t StoredCRC, int FileIndex)> OnBadCRC;
+  std::function<void(TUnZip&, TIncompleteZipMode& IncompleteMode)> OnInCompleteZip;
+  std::function<void(TUnZip&, int FileCount)> OnUnZipComplete;
+  std::function<void(TUnZip&, int Percent)> OnFilePercentDone;
+  std::function<void(TUnZip&, int Percent)> OnTotalPercentDone;
+  std::function<void(TUnZip&, std::string& FName, int PartNum, TSplitType SplitType)> OnFileNameForSplitPart;
+  std::function<void(TUnZip&, int MessageID, const std::string& Msg1, const std::string& Msg2, unsigned flags,
+                     int& Return)>
+      OnHandleMessage;
+
+  // Reads the archive's directory unless the one read before is still valid. A missing end record is
+  // absorbed here (ExtractFiles raises it); every other error leaves, with the instance cleared.
+  void ReadDirectory();
+  // Extracts the selected entries; returns the number extracted (files with a good CRC plus directory
+  // entries handled).
+  int ExtractFiles();
+
+  int Count() const { return static_cast<int>(list_.size()); }
+  const TZipHeaderInfo& Entry(int index) const;
+  const TEndCentral& EndCentral() const { return end_; }
+  bool directoryValid() const { return dirValid_; }
+
+ private:
+  struct Run;
+  enum class Outcome { Extracted, NotExtracted, Retry };
+  class EntryJob;
+
+  void pump();
+  int showMessage(int id, const std::string& text, const std::string& caption, unsigned flags);
+  void openArchive();
+  void closeArchive();
+  void clearDirectory();
+  void ensureDirectory();
+  void readDirectoryFromArchive();
+  void readIncomplete();
+  bool openParts();
+  std::string partName(uint32_t part, uint32_t total);
+  int64_t partBase(uint32_t disk) const;
+  int runExtraction(Run& run);
+  Outcome handleEntry(Run& run, int index);
+  Outcome skip(Run& run, TSkipReason reason, const std::string& name, int index);
+
+  const platform::Codec& codec_;
+  platform::FileStamps& stamps_;
+  MessageBoxHook messageBox_;
+  std::function<void()> processMessages_;
+
+  std::string zipName_, destDir_, rootDir_, password_;
+  TSortedZip list_;
+  TEndCentral end_;
+  bool dirValid_ = false;
+  int64_t dirStamp_ = 0;
+  bool multiPart_ = false;
+  std::unique_ptr<TBufferedFileStream> archiveFile_;
+  std::unique_ptr<SpannedStream> spanned_;
+  std::unique_ptr<TBufferedStream> spannedBuffer_;
+  Stream* archive_ = nullptr;  // the stream entries are read from
+};
+
+}  // namespace qv::unzip

@@ -1,0 +1,38 @@
+#pragma once
+// Reading an archive's directory: the end record (and its Zip64 companions), the central records,
+// and, when the directory is damaged, the entries rebuilt from the local headers.
+#include <functional>
+
+#include "platform/services.h"
+#include "unzip/zip_objects.h"
+#include "unzip/zip_stream.h"
+
+namespace qv::unzip {
+
+// What directory reading takes from the component.
+struct DirectorySettings {
+  const platform::Codec& codec;
+  TOEMConvert oemConvert = TOEMConvert::oemAlways;
+  std::function<void()> processMessages;  // empty when messages are not pumped
+};
+
+// Finds the end record within the last 65557 bytes of `s`; an empty stream is an archive without
+// entries. A record naming impossible disks counts as not found.
+bool locateEndRecord(Stream& s, TEndCentral& end);
+
+// One central record at the stream's position. Readable: `info` filled and the stream after the
+// file name. Unreadable: the stream back where it stood.
+bool readCentralRecord(Stream& s, TZipHeaderInfo& info, const DirectorySettings& settings);
+
+// One local header read as an entry (for the recovery scan), with the same contract.
+bool readLocalAsEntry(Stream& s, TZipHeaderInfo& info, const DirectorySettings& settings);
+
+// Reads `count` central records from `start` into `list`, retrying once without a previous record's
+// extra field. False when a record stays unreadable (the list then holds what was read).
+bool readCentralRecords(Stream& s, int64_t start, uint64_t count, TSortedZip& list, const DirectorySettings& settings);
+
+// Rebuilds the entry list from local headers, scanning from `startOffset`; rewrites `end` as a
+// single-part record. False when no local header is found.
+bool recoveryScan(Stream& s, int64_t startOffset, TSortedZip& list, TEndCentral& end, const DirectorySettings& settings);
+
+}  // namespace qv::unzip
