@@ -1,0 +1,122 @@
+#include "driver/quorvane_test.h"
+
+#include <cstdlib>
+
+#include "app/control_ids.h"
+#include "driver/files.h"
+#include "driver/screenshot.h"
+#include "driver/text.h"
+#include "driver/ui.h"
+#include "driver/wait.h"
+
+namespace qv::e2e {
+namespace {
+
+std::wstring environmentValue(const wchar_t* name) {
+  wchar_t buffer[MAX_PATH * 2] = {};
+  const DWORD n = GetEnvironmentVariableW(name, buffer, MAX_PATH * 2);
+  return n > 0 && n < MAX_PATH * 2 ? std::wstring(buffer, n) : std::wstring();
+}
+
+std::wstring ownDirectory() {
+  wchar_t path[MAX_PATH * 2] = {};
+  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
+  std::wstring p(path, n);
+  return p.substr(0, p.find_last_of(L"\\/"));
+}
+
+std::wstring caseName() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::wstring name = wide(std::string(info->test_suite_name()) + "." + info->name());
+  for (auto& c : name)
+    if (c == L'/' || c == L'\\' || c == L':') c = L'_';
+  return name;
+}
+
+}  // namespace
+
+std::wstring QuorvaneTest::programUnderTest() {
+  std::wstring configured = environmentValue(L"QV_E2E_PROGRAM");
+  return configured.empty() ? ownDirectory() + L"\\Quorvane.exe" : configured;
+}
+
+std::wstring QuorvaneTest::shotsDirectory() {
+  std::wstring configured = environmentValue(L"QV_E2E_SHOTS");
+  return configured.empty() ? ownDirectory() + L"\\shots" : configured;
+}
+
+void QuorvaneTest::SetUp() {
+  ASSERT_TRUE(isFile(programUnderTest())) << "no program to test at " << utf8(programUnderTest());
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, temp);
+  const std::wstring base = std::wstring(temp) + L"qv-e2e";
+  makeDirectory(base);
+  root_ = base + L"\\" + caseName() + L"-" + std::to_wstring(GetCurrentProcessId());
+  removeTree(root_);
+  makeDirectory(root_);
+  workingDirectory_ = root_ + L"\\elsewhere";
+  makeDirectory(workingDirectory_);
+  makeProgramDirectory(L"program");
+}
+
+void QuorvaneTest::TearDown() {
+  processes_.clear();
+  if (!root_.empty()) removeTree(root_);
+}
+
+void QuorvaneTest::makeProgramDirectory(const std::wstring& folderName) {
+  programDirectory_ = root_ + L"\\" + folderName;
+  makeDirectory(programDirectory_);
+  copyFile(programUnderTest(), programFile(L"Quorvane.exe"));
+}
+
+Process& QuorvaneTest::start() {
+  processes_.push_back(std::make_unique<Process>(programFile(L"Quorvane.exe"), workingDirectory_));
+  return *processes_.back();
+}
+
+HWND QuorvaneTest::waitForMainWindow(const Process& process) {
+  HWND window = waitForTopLevelWindow(process.id(), wide(ids::form1::kClass), kWindowTimeoutMs);
+  if (!window) {
+    ADD_FAILURE() << "the main window did not appear; process "
+                  << (process.running() ? "still runs" : "has ended") << "; message boxes: "
+                  << describeMessageBoxes(process.id());
+    return nullptr;
+  }
+  settle(window);
+  return window;
+}
+
+HWND QuorvaneTest::openSettings(const Process& process, HWND mainWindow) {
+  HWND button = findControl(mainWindow, ids::form1::Button7);
+  if (!button) {
+    ADD_FAILURE() << "the main window has no settings button";
+    return nullptr;
+  }
+  click(button);
+  HWND dialog = waitForTopLevelWindow(process.id(), wide(ids::form2::kClass), kReactionTimeoutMs);
+  if (!dialog) {
+    ADD_FAILURE() << "the settings dialog did not open; message boxes: " << describeMessageBoxes(process.id());
+    return nullptr;
+  }
+  settle(dialog);
+  return dialog;
+}
+
+std::optional<MessageBoxInfo> QuorvaneTest::expectMessageBox(const Process& process, const std::wstring& text) {
+  auto box = waitForMessageBox(process.id(), kReactionTimeoutMs);
+  if (!box) {
+    ADD_FAILURE() << "no message box appeared; expected \"" << utf8(text) << "\"";
+    return std::nullopt;
+  }
+  EXPECT_EQ(utf8(box->caption), "Quorvane");
+  EXPECT_EQ(utf8(box->text), utf8(text));
+  return box;
+}
+
+void QuorvaneTest::screenshot(HWND window, const std::wstring& name) {
+  makeDirectory(shotsDirectory());
+  saveScreenshot(window, shotsDirectory() + L"\\" + name + L".bmp");
+}
+
+}  // namespace qv::e2e

@@ -1,0 +1,50 @@
+#pragma once
+// The fixture of every case: a fresh program directory holding a copy of Quorvane.exe, a separate
+// working directory (the program must find its files beside itself, not in the current directory),
+// and the started instances, which are ended and cleaned away after the case.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "driver/message_box.h"
+#include "driver/process.h"
+
+namespace qv::e2e {
+
+class QuorvaneTest : public ::testing::Test {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Moves the program into a new folder of this name (inside the case's own root) before a start.
+  void makeProgramDirectory(const std::wstring& folderName);
+  const std::wstring& programDirectory() const { return programDirectory_; }
+  std::wstring programFile(const std::wstring& name) const { return programDirectory_ + L"\\" + name; }
+  std::wstring configPath() const { return programFile(L"Config.ini"); }
+  const std::wstring& workingDirectory() const { return workingDirectory_; }
+
+  Process& start();
+  // The visible main window of the instance; null (with a failure recorded) when it never showed.
+  HWND waitForMainWindow(const Process& process);
+  // Clicks the main window's settings button and waits for the dialog; null on failure.
+  HWND openSettings(const Process& process, HWND mainWindow);
+  // Waits for a message box and checks its caption and text; nothing (with a failure) when absent.
+  std::optional<MessageBoxInfo> expectMessageBox(const Process& process, const std::wstring& text);
+  // Writes <name>.bmp for review into the shots folder.
+  void screenshot(HWND window, const std::wstring& name);
+
+  static std::wstring programUnderTest();
+  static std::wstring shotsDirectory();
+
+private:
+  std::wstring root_;
+  std::wstring programDirectory_;
+  std::wstring workingDirectory_;
+  std::vector<std::unique_ptr<Process>> processes_;
+};
+
+}  // namespace qv::e2e

@@ -1,0 +1,89 @@
+// Start-up as the user meets it: the main window where the layout puts it, and the single-instance
+// guard seen from a second start.
+#include <gtest/gtest.h>
+
+#include "app/control_ids.h"
+#include "driver/files.h"
+#include "driver/quorvane_test.h"
+#include "driver/text.h"
+#include "driver/ui.h"
+#include "driver/wait.h"
+
+namespace qv::e2e {
+namespace {
+
+// Everything below compares Big5 bytes and 96-DPI pixels; a wrongly set up prefix would make those
+// comparisons meaningless rather than failing, so say so first.
+TEST(Environment, RunsWithBig5CodePageAt96Dpi) {
+  EXPECT_EQ(GetACP(), 950u) << "run the suite with LANG=zh_TW.UTF-8";
+  EXPECT_EQ(systemDpi(), 96);
+}
+
+using StartupTest = QuorvaneTest;
+
+TEST_F(StartupTest, MainWindowShowsCaptionSizePlaceAndFrame) {
+  Process& program = start();
+  HWND main = waitForMainWindow(program);
+  ASSERT_TRUE(main);
+  EXPECT_EQ(utf8(windowText(main)), "QuorvaneTW Ver1.0");
+
+  const RECT r = windowRect(main);
+  EXPECT_EQ(r.left, scaled(439));
+  EXPECT_EQ(r.top, scaled(246));
+  EXPECT_EQ(r.right - r.left, scaled(588));
+  EXPECT_EQ(r.bottom - r.top, scaled(557));
+
+  const LONG_PTR style = windowStyle(main);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_THICKFRAME) << "the main window must not be resizable";
+  EXPECT_TRUE(windowExStyle(main) & WS_EX_TOPMOST);
+
+  HWND settingsButton = findControl(main, ids::form1::Button7);
+  ASSERT_TRUE(settingsButton);
+  EXPECT_EQ(utf8(windowText(settingsButton)), " 操作設置");
+
+  // Opening the window must not write a settings file nobody asked for.
+  EXPECT_FALSE(pathExists(configPath()));
+  EXPECT_EQ(entryCount(workingDirectory()), 0u) << "the program wrote into its working directory";
+  screenshot(main, L"main_window");
+  EXPECT_TRUE(program.running());
+}
+
+TEST_F(StartupTest, SecondStartSaysAlreadyOpenAndEndsWhileTheFirstRuns) {
+  Process& first = start();
+  HWND main = waitForMainWindow(first);
+  ASSERT_TRUE(main);
+
+  Process& second = start();
+  auto box = expectMessageBox(second, L"程式已經開啟");
+  ASSERT_TRUE(box);
+  EXPECT_TRUE(topLevelWindows(second.id(), wide(ids::form1::kClass)).empty())
+      << "the second instance made a main window";
+  ASSERT_TRUE(answer(*box, IDOK, kReactionTimeoutMs));
+
+  const auto code = second.waitForExit(kReactionTimeoutMs);
+  ASSERT_TRUE(code) << "the second instance did not end after its message";
+  EXPECT_EQ(*code, 0u);
+
+  EXPECT_TRUE(first.running());
+  EXPECT_TRUE(IsWindow(main) && IsWindowVisible(main));
+  EXPECT_TRUE(settle(main)) << "the first instance stopped answering";
+  EXPECT_TRUE(messageBoxes(first.id()).empty()) << "the first instance was disturbed: "
+                                                << describeMessageBoxes(first.id());
+}
+
+TEST_F(StartupTest, AfterTheFirstInstanceEndsTheNextStartRuns) {
+  {
+    Process& first = start();
+    ASSERT_TRUE(waitForMainWindow(first));
+    first.terminate();
+  }
+  Process& next = start();
+  EXPECT_TRUE(waitForMainWindow(next));
+  EXPECT_TRUE(messageBoxes(next.id()).empty()) << describeMessageBoxes(next.id());
+}
+
+}  // namespace
+}  // namespace qv::e2e
