@@ -1,0 +1,123 @@
+#include "platform/win32/child_host.h"
+
+#include "platform/layout.h"
+#include "platform/win32/child_window.h"
+#include "platform/win32/win32_group_box.h"
+#include "platform/win32/win32_list_view.h"
+#include "platform/win32/win32_page_control.h"
+#include "platform/win32/win32_panel.h"
+#include "platform/win32/win32_simple_controls.h"
+
+namespace qv::platform::win32 {
+
+ChildHost::ChildHost(UiContext& ctx, HWND window, ChildWindow* frame) : ctx_(ctx), window_(window), frame_(frame) {}
+
+ChildHost::~ChildHost() = default;
+
+POINT ChildHost::origin() const {
+  POINT p{0, 0};
+  if (frame_ == nullptr || frame_->hwnd() == nullptr) return p;
+  RECT r{};
+  ::GetWindowRect(frame_->hwnd(), &r);
+  ::MapWindowPoints(HWND_DESKTOP, window_, reinterpret_cast<POINT*>(&r), 2);
+  return POINT{r.left, r.top};
+}
+
+bool ChildHost::showsChildren() const { return frame_ == nullptr || frame_->effectiveVisible(); }
+
+void ChildHost::place(ChildWindow& control, const RECT* aligned) {
+  if (control.hwnd() == nullptr) return;
+  RECT r{};
+  if (aligned != nullptr) {
+    r = *aligned;
+  } else {
+    const POINT o = origin();
+    const SIZE size = control.deviceSize();
+    r.left = o.x + ctx_.scale(control.layoutRect().left);
+    r.top = o.y + ctx_.scale(control.layoutRect().top);
+    r.right = r.left + size.cx;
+    r.bottom = r.top + size.cy;
+  }
+  ::SetWindowPos(control.hwnd(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  control.afterMove();
+}
+
+void ChildHost::layout() {
+  RECT client{};
+  ::GetClientRect(window_, &client);
+  // Controls inside a group box are not aligned: the frame is not a window of its own here.
+  std::vector<LayoutItem> items;
+  items.reserve(children_.size());
+  std::vector<LayoutItem*> aligned;
+  for (const auto& child : children_) {
+    const bool isAligned = frame_ == nullptr && child->align() != Align::None;
+    const SIZE size = child->deviceSize();
+    items.push_back(LayoutItem{isAligned ? child->align() : Align::None, Rect{0, 0, size.cx, size.cy},
+                               child->ownVisible()});
+    if (isAligned) aligned.push_back(&items.back());
+  }
+  layoutAligned(aligned, client.right - client.left, client.bottom - client.top);
+  for (size_t i = 0; i < children_.size(); ++i) {
+    if (items[i].align == Align::None) {
+      place(*children_[i], nullptr);
+    } else {
+      const Rect& r = items[i].rect;
+      const RECT device{r.left, r.top, r.left + r.width, r.top + r.height};
+      place(*children_[i], &device);
+    }
+  }
+}
+
+void ChildHost::applyVisibility() {
+  for (const auto& child : children_) child->applyVisibility();
+}
+
+void ChildHost::detachAll() {
+  for (const auto& child : children_) child->detach();
+}
+
+template <class T>
+T& ChildHost::adopt(std::unique_ptr<T> control) {
+  T& ref = *control;
+  children_.push_back(std::move(control));
+  if (ref.align() != Align::None && frame_ == nullptr)
+    layout();
+  else
+    place(ref, nullptr);
+  ref.applyVisibility();
+  // The frame stays below its controls so its outline never paints over them.
+  if (frame_ != nullptr && frame_->hwnd() != nullptr)
+    ::SetWindowPos(frame_->hwnd(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  return ref;
+}
+
+Label& ChildHost::addLabel(const ControlSpec& spec) {
+  return adopt(std::make_unique<Win32Label>(ctx_, *this, spec, false));
+}
+Label& ChildHost::addWrappingLabel(const ControlSpec& spec) {
+  return adopt(std::make_unique<Win32Label>(ctx_, *this, spec, true));
+}
+Button& ChildHost::addButton(const ControlSpec& spec) { return adopt(std::make_unique<Win32Button>(ctx_, *this, spec)); }
+Edit& ChildHost::addEdit(const ControlSpec& spec) { return adopt(std::make_unique<Win32Edit>(ctx_, *this, spec)); }
+CheckBox& ChildHost::addCheckBox(const ControlSpec& spec) {
+  return adopt(std::make_unique<Win32CheckBox>(ctx_, *this, spec));
+}
+RadioButton& ChildHost::addRadioButton(const ControlSpec& spec) {
+  return adopt(std::make_unique<Win32RadioButton>(ctx_, *this, spec));
+}
+GroupBox& ChildHost::addGroupBox(const ControlSpec& spec) {
+  return adopt(std::make_unique<Win32GroupBox>(ctx_, *this, spec));
+}
+Panel& ChildHost::addPanel(const ControlSpec& spec) { return adopt(std::make_unique<Win32Panel>(ctx_, *this, spec)); }
+PageControl& ChildHost::addPageControl(const ControlSpec& spec) {
+  return adopt(std::make_unique<Win32PageControl>(ctx_, *this, spec));
+}
+ProgressBar& ChildHost::addProgressBar(const ControlSpec& spec) {
+  return adopt(std::make_unique<Win32ProgressBar>(ctx_, *this, spec));
+}
+ListView& ChildHost::addListView(const ControlSpec& spec) {
+  return adopt(std::make_unique<Win32ListView>(ctx_, *this, spec));
+}
+
+}  // namespace qv::platform::win32

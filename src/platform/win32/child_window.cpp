@@ -1,0 +1,109 @@
+#include "platform/win32/child_window.h"
+
+#include "platform/win32/child_host.h"
+#include "platform/win32/win32_text.h"
+
+namespace qv::platform::win32 {
+
+namespace {
+constexpr wchar_t kControlProp[] = L"Quorvane.Control";
+
+struct IdSearch {
+  int id;
+  ChildWindow* found;
+};
+
+BOOL CALLBACK matchId(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<IdSearch*>(param);
+  if (::GetDlgCtrlID(hwnd) != search->id) return TRUE;
+  ChildWindow* control = controlOf(hwnd);
+  if (control == nullptr) return TRUE;
+  search->found = control;
+  return FALSE;
+}
+}  // namespace
+
+std::wstring wideText(const std::string& utf8) { return toWide(utf8); }
+
+void setWindowText(HWND hwnd, const std::string& utf8) {
+  const std::wstring wide = toWide(utf8);
+  ::SetWindowTextW(hwnd, wide.c_str());
+}
+
+std::string windowText(HWND hwnd) { return toUtf8(windowTextW(hwnd)); }
+
+ChildWindow::ChildWindow(UiContext& ctx, ChildHost& host, const ControlSpec& spec)
+    : ctx_(ctx), host_(host), id_(spec.id), name_(spec.name), rect_(spec.rect), align_(spec.align),
+      visible_(spec.visible) {}
+
+void ChildWindow::create(const wchar_t* windowClass, DWORD style, DWORD exStyle, const std::string& text) {
+  const std::wstring wide = toWide(text);
+  // Created hidden and at the origin; the host places it and shows it once it is fully set up.
+  hwnd_ = ::CreateWindowExW(exStyle, windowClass, wide.c_str(), WS_CHILD | style, 0, 0, 0, 0, host_.window(),
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), ::GetModuleHandleW(nullptr),
+                            nullptr);
+  if (hwnd_ == nullptr) return;
+  ::SetPropW(hwnd_, kControlProp, static_cast<HANDLE>(this));
+  ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(ctx_.font()), FALSE);
+}
+
+void ChildWindow::detach() {
+  if (hwnd_ != nullptr) ::RemovePropW(hwnd_, kControlProp);
+}
+
+SIZE ChildWindow::deviceSize() const { return SIZE{ctx_.scale(rect_.width), ctx_.scale(rect_.height)}; }
+
+bool ChildWindow::effectiveVisible() const { return visible_ && host_.showsChildren(); }
+
+void ChildWindow::applyVisibility() {
+  if (hwnd_ == nullptr) return;
+  const bool show = effectiveVisible();
+  const bool shown = (::GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0;
+  if (show != shown) ::ShowWindow(hwnd_, show ? SW_SHOWNA : SW_HIDE);
+}
+
+void ChildWindow::setOwnVisible(bool visible) {
+  if (visible_ == visible) return;
+  visible_ = visible;
+  applyVisibility();
+  // Aligned siblings take up or give back the room.
+  if (align_ != Align::None) host_.layout();
+}
+
+Rect ChildWindow::currentBounds() const {
+  if (hwnd_ == nullptr) return rect_;
+  RECT r{};
+  ::GetWindowRect(hwnd_, &r);
+  ::MapWindowPoints(HWND_DESKTOP, host_.window(), reinterpret_cast<POINT*>(&r), 2);
+  const POINT origin = host_.origin();
+  return Rect{ctx_.unscale(r.left - origin.x), ctx_.unscale(r.top - origin.y), ctx_.unscale(r.right - r.left),
+              ctx_.unscale(r.bottom - r.top)};
+}
+
+ChildWindow* controlOf(HWND hwnd) {
+  return hwnd == nullptr ? nullptr : static_cast<ChildWindow*>(::GetPropW(hwnd, kControlProp));
+}
+
+bool routeCommand(HWND receiver, WPARAM wp, LPARAM lp) {
+  HWND from = reinterpret_cast<HWND>(lp);
+  ChildWindow* control = controlOf(from);
+  if (control == nullptr && from == nullptr && LOWORD(wp) != 0) {
+    IdSearch search{LOWORD(wp), nullptr};
+    ::EnumChildWindows(receiver, matchId, reinterpret_cast<LPARAM>(&search));
+    control = search.found;
+  }
+  if (control == nullptr) return false;
+  control->onCommand(HIWORD(wp));
+  return true;
+}
+
+bool routeNotify(LPARAM lp, LRESULT& result) {
+  auto* header = reinterpret_cast<NMHDR*>(lp);
+  if (header == nullptr) return false;
+  ChildWindow* control = controlOf(header->hwndFrom);
+  if (control == nullptr) return false;
+  result = control->onNotify(*header);
+  return true;
+}
+
+}  // namespace qv::platform::win32

@@ -1,0 +1,97 @@
+#pragma once
+// Owning wrappers for the Windows handles this layer keeps. Each one closes exactly once, cannot be
+// copied, and treats both null and INVALID_HANDLE_VALUE as "nothing held".
+#include <windows.h>
+
+#include <utility>
+
+namespace qv::platform::win32 {
+
+// A kernel object handle (mutex, file, process, thread, event).
+class UniqueHandle {
+ public:
+  UniqueHandle() = default;
+  explicit UniqueHandle(HANDLE h) : h_(h) {}
+  ~UniqueHandle() { close(); }
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  UniqueHandle(UniqueHandle&& other) noexcept : h_(other.detach()) {}
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    if (this != &other) {
+      close();
+      h_ = other.detach();
+    }
+    return *this;
+  }
+
+  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return h_; }
+  HANDLE detach() { return std::exchange(h_, nullptr); }
+  void close() {
+    if (valid()) ::CloseHandle(h_);
+    h_ = nullptr;
+  }
+
+ private:
+  HANDLE h_ = nullptr;
+};
+
+// A window this object created and must destroy. Child controls are not held this way: Windows
+// destroys them with their parent.
+class UniqueWindow {
+ public:
+  UniqueWindow() = default;
+  explicit UniqueWindow(HWND h) : h_(h) {}
+  ~UniqueWindow() { close(); }
+  UniqueWindow(const UniqueWindow&) = delete;
+  UniqueWindow& operator=(const UniqueWindow&) = delete;
+
+  bool valid() const { return h_ != nullptr; }
+  HWND get() const { return h_; }
+  // For WM_NCDESTROY: the window is already gone, forget it without destroying it again.
+  HWND detach() { return std::exchange(h_, nullptr); }
+  void reset(HWND h) {
+    close();
+    h_ = h;
+  }
+  void close() {
+    if (h_ != nullptr && ::IsWindow(h_)) ::DestroyWindow(h_);
+    h_ = nullptr;
+  }
+
+ private:
+  HWND h_ = nullptr;
+};
+
+// A GDI object (font, brush).
+template <class T>
+class UniqueGdiObject {
+ public:
+  UniqueGdiObject() = default;
+  explicit UniqueGdiObject(T h) : h_(h) {}
+  ~UniqueGdiObject() { close(); }
+  UniqueGdiObject(const UniqueGdiObject&) = delete;
+  UniqueGdiObject& operator=(const UniqueGdiObject&) = delete;
+  UniqueGdiObject(UniqueGdiObject&& other) noexcept : h_(std::exchange(other.h_, nullptr)) {}
+  UniqueGdiObject& operator=(UniqueGdiObject&& other) noexcept {
+    if (this != &other) {
+      close();
+      h_ = std::exchange(other.h_, nullptr);
+    }
+    return *this;
+  }
+
+  bool valid() const { return h_ != nullptr; }
+  T get() const { return h_; }
+  void close() {
+    if (h_ != nullptr) ::DeleteObject(h_);
+    h_ = nullptr;
+  }
+
+ private:
+  T h_ = nullptr;
+};
+
+using UniqueFont = UniqueGdiObject<HFONT>;
+
+}  // namespace qv::platform::win32

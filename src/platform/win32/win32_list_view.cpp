@@ -1,0 +1,186 @@
+#include "platform/win32/win32_list_view.h"
+
+#include <commctrl.h>
+
+#include "platform/error_boundary.h"
+#include "platform/win32/win32_text.h"
+
+namespace qv::platform::win32 {
+
+namespace {
+constexpr UINT kUnchecked = 1;  // state image indexes of the check box
+constexpr UINT kChecked = 2;
+
+UINT stateImage(UINT state) { return (state & LVIS_STATEIMAGEMASK) >> 12; }
+
+// Counts a change the program makes itself for as long as it lasts.
+class Quiet {
+ public:
+  explicit Quiet(int& depth) : depth_(depth) { ++depth_; }
+  ~Quiet() { --depth_; }
+  Quiet(const Quiet&) = delete;
+  Quiet& operator=(const Quiet&) = delete;
+
+ private:
+  int& depth_;
+};
+}  // namespace
+
+Win32ListView::Win32ListView(UiContext& ctx, ChildHost& host, const ControlSpec& spec) : ControlBase(ctx, host, spec) {
+  create(WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | WS_TABSTOP, WS_EX_CLIENTEDGE, std::string());
+  const DWORD ex = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_LABELTIP;
+  ::SendMessageW(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, ex, ex);
+}
+
+void Win32ListView::setColumns(const std::vector<ListColumn>& columns) {
+  while (::SendMessageW(hwnd_, LVM_DELETECOLUMN, 0, 0)) {
+  }
+  for (size_t i = 0; i < columns.size(); ++i) {
+    std::wstring caption = toWide(columns[i].caption);
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.pszText = caption.data();
+    column.cx = ctx_.scale(columns[i].width);
+    column.iSubItem = static_cast<int>(i);
+    ::SendMessageW(hwnd_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+  }
+}
+
+void Win32ListView::setColumnCaption(int column, const std::string& caption) {
+  std::wstring text = toWide(caption);
+  LVCOLUMNW c{};
+  c.mask = LVCF_TEXT;
+  c.pszText = text.data();
+  ::SendMessageW(hwnd_, LVM_SETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&c));
+}
+
+std::string Win32ListView::columnCaption(int column) const {
+  std::wstring buffer(1024, L'\0');
+  LVCOLUMNW c{};
+  c.mask = LVCF_TEXT;
+  c.pszText = buffer.data();
+  c.cchTextMax = static_cast<int>(buffer.size());
+  if (!::SendMessageW(hwnd_, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&c))) return {};
+  return toUtf8(c.pszText);
+}
+
+int Win32ListView::rowCount() const { return static_cast<int>(::SendMessageW(hwnd_, LVM_GETITEMCOUNT, 0, 0)); }
+
+void Win32ListView::insertRow(int index, const std::vector<std::string>& cells) {
+  const Quiet quiet(quiet_);
+  std::wstring caption = cells.empty() ? std::wstring() : toWide(cells[0]);
+  LVITEMW item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = index;
+  item.pszText = caption.data();
+  const int row = static_cast<int>(::SendMessageW(hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  if (row < 0) return;
+  for (size_t column = 1; column < cells.size(); ++column) setCell(row, static_cast<int>(column), cells[column]);
+}
+
+void Win32ListView::setCell(int row, int column, const std::string& text) {
+  std::wstring wide = toWide(text);
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = wide.data();
+  ::SendMessageW(hwnd_, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+std::string Win32ListView::cell(int row, int column) const {
+  // The control gives no length up front: grow the buffer until the text fits with room to spare.
+  for (size_t size = 256;; size *= 2) {
+    std::wstring buffer(size, L'\0');
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = buffer.data();
+    item.cchTextMax = static_cast<int>(size);
+    const auto length = static_cast<size_t>(
+        ::SendMessageW(hwnd_, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
+    if (length + 1 < size || size >= (1u << 20)) return toUtf8(std::wstring_view(item.pszText, length));
+  }
+}
+
+void Win32ListView::setChecked(int row, bool checked) {
+  const Quiet quiet(quiet_);
+  LVITEMW item{};
+  item.stateMask = LVIS_STATEIMAGEMASK;
+  item.state = INDEXTOSTATEIMAGEMASK(checked ? kChecked : kUnchecked);
+  ::SendMessageW(hwnd_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+bool Win32ListView::checked(int row) const {
+  const auto state =
+      static_cast<UINT>(::SendMessageW(hwnd_, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK));
+  return stateImage(state) == kChecked;
+}
+
+void Win32ListView::clear() {
+  const Quiet quiet(quiet_);
+  ::SendMessageW(hwnd_, LVM_DELETEALLITEMS, 0, 0);
+}
+
+void Win32ListView::beginUpdate() {
+  if (updateDepth_++ == 0) ::SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+}
+
+void Win32ListView::endUpdate() {
+  if (updateDepth_ == 0 || --updateDepth_ > 0) return;
+  ::SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+  ::InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+LRESULT Win32ListView::onNotify(NMHDR& header) {
+  switch (header.code) {
+    case LVN_ITEMCHANGED:
+      itemChanged(header);
+      break;
+    case LVN_COLUMNCLICK:
+      if (onColumnClick_) {
+        const int column = reinterpret_cast<const NMLISTVIEW&>(header).iSubItem;
+        const auto handler = onColumnClick_;
+        runGuarded(ctx_.dialogs(), [&] { handler(column); });
+      }
+      break;
+    case LVN_GETINFOTIPW:
+      infoTip(header);
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+void Win32ListView::itemChanged(const NMHDR& header) {
+  const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+  if (quiet_ > 0 || change.iItem < 0 || (change.uChanged & LVIF_STATE) == 0) return;
+  const UINT before = stateImage(change.uOldState);
+  const UINT after = stateImage(change.uNewState);
+  // Image 0 is "no check box yet": the control assigns the first image itself as a row appears.
+  if (before == after || before == 0 || !onCheckChanged_) return;
+  const auto handler = onCheckChanged_;
+  runGuarded(ctx_.dialogs(), [&] { handler(change.iItem, after == kChecked); });
+}
+
+void Win32ListView::infoTip(NMHDR& header) {
+  auto& tip = reinterpret_cast<NMLVGETINFOTIPW&>(header);
+  if (!onInfoTip_ || tip.iItem < 0 || tip.pszText == nullptr || tip.cchTextMax <= 0) return;
+  std::string text;
+  const auto handler = onInfoTip_;
+  runGuarded(ctx_.dialogs(), [&] { text = handler(tip.iItem); });
+  const std::wstring wide = toWide(text);
+  const size_t n = std::min(wide.size(), static_cast<size_t>(tip.cchTextMax - 1));
+  wide.copy(tip.pszText, n);
+  tip.pszText[n] = L'\0';
+}
+
+void Win32ListView::afterMove() {
+  // A tip breaks its lines (name, Chinese name, description) only when it has a maximum width; the
+  // list's client width is that limit.
+  HWND tips = reinterpret_cast<HWND>(::SendMessageW(hwnd_, LVM_GETTOOLTIPS, 0, 0));
+  if (tips == nullptr) return;
+  RECT r{};
+  ::GetClientRect(hwnd_, &r);
+  ::SendMessageW(tips, TTM_SETMAXTIPWIDTH, 0, r.right - r.left);
+}
+
+}  // namespace qv::platform::win32

@@ -1,0 +1,48 @@
+#pragma once
+// The report-view list with a check box per row. Rows stay where the model inserts them (no sorting
+// by the control); the view reports back what the user did: check marks, header clicks, tips.
+#include <functional>
+
+#include "platform/win32/child_window.h"
+
+namespace qv::platform::win32 {
+
+class Win32ListView final : public ControlBase<ListView> {
+ public:
+  Win32ListView(UiContext& ctx, ChildHost& host, const ControlSpec& spec);
+
+  void setColumns(const std::vector<ListColumn>& columns) override;
+  void setColumnCaption(int column, const std::string& caption) override;
+  std::string columnCaption(int column) const override;
+  int rowCount() const override;
+  void insertRow(int index, const std::vector<std::string>& cells) override;
+  void setCell(int row, int column, const std::string& text) override;
+  std::string cell(int row, int column) const override;
+  void setChecked(int row, bool checked) override;
+  bool checked(int row) const override;
+  void clear() override;
+  void beginUpdate() override;
+  void endUpdate() override;
+  void setOnCheckChanged(std::function<void(int row, bool checked)> handler) override {
+    onCheckChanged_ = std::move(handler);
+  }
+  void setOnColumnClick(std::function<void(int column)> handler) override { onColumnClick_ = std::move(handler); }
+  void setOnInfoTip(std::function<std::string(int row)> handler) override { onInfoTip_ = std::move(handler); }
+
+  LRESULT onNotify(NMHDR& header) override;
+  void afterMove() override;
+
+ private:
+  void itemChanged(const NMHDR& header);
+  void infoTip(NMHDR& header);
+
+  // Above zero while the program itself changes check marks or inserts rows: those changes are not
+  // the user's and are not reported back.
+  int quiet_ = 0;
+  int updateDepth_ = 0;
+  std::function<void(int, bool)> onCheckChanged_;
+  std::function<void(int)> onColumnClick_;
+  std::function<std::string(int)> onInfoTip_;
+};
+
+}  // namespace qv::platform::win32

@@ -1,0 +1,25 @@
+#include "platform/win32/win32_panel.h"
+
+#include "platform/win32/panel_window.h"
+
+namespace qv::platform::win32 {
+
+Win32Panel::Win32Panel(UiContext& ctx, ChildHost& host, const ControlSpec& spec) : HostedContainer(ctx, host, spec) {
+  // Clip the controls out so repainting the panel does not flicker over them; CONTROLPARENT lets
+  // Tab walk into the panel.
+  create(panelWindowClass(), WS_CLIPCHILDREN | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT, spec.text);
+  inner_ = std::make_unique<ChildHost>(ctx, hwnd_);
+  setPanelHost(hwnd_, inner_.get());
+}
+
+Win32Panel::~Win32Panel() {
+  if (hwnd_ != nullptr && ::IsWindow(hwnd_)) setPanelHost(hwnd_, nullptr);
+}
+
+void Win32Panel::detach() {
+  ChildWindow::detach();
+  inner_->detachAll();
+  setPanelHost(hwnd_, nullptr);
+}
+
+}  // namespace qv::platform::win32

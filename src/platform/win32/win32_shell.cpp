@@ -1,0 +1,53 @@
+#include "platform/win32/win32_shell.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <vector>
+
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_owner_window.h"
+#include "platform/win32/win32_text.h"
+
+namespace qv::platform::win32 {
+
+bool Win32Shell::deleteToRecycleBin(const std::string& path) {
+  // The recycle bin needs a full path (a relative one is deleted for good), and the source list is
+  // ended by two nulls.
+  const std::wstring wide = toWide(path);
+  const DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return false;
+  std::vector<wchar_t> from(static_cast<size_t>(n) + 2, L'\0');
+  if (::GetFullPathNameW(wide.c_str(), n, from.data(), nullptr) == 0) return false;
+
+  SHFILEOPSTRUCTW op{};
+  op.hwnd = programOwnerWindow();
+  op.wFunc = FO_DELETE;
+  op.pFrom = from.data();
+  op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT;
+  return ::SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
+}
+
+void Win32Shell::open(const std::string& target) {
+  const std::wstring wide = toWide(target);
+  ::ShellExecuteW(programOwnerWindow(), L"open", wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void Win32Shell::execute(const std::string& commandLine) {
+  // CreateProcessW may write into the command line, so it gets its own buffer.
+  std::wstring wide = toWide(commandLine);
+  std::vector<wchar_t> buffer(wide.begin(), wide.end());
+  buffer.push_back(L'\0');
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    return;
+  // Started, not waited for: the handles are only closed.
+  UniqueHandle process(info.hProcess);
+  UniqueHandle thread(info.hThread);
+}
+
+}  // namespace qv::platform::win32

@@ -1,0 +1,14 @@
+#pragma once
+// Recycle bin, "open" through the shell, and starting a command line.
+#include "platform/shell.h"
+
+namespace qv::platform::win32 {
+
+class Win32Shell : public Shell {
+ public:
+  bool deleteToRecycleBin(const std::string& path) override;
+  void open(const std::string& target) override;
+  void execute(const std::string& commandLine) override;
+};
+
+}  // namespace qv::platform::win32

@@ -1,0 +1,103 @@
+#include "platform/win32/win32_simple_controls.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "platform/error_boundary.h"
+#include "platform/win32/child_host.h"
+#include "platform/win32/win32_text.h"
+
+namespace qv::platform::win32 {
+
+// Labels never treat "&" as a mnemonic: status texts carry file names.
+Win32Label::Win32Label(UiContext& ctx, ChildHost& host, const ControlSpec& spec, bool wrap)
+    : ControlBase(ctx, host, spec), autoSize_(!wrap) {
+  create(L"STATIC", SS_NOPREFIX | (wrap ? SS_LEFT : SS_LEFTNOWORDWRAP), 0, spec.text);
+  if (autoSize_) measured_ = measure();
+}
+
+SIZE Win32Label::measure() const {
+  SIZE size{0, 0};
+  HDC dc = ::GetDC(hwnd_);
+  if (dc == nullptr) return size;
+  HGDIOBJ old = ::SelectObject(dc, ctx_.font());
+  std::wstring text = windowTextW(hwnd_);
+  // An empty label still has the height of a line.
+  if (text.empty()) text = L" ";
+  RECT r{0, 0, 0, 0};
+  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(hwnd_, dc);
+  size.cx = r.right - r.left;
+  size.cy = r.bottom - r.top;
+  return size;
+}
+
+SIZE Win32Label::deviceSize() const { return autoSize_ ? measured_ : ChildWindow::deviceSize(); }
+
+void Win32Label::textChanged() {
+  if (!autoSize_) return;
+  measured_ = measure();
+  ::SetWindowPos(hwnd_, nullptr, 0, 0, measured_.cx, measured_.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+Win32Button::Win32Button(UiContext& ctx, ChildHost& host, const ControlSpec& spec) : ControlBase(ctx, host, spec) {
+  create(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, spec.text);
+}
+
+void Win32Button::onCommand(WORD code) {
+  if (code != BN_CLICKED || !onClick_) return;
+  // A copy, so a handler that replaces the click handler does not destroy itself mid-run.
+  const Handler handler = onClick_;
+  runGuarded(ctx_.dialogs(), handler);
+}
+
+Win32Edit::Win32Edit(UiContext& ctx, ChildHost& host, const ControlSpec& spec) : ControlBase(ctx, host, spec) {
+  create(L"EDIT", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, spec.text);
+}
+
+template <class Iface>
+CheckButton<Iface>::CheckButton(UiContext& ctx, ChildHost& host, const ControlSpec& spec, DWORD style)
+    : ControlBase<Iface>(ctx, host, spec) {
+  this->create(L"BUTTON", style | WS_TABSTOP, 0, spec.text);
+}
+
+template <class Iface>
+bool CheckButton<Iface>::checked() const {
+  return ::SendMessageW(this->hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+template <class Iface>
+void CheckButton<Iface>::setChecked(bool checked) {
+  ::SendMessageW(this->hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+Win32CheckBox::Win32CheckBox(UiContext& ctx, ChildHost& host, const ControlSpec& spec)
+    : CheckButton(ctx, host, spec, BS_AUTOCHECKBOX) {}
+
+// Each radio button starts its own group: the program's radio buttons stand alone in their frames.
+Win32RadioButton::Win32RadioButton(UiContext& ctx, ChildHost& host, const ControlSpec& spec)
+    : CheckButton(ctx, host, spec, BS_AUTORADIOBUTTON | WS_GROUP) {}
+
+Win32ProgressBar::Win32ProgressBar(UiContext& ctx, ChildHost& host, const ControlSpec& spec)
+    : ControlBase(ctx, host, spec) {
+  create(PROGRESS_CLASSW, 0, 0, std::string());
+  ::SendMessageW(hwnd_, PBM_SETRANGE32, 0, 100);
+}
+
+void Win32ProgressBar::setMax(int max) {
+  const int position = this->position();
+  ::SendMessageW(hwnd_, PBM_SETRANGE32, 0, max);
+  setPosition(position);
+}
+
+int Win32ProgressBar::max() const { return static_cast<int>(::SendMessageW(hwnd_, PBM_GETRANGE, FALSE, 0)); }
+
+void Win32ProgressBar::setPosition(int position) {
+  ::SendMessageW(hwnd_, PBM_SETPOS, static_cast<WPARAM>(std::clamp(position, 0, std::max(0, max()))), 0);
+}
+
+int Win32ProgressBar::position() const { return static_cast<int>(::SendMessageW(hwnd_, PBM_GETPOS, 0, 0)); }
+
+}  // namespace qv::platform::win32
