@@ -71,7 +71,8 @@ class ShannonFanoTable {
       }
       uint32_t base = subtableOf[pattern & rootMask];
       entries_[pattern & rootMask] = Entry{base, static_cast<uint8_t>(subBits), Kind::kLink};
-      for (size_t i = pattern >> rootBits_; i < (size_t{1} << subBits); i += size_t{1} << (length - rootBits_)) {
+      for (size_t i = pattern >> rootBits_; i < (size_t{1} << subBits);
+           i += size_t{1} << (length - rootBits_)) {
         entries_[base + i] = Entry{symbol, static_cast<uint8_t>(length), Kind::kSymbol};
       }
     }
@@ -102,7 +103,8 @@ class ShannonFanoTable {
   // of a counter that starts at 0 and steps by 2^(16 - length). Codes are sent first bit first from
   // the top of that 16-bit value, so the longest codes get the smallest values. Lengths that would
   // make codes overlap or run past 16 bits are refused rather than decoded ambiguously.
-  static bool assignCodes(const uint8_t* lengths, unsigned count, std::array<uint32_t, kLiteralCodes>& codes) {
+  static bool assignCodes(const uint8_t* lengths, unsigned count,
+                          std::array<uint32_t, kLiteralCodes>& codes) {
     std::array<uint16_t, kLiteralCodes> order{};
     std::iota(order.begin(), order.begin() + count, uint16_t{0});
     std::stable_sort(order.begin(), order.begin() + count,

@@ -19,7 +19,9 @@ BitWriter& BitWriter::code(const std::string& digits) {
   return *this;
 }
 
-Bytes BitWriter::bytes() const { return bytes_; }
+Bytes BitWriter::bytes() const {
+  return bytes_;
+}
 
 DecodeRun runDecoder(const Bytes& input, const std::function<void(LegacyDecoderIo&)>& decode, size_t chunk) {
   DecodeRun run;
@@ -42,8 +44,12 @@ DecodeRun runDecoder(const Bytes& input, const std::function<void(LegacyDecoderI
   return run;
 }
 
-std::string text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+std::string text(const Bytes& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
 
-Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes bytesOf(const std::string& text) {
+  return Bytes(text.begin(), text.end());
+}
 
 }  // namespace qv::unzip::testing

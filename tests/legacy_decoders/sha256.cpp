@@ -16,7 +16,9 @@ constexpr std::array<uint32_t, 64> kRound = {
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
-uint32_t rotr(uint32_t x, unsigned n) { return (x >> n) | (x << (32 - n)); }
+uint32_t rotr(uint32_t x, unsigned n) {
+  return (x >> n) | (x << (32 - n));
+}
 
 void compress(std::array<uint32_t, 8>& state, const uint8_t* block) {
   std::array<uint32_t, 64> w{};
@@ -31,9 +33,10 @@ void compress(std::array<uint32_t, 8>& state, const uint8_t* block) {
   }
   std::array<uint32_t, 8> v = state;
   for (int i = 0; i < 64; ++i) {
-    uint32_t t1 = v[7] + (rotr(v[4], 6) ^ rotr(v[4], 11) ^ rotr(v[4], 25)) + ((v[4] & v[5]) ^ (~v[4] & v[6])) +
-                  kRound[i] + w[i];
-    uint32_t t2 = (rotr(v[0], 2) ^ rotr(v[0], 13) ^ rotr(v[0], 22)) + ((v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]));
+    uint32_t t1 = v[7] + (rotr(v[4], 6) ^ rotr(v[4], 11) ^ rotr(v[4], 25)) +
+                  ((v[4] & v[5]) ^ (~v[4] & v[6])) + kRound[i] + w[i];
+    uint32_t t2 =
+        (rotr(v[0], 2) ^ rotr(v[0], 13) ^ rotr(v[0], 22)) + ((v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]));
     for (int j = 7; j > 0; --j) v[j] = v[j - 1];
     v[4] += t1;
     v[0] = t1 + t2;

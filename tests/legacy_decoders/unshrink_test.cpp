@@ -52,7 +52,15 @@ TEST(Unshrink, WidensCodesUpTo13Bits) {
   // Every step defines a code: 257 "ab", 258 "bc", 259 "ca", 260 "abb", 261 "bcc"; the later
   // codes are read at 10, 11, 12 and 13 bits.
   ShrinkStream stream;
-  stream.codes({'a', 'b'}).widen().codes({'c'}).widen().codes({257}).widen().codes({258}).widen().codes({259, 261});
+  stream.codes({'a', 'b'})
+      .widen()
+      .codes({'c'})
+      .widen()
+      .codes({257})
+      .widen()
+      .codes({258})
+      .widen()
+      .codes({259, 261});
   EXPECT_EQ(unshrunk(stream), "abcabbccabcc");
 }
 
@@ -93,7 +101,9 @@ TEST(Unshrink, FreeCodeOtherThanTheNextIsInvalidData) {
   EXPECT_EQ(unshrunk(stream), "");
 }
 
-TEST(Unshrink, EmptyInputGivesNothing) { EXPECT_EQ(unshrunk(ShrinkStream{}), ""); }
+TEST(Unshrink, EmptyInputGivesNothing) {
+  EXPECT_EQ(unshrunk(ShrinkStream{}), "");
+}
 
 TEST(Unshrink, OutputLeavesInBlocksOf32K) {
   // 'a', then codes 257 to 700, each one byte longer than the last: about three blocks of output.
@@ -102,7 +112,8 @@ TEST(Unshrink, OutputLeavesInBlocksOf32K) {
   for (unsigned code = 257; code < 511; ++code) stream.codes({code});
   stream.widen();
   for (unsigned code = 511; code <= 700; ++code) stream.codes({code});
-  DecodeRun run = runDecoder(stream.bytes(), [](LegacyDecoderIo& io) { unshrink(io); }, 7);
+  DecodeRun run = runDecoder(
+      stream.bytes(), [](LegacyDecoderIo& io) { unshrink(io); }, 7);
   EXPECT_EQ(run.output, Bytes(445 * 446 / 2, 'a'));
   EXPECT_EQ(run.largestWrite, 32768u);
   EXPECT_EQ(run.largestRead, 32768u);
