@@ -1,6 +1,6 @@
 #include "driver/quorvane_test.h"
 
-#include <cstdlib>
+#include <exception>
 
 #include "app/control_ids.h"
 #include "driver/files.h"
@@ -60,6 +60,14 @@ void QuorvaneTest::SetUp() {
 }
 
 void QuorvaneTest::TearDown() {
+  // What the screen showed when a case failed is often the quickest explanation (an unexpected box).
+  if (HasFailure()) {
+    try {
+      screenshot(GetDesktopWindow(), L"failed-" + caseName());
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << "no failure screenshot: " << e.what();
+    }
+  }
   processes_.clear();
   if (!root_.empty()) removeTree(root_);
 }
