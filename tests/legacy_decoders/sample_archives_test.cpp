@@ -93,6 +93,8 @@ struct SampleCase {
   int legacyEntries;  // shrunk, reduced and imploded entries it holds
 };
 
+void PrintTo(const SampleCase& sample, std::ostream* out) { *out << sample.archive; }
+
 class SampleArchive : public ::testing::TestWithParam<SampleCase> {};
 
 TEST_P(SampleArchive, LegacyEntriesMatchManifest) {

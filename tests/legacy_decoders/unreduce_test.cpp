@@ -107,13 +107,5 @@ TEST(Unreduce, InputEndingEarlyKeepsWhatWasDecoded) {
   EXPECT_EQ(text(unreduced(literalStream(bytesOf("abc")), 1, 10)), "abc");
 }
 
-TEST(Unreduce, ErrorsFromTheSourcePassThrough) {
-  struct PrematureEnd {};
-  LegacyDecoderIo io;
-  io.read = [](uint8_t*, size_t) -> size_t { throw PrematureEnd{}; };
-  io.write = [](const uint8_t*, size_t) {};
-  EXPECT_THROW(unreduce(io, 1, 10), PrematureEnd);
-}
-
 }  // namespace
 }  // namespace qv::unzip::testing

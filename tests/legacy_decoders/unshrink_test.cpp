@@ -42,12 +42,6 @@ TEST(Unshrink, CodeUsedInTheStepThatDefinesIt) {
   EXPECT_EQ(unshrunk(stream), "KwKwKwKw");
 }
 
-TEST(Unshrink, RepeatedByteRunsThroughSelfReferencingCodes) {
-  ShrinkStream stream;
-  stream.codes({'a', 257, 258, 259});  // "a" "aa" "aaa" "aaaa"
-  EXPECT_EQ(unshrunk(stream), std::string(10, 'a'));
-}
-
 TEST(Unshrink, WidensCodesUpTo13Bits) {
   // Every step defines a code: 257 "ab", 258 "bc", 259 "ca", 260 "abb", 261 "bcc"; the later
   // codes are read at 10, 11, 12 and 13 bits.
