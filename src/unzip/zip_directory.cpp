@@ -32,10 +32,12 @@ void parseZip64Extra(const uint8_t* extra, size_t size, TZipHeaderInfo& info, bo
       };
       uint64_t v;
       // The local copy of the block always holds both sizes; the central one only the deferred fields.
-      if ((info.uncompressed_size == 0xFFFFFFFFu || !central) && take64(v)) info.setUncompressedSize(v);
-      if ((info.compressed_size == 0xFFFFFFFFu || !central) && take64(v)) info.setCompressedSize(v);
-      if (central && info.relative_offset == 0xFFFFFFFFu && take64(v)) info.setRelativeOffset(v);
-      if (central && info.disk_number_start == 0xFFFF && k + 4 <= avail) info.setDiskNumberStart(le32(data + k));
+      // The narrow fields keep their all-ones value: it is what says "see the Zip64 record".
+      Zip64Values& z = info.zip64Values();
+      if ((info.uncompressed_size == 0xFFFFFFFFu || !central) && take64(v)) z.uncompressedSize = v;
+      if ((info.compressed_size == 0xFFFFFFFFu || !central) && take64(v)) z.compressedSize = v;
+      if (central && info.relative_offset == 0xFFFFFFFFu && take64(v)) z.relativeOffset = v;
+      if (central && info.disk_number_start == 0xFFFF && k + 4 <= avail) z.diskNumberStart = le32(data + k);
       return;
     }
     at += 4 + len;

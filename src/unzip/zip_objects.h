@@ -66,6 +66,9 @@ class TZipHeaderInfo {
   void setRelativeOffset(uint64_t v);
   void setDiskNumberStart(uint32_t v);
 
+  // The Zip64 values, created on first use; the narrow fields are left as stored.
+  Zip64Values& zip64Values();
+
   bool encrypted() const { return (general_purpose_bit_flag & 0x0001) != 0; }
   bool hasDataDescriptor() const { return (general_purpose_bit_flag & 0x0008) != 0; }
   bool utf8Name() const { return (general_purpose_bit_flag & 0x0800) != 0; }
@@ -74,8 +77,6 @@ class TZipHeaderInfo {
   // A Unix host's mode bits say "symbolic link"; the engine never creates links.
   bool isSymlink() const { return hostSystem() == 3 && ((external_file_attributes >> 16) & 0xF000u) == 0xA000u; }
 
- private:
-  Zip64Values& zip64Values();
 };
 
 struct Zip64EndCentral {
