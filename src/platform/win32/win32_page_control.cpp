@@ -11,8 +11,8 @@ namespace qv::platform::win32 {
 class Win32PageControl::Page final : public HostedContainer<Container> {
  public:
   Page(UiContext& ctx, HWND tab, const std::string& name) : name_(name) {
-    window_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, panelWindowClass(), L"",
-                                WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, 0, 0, tab, nullptr,
+    // Like panels, pages paint under their group boxes, so they do not clip their children.
+    window_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, panelWindowClass(), L"", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0, tab, nullptr,
                                 ::GetModuleHandleW(nullptr), nullptr);
     ::SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(ctx.font()), FALSE);
     host_ = std::make_unique<ChildHost>(ctx, window_);

@@ -5,9 +5,9 @@
 namespace qv::platform::win32 {
 
 Win32Panel::Win32Panel(UiContext& ctx, ChildHost& host, const ControlSpec& spec) : HostedContainer(ctx, host, spec) {
-  // Clip the controls out so repainting the panel does not flicker over them; CONTROLPARENT lets
-  // Tab walk into the panel.
-  create(panelWindowClass(), WS_CLIPCHILDREN | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT, spec.text);
+  // No WS_CLIPCHILDREN: a group box is transparent inside and needs the panel to paint under it.
+  // CONTROLPARENT lets Tab walk into the panel.
+  create(panelWindowClass(), WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT, spec.text);
   inner_ = std::make_unique<ChildHost>(ctx, hwnd_);
   setPanelHost(hwnd_, inner_.get());
 }

@@ -13,7 +13,10 @@ namespace qv::platform::win32 {
 // Labels never treat "&" as a mnemonic: status texts carry file names.
 Win32Label::Win32Label(UiContext& ctx, ChildHost& host, const ControlSpec& spec, bool wrap)
     : ControlBase(ctx, host, spec), autoSize_(!wrap) {
-  create(L"STATIC", SS_NOPREFIX | (wrap ? SS_LEFT : SS_LEFTNOWORDWRAP), 0, spec.text);
+  // A label lies below the other controls and is clipped by them, so a text that grew past its
+  // neighbour (the status line next to the progress bar) never paints over it.
+  create(L"STATIC", SS_NOPREFIX | WS_CLIPSIBLINGS | (wrap ? SS_LEFT : SS_LEFTNOWORDWRAP), 0, spec.text);
+  ::SetWindowPos(hwnd_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   if (autoSize_) measured_ = measure();
 }
 
