@@ -5,6 +5,7 @@
 #include "app/control_ids.h"
 #include "driver/files.h"
 #include "driver/quorvane_test.h"
+#include "driver/screenshot.h"
 #include "driver/settings_dialog.h"
 #include "driver/text.h"
 #include "driver/ui.h"
@@ -74,6 +75,23 @@ TEST_F(SettingsDialogTest, NewDialogShowsCaptionPlaceAndDefaultsOnBothPages) {
   EXPECT_TRUE(isChecked(dialog->autoUpdate)) << "automatic update is on in a new dialog";
   EXPECT_EQ(utf8(windowText(dialog->autoUpdate)), "開啟時自動更新");
   screenshot(dialog->window, L"settings_page2");
+}
+
+// The frame on the first page must show the page's own background inside it, not an unpainted hole,
+// from the very first time the dialog appears (the first page is the one a user always sees).
+TEST_F(SettingsDialogTest, FirstPageFramePaintsLikeThePageOnFirstShow) {
+  auto dialog = startAndOpen();
+  ASSERT_TRUE(dialog);
+  HWND frame = findControl(dialog->window, ids::form2::GroupBox1);
+  ASSERT_TRUE(frame);
+  ASSERT_TRUE(waitUntilPainted(dialog->window));
+  const RECT r = windowRect(frame);
+  // Right of the radio button's caption, above the path field: inside the frame, no control there.
+  const POINT inside{r.left + (r.right - r.left) * 3 / 4, r.top + scaled(60)};
+  // Below the frame, on the page.
+  const POINT outside{r.left + scaled(100), r.bottom + scaled(20)};
+  EXPECT_EQ(screenPixel(inside), screenPixel(outside))
+      << "see the settings_page1 screenshot: the frame's inside is not painted like the page";
 }
 
 TEST_F(SettingsDialogTest, OkSavesTrimmedChinesePathAsBig5AndKeepsTheBlanksInTheField) {

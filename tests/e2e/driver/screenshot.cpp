@@ -5,6 +5,7 @@
 
 #include "driver/files.h"
 #include "driver/ui.h"
+#include "driver/wait.h"
 
 namespace qv::e2e {
 namespace {
@@ -26,6 +27,22 @@ struct ScreenCapture {
   }
 };
 
+BOOL CALLBACK noteUnpainted(HWND window, LPARAM param) {
+  if (IsWindowVisible(window) && GetUpdateRect(window, nullptr, FALSE)) {
+    *reinterpret_cast<bool*>(param) = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Painting happens when the owner's queue runs dry, after every sent message, so a round trip alone
+// does not prove it; an update region left on any window of the tree means it has not painted yet.
+bool paintedAll(HWND window) {
+  bool unpainted = IsWindowVisible(window) && GetUpdateRect(window, nullptr, FALSE);
+  if (!unpainted) EnumChildWindows(window, noteUnpainted, reinterpret_cast<LPARAM>(&unpainted));
+  return !unpainted;
+}
+
 template <class T>
 void append(std::string& out, const T& value) {
   out.append(reinterpret_cast<const char*>(&value), sizeof value);
@@ -33,9 +50,23 @@ void append(std::string& out, const T& value) {
 
 }  // namespace
 
+bool waitUntilPainted(HWND window) {
+  settle(window);
+  const bool painted = pollUntil([&] { return paintedAll(window); }, kReactionTimeoutMs);
+  settle(window);
+  return painted;
+}
+
+COLORREF screenPixel(POINT at) {
+  HDC screen = GetDC(nullptr);
+  const COLORREF colour = GetPixel(screen, at.x, at.y);
+  ReleaseDC(nullptr, screen);
+  return colour;
+}
+
 void saveScreenshot(HWND window, const std::wstring& bmpPath) {
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  settle(window);
+  waitUntilPainted(window);
   const RECT r = windowRect(window);
   const int width = r.right - r.left;
   const int height = r.bottom - r.top;
