@@ -24,8 +24,8 @@ z_stream& WorkBuffers::inflater() {
   return inflater_;
 }
 
-void decodeStored(EntryInput& in, EntryOutput& out, WorkBuffers& work) {
-  while (size_t n = in.read(work.input.data(), work.input.size())) out.write(work.input.data(), n);
+void decodeStored(EntryInput& in, EntryOutput& out, WorkBuffers&) {
+  while (in.remaining() > 0) out.commit(in.read(out.chunk(), out.chunkSize()));
 }
 
 void decodeDeflated(EntryInput& in, EntryOutput& out, WorkBuffers& work) {
@@ -37,11 +37,11 @@ void decodeDeflated(EntryInput& in, EntryOutput& out, WorkBuffers& work) {
       z.next_in = work.input.data();
       z.avail_in = static_cast<uInt>(in.read(work.input.data(), work.input.size()));
     }
-    z.next_out = work.output.data();
-    z.avail_out = static_cast<uInt>(work.output.size());
+    z.next_out = out.chunk();
+    z.avail_out = static_cast<uInt>(out.chunkSize());
     const int r = inflate(&z, Z_NO_FLUSH);
-    const size_t produced = work.output.size() - z.avail_out;
-    if (produced > 0) out.write(work.output.data(), produced);
+    const size_t produced = out.chunkSize() - z.avail_out;
+    out.commit(produced);
     if (r == Z_STREAM_END) return;
     if (r == Z_BUF_ERROR || (r == Z_OK && produced == 0 && z.avail_in == 0)) {
       // No progress: with the entry's data used up the stream is cut short; otherwise zlib simply

@@ -11,8 +11,14 @@
 namespace qv::unzip {
 
 // Compressed data move in reads of this size; decoded data leave in chunks of at most kOutputChunk.
-inline constexpr size_t kInputChunk = 32768;
-inline constexpr size_t kOutputChunk = 32768;
+// Both are above the 32 KiB of the classic engine: fewer system calls per megabyte matter more than
+// the few hundred kilobytes a run holds (allocated once per run).
+inline constexpr size_t kInputChunk = 65536;
+inline constexpr size_t kOutputChunk = 262144;
+// Entries from this size on are written by the writer thread.
+inline constexpr uint64_t kWriteBehindThreshold = 1u << 20;
+inline constexpr size_t kWriteBehindSlot = 1u << 20;
+inline constexpr size_t kWriteBehindSlots = 4;
 
 class WorkBuffers {
  public:

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "unzip/write_behind.h"
 #include "unzip/zip_errors.h"
 
 namespace qv::unzip {
@@ -19,6 +20,34 @@ size_t EntryInput::read(uint8_t* buffer, size_t capacity) {
   return got;
 }
 
+EntryOutput::EntryOutput(Stream& file, uint64_t declaredSize, std::function<void(uint64_t)> progress, uint8_t* buffer,
+                         size_t bufferSize, WriteBehind* behind)
+    : file_(file), declared_(declaredSize), progress_(std::move(progress)), buffer_(buffer), chunkSize_(bufferSize),
+      behind_(behind) {
+  if (behind_) {
+    behind_->begin(file_);
+    chunkSize_ = behind_->slotSize();
+  }
+}
+
+uint8_t* EntryOutput::chunk() {
+  if (!behind_) return buffer_;
+  if (!current_) current_ = behind_->acquire();
+  return current_;
+}
+
+void EntryOutput::commit(size_t size) {
+  if (size == 0) return;
+  if (!behind_) {
+    write(buffer_, size);
+    return;
+  }
+  if (size > declared_ - written_) throw EBiggerThanUncompressed();
+  behind_->submit(size);
+  current_ = nullptr;
+  account(size);
+}
+
 void EntryOutput::write(const uint8_t* data, size_t size) {
   if (size == 0) return;
   if (size > declared_ - written_) throw EBiggerThanUncompressed();
@@ -29,8 +58,26 @@ void EntryOutput::write(const uint8_t* data, size_t size) {
     crc_ = static_cast<uint32_t>(crc32(crc_, data + done, n));
     done += n;
   }
+  account(size);
+}
+
+void EntryOutput::account(size_t size) {
   written_ += size;
   if (progress_) progress_(written_);
+}
+
+void EntryOutput::finish() {
+  if (!behind_ || finished_) return;
+  finished_ = true;
+  current_ = nullptr;
+  if (!behind_->finish(crc_)) throw ECantWriteUCF();
+}
+
+void EntryOutput::drain() {
+  if (!behind_ || finished_) return;
+  finished_ = true;
+  current_ = nullptr;
+  behind_->finish(crc_);
 }
 
 }  // namespace qv::unzip

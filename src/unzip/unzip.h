@@ -15,6 +15,9 @@
 
 namespace qv::unzip {
 
+class EntryInput;
+class EntryOutput;
+
 enum class TUZOverwriteMode { Prompt, Always, Never, ifNewer, ifOlder };
 enum class TIncompleteZipMode { izAssumeMulti, izAssumeBad, izAssumeNotAZip };
 enum class TSkipReason {
@@ -118,6 +121,8 @@ class TUnZip {
   int runExtraction(Run& run);
   Outcome handleEntry(Run& run, int index);
   Outcome skip(Run& run, TSkipReason reason, const std::string& name, int index);
+  void decode(const TZipHeaderInfo& e, EntryInput& in, EntryOutput& out, Run& run, uint64_t compressed,
+              uint64_t declared, bool& decoded);
 
   const platform::Codec& codec_;
   platform::FileStamps& stamps_;

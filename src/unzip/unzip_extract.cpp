@@ -10,6 +10,7 @@
 #include "unzip/file_system.h"
 #include "unzip/legacy_decoders.h"
 #include "unzip/unzip.h"
+#include "unzip/write_behind.h"
 #include "unzip/zip_bytes.h"
 #include "unzip/zip_errors.h"
 
@@ -48,6 +49,7 @@ class PartialFile {
 
 struct TUnZip::Run {
   WorkBuffers work;
+  std::optional<WriteBehind> behind;  // started with the first large entry
   TBufferedFileStream output{kStreamBufferSize};
   int toDo = 0;
   uint64_t totalBytes = 0;
@@ -120,6 +122,40 @@ int TUnZip::runExtraction(Run& run) {
     if (outcome == Outcome::Extracted) ++count;
   }
   return count;
+}
+
+void TUnZip::decode(const TZipHeaderInfo& e, EntryInput& in, EntryOutput& out, Run& run, uint64_t compressed,
+                    uint64_t declared, bool& decoded) {
+  switch (e.compression_method) {
+    case 0:
+      decodeStored(in, out, run.work);
+      break;
+    case 8:
+      decodeDeflated(in, out, run.work);
+      break;
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6: {
+      LegacyDecoderIo io;
+      io.read = [&in](uint8_t* buffer, size_t capacity) { return in.read(buffer, capacity); };
+      io.write = [&out](const uint8_t* data, size_t size) { out.write(data, size); };
+      io.outOfMemory = [this] { showMessage(193, msg::kInflateOutOfMemory, msg::kErrorCaption, mb::kOk | mb::kIconError); };
+      if (e.compression_method == 1)
+        unshrink(io);
+      else if (e.compression_method == 6)
+        explode(io, e.general_purpose_bit_flag, compressed, declared);
+      else
+        unreduce(io, e.compression_method - 1, declared);
+      break;
+    }
+    default:
+      showMessage(197, msg::kUnknownMethod, msg::kZipErrorCaption, mb::kOk);
+      decoded = false;
+      break;
+  }
 }
 
 TUnZip::Outcome TUnZip::skip(Run& run, TSkipReason reason, const std::string& name, int index) {
@@ -235,45 +271,23 @@ TUnZip::Outcome TUnZip::handleEntry(Run& run, int index) {
   }
   EntryInput in(*archive_, compressed, decrypter ? &*decrypter : nullptr,
                 DoProcessMessages && processMessages_ ? processMessages_ : std::function<void()>());
-  EntryOutput out(run.output, declared, std::move(progress));
+  const bool large = declared >= kWriteBehindThreshold && (e.compression_method == 0 || e.compression_method == 8);
+  if (large && !run.behind) run.behind.emplace(kWriteBehindSlot, kWriteBehindSlots);
+  EntryOutput out(run.output, declared, std::move(progress), run.work.output.data(), run.work.output.size(),
+                  large ? &*run.behind : nullptr);
 
   bool decoded = true;
   try {
-    switch (e.compression_method) {
-      case 0:
-        decodeStored(in, out, run.work);
-        break;
-      case 8:
-        decodeDeflated(in, out, run.work);
-        break;
-      case 1:
-      case 2:
-      case 3:
-      case 4:
-      case 5:
-      case 6: {
-        LegacyDecoderIo io;
-        io.read = [&in](uint8_t* buffer, size_t capacity) { return in.read(buffer, capacity); };
-        io.write = [&out](const uint8_t* data, size_t size) { out.write(data, size); };
-        io.outOfMemory = [this] { showMessage(193, msg::kInflateOutOfMemory, msg::kErrorCaption, mb::kOk | mb::kIconError); };
-        if (e.compression_method == 1)
-          unshrink(io);
-        else if (e.compression_method == 6)
-          explode(io, e.general_purpose_bit_flag, compressed, declared);
-        else
-          unreduce(io, e.compression_method - 1, declared);
-        break;
-      }
-      default:
-        showMessage(197, msg::kUnknownMethod, msg::kZipErrorCaption, mb::kOk);
-        decoded = false;
-        break;
+    try {
+      decode(e, in, out, run, compressed, declared, decoded);
+    } catch (const EBiggerThanUncompressed&) {
+      // The CRC check below decides on what was written up to the declared size.
+    } catch (const EEntryDataError&) {
+      decoded = false;
     }
-  } catch (const EBiggerThanUncompressed&) {
-    // The CRC check below decides on what was written up to the declared size.
-  } catch (const EEntryDataError&) {
-    decoded = false;
+    out.finish();
   } catch (...) {
+    out.drain();
     run.output.close();
     throw;  // ends the run; the partial output is removed, an existing file stays
   }
