@@ -151,6 +151,7 @@ TEST_F(SettingsDialogTest, BlankPathIsRefusedAndNothingIsWritten) {
   click(dialog->ok);
   auto box = expectMessageBox(*program_, L"不可以設為空");
   ASSERT_TRUE(box);
+  screenshot(box->window, L"message_empty_path");
   ASSERT_TRUE(answer(*box, IDOK, kReactionTimeoutMs));
   EXPECT_TRUE(settle(dialog->window));
   EXPECT_TRUE(IsWindowVisible(dialog->window)) << "the dialog closed on an empty path";
