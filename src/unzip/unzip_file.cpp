@@ -16,7 +16,7 @@ bool UnZipFile(const std::string& archive, const std::string& destination, const
   try {
     const int count = unzip.ExtractFiles();
     if (extracted) *extracted = count;
-  } catch (const std::exception&) {
+  } catch (...) {
     return false;
   }
   return true;

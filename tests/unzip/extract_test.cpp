@@ -298,6 +298,25 @@ TEST_F(ExtractTest, EventsCanRedirectAndSkipEntries) {
   EXPECT_EQ(tree(at("out")), (Tree{"renamed.txt"}));
 }
 
+TEST_F(ExtractTest, MessagesArePumpedOnlyWhenAsked) {
+  ZipWriter w;
+  w.add({.name = "a.txt", .data = "a"});
+  w.add({.name = "b.txt", .data = "b"});
+  const std::string zip = archive(w);
+  for (bool pumping : {true, false}) {
+    int pumps = 0;
+    TUnZip u(codec, stamps, {}, [&] { ++pumps; });
+    u.DoProcessMessages = pumping;
+    u.setZipName(zip);
+    u.setDestDir(at("out"));
+    u.DoAll = true;
+    u.OverwriteMode = TUZOverwriteMode::Always;
+    EXPECT_EQ(u.ExtractFiles(), 2);
+    // Two central records, two selections, two input refills.
+    EXPECT_EQ(pumps, pumping ? 6 : 0);
+  }
+}
+
 TEST_F(ExtractTest, DataDescriptorsAndCommentsAreSteppedOver) {
   ZipWriter w;
   w.add({.name = "dd.txt", .data = std::string(70000, 'd'), .dataDescriptor = true, .comment = "entry comment"});
