@@ -13,7 +13,7 @@ struct IdSearch {
   ChildWindow* found;
 };
 
-BOOL CALLBACK matchId(HWND hwnd, LPARAM param) {
+BOOL CALLBACK matchId(HWND hwnd, LPARAM param) noexcept {
   auto* search = reinterpret_cast<IdSearch*>(param);
   if (::GetDlgCtrlID(hwnd) != search->id) return TRUE;
   ChildWindow* control = controlOf(hwnd);

@@ -29,7 +29,7 @@ void paintCaption(HWND hwnd) {
   ::EndPaint(hwnd, &ps);
 }
 
-LRESULT CALLBACK panelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT handle(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
       if (routeCommand(hwnd, wp, lp)) return 0;
@@ -63,6 +63,15 @@ LRESULT CALLBACK panelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       break;
   }
   return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK panelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  // The layer's own failures (out of memory) must not unwind through the system's code.
+  try {
+    return handle(hwnd, msg, wp, lp);
+  } catch (...) {
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+  }
 }
 }  // namespace
 

@@ -38,7 +38,11 @@ struct ModalSet {
 
 BOOL CALLBACK collectEnabled(HWND hwnd, LPARAM param) {
   auto* set = reinterpret_cast<ModalSet*>(param);
-  if (hwnd != set->self && ::IsWindowVisible(hwnd) && ::IsWindowEnabled(hwnd)) set->disabled.push_back(hwnd);
+  try {
+    if (hwnd != set->self && ::IsWindowVisible(hwnd) && ::IsWindowEnabled(hwnd)) set->disabled.push_back(hwnd);
+  } catch (...) {
+    return FALSE;
+  }
   return TRUE;
 }
 }  // namespace
@@ -72,6 +76,16 @@ void Win32Form::destroyWindow() {
 }
 
 LRESULT CALLBACK Win32Form::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  // Handlers run inside the error boundary; this catch is for the layer's own failures (out of
+  // memory), which must not unwind through the system's code.
+  try {
+    return dispatch(hwnd, msg, wp, lp);
+  } catch (...) {
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+  }
+}
+
+LRESULT Win32Form::dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
     auto* self = static_cast<Win32Form*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));

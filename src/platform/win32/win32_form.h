@@ -41,6 +41,7 @@ class Win32Form final : public HostedContainer<Form> {
 
  private:
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  static LRESULT dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
   void appear();
   void destroyWindow();

@@ -101,6 +101,8 @@ std::string Win32ListView::cell(int row, int column) const {
 }
 
 void Win32ListView::setChecked(int row, bool checked) {
+  // Row -1 would mean "every row" to the control.
+  if (row < 0) return;
   const Quiet quiet(quiet_);
   LVITEMW item{};
   item.stateMask = LVIS_STATEIMAGEMASK;

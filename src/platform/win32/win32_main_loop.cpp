@@ -48,7 +48,12 @@ Win32MainLoop::~Win32MainLoop() {
 LRESULT CALLBACK Win32MainLoop::sinkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == kRunPosted) {
     auto* self = reinterpret_cast<Win32MainLoop*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self != nullptr) self->runOnePosted();
+    try {
+      if (self != nullptr) self->runOnePosted();
+    } catch (...) {
+      // Only the queue itself can fail here (the call runs inside the error boundary); nothing
+      // may unwind through the system's dispatcher.
+    }
     return 0;
   }
   return ::DefWindowProcW(hwnd, msg, wp, lp);
