@@ -37,6 +37,9 @@ RunResult runTool(const std::vector<std::string>& argv) {
   args.push_back(nullptr);
   std::fflush(stdout);
   std::fflush(stderr);
+  // Earlier rounds' dirty pages would otherwise be written back during this one and charge their
+  // cost to whichever tool happens to run.
+  sync();
   const auto start = Clock::now();
   const pid_t pid = fork();
   if (pid == 0) {

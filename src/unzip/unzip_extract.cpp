@@ -313,7 +313,11 @@ TUnZip::Outcome TUnZip::handleEntry(Run& run, int index) {
   if (!partial.commitTo(target)) return skip(run, TSkipReason::srCreateError, target, index);
   const std::string stampName = serviceName(target);
   stamps_.setDosDateTime(stampName, e.last_mod_file_date_time);
-  if (RetainAttributes) stamps_.setAttributes(stampName, e.external_file_attributes);
+  // A file the engine has just created already carries the plain attributes; only read-only, hidden
+  // and system need a call (two system calls per file saved on archives of thousands of files).
+  constexpr uint32_t kMeaningful = platform::attr::kReadOnly | platform::attr::kHidden | platform::attr::kSystem;
+  if (RetainAttributes && (e.external_file_attributes & kMeaningful))
+    stamps_.setAttributes(stampName, e.external_file_attributes);
   if (OnEndUnZip) OnEndUnZip(*this, index, target);
   return Outcome::Extracted;
 }
