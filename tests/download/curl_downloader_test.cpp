@@ -1,0 +1,110 @@
+#include "platform/headless/curl_downloader.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "temp_dir.h"
+#include "test_server.h"
+
+namespace qv::test {
+namespace {
+
+namespace dr = platform::download_result;
+using platform::headless::CurlDownloader;
+
+struct Report {
+  uint64_t done, total;
+};
+
+class CurlDownloaderTest : public ::testing::Test {
+ protected:
+  int32_t fetch(const std::string& path, const std::string& target) {
+    return downloader.download(server.url(path), target, [this](uint64_t done, uint64_t total) {
+      reports.push_back({done, total});
+      return true;
+    });
+  }
+
+  TestServer server;
+  TempDir dir;
+  CurlDownloader downloader;
+  std::vector<Report> reports;
+};
+
+TEST_F(CurlDownloaderTest, WholeResourceArrivesAndProgressEndsAtItsSize) {
+  const std::string target = dir.file("a.zip");
+  ASSERT_EQ(fetch("/bytes/150000", target), dr::kOk);
+  EXPECT_EQ(readFile(target), pattern(150000));
+  EXPECT_EQ(dir.names(), std::vector<std::string>{"a.zip"});  // no temporary left behind
+  ASSERT_FALSE(reports.empty());
+  EXPECT_EQ(reports.back().done, 150000u);
+  EXPECT_EQ(reports.back().total, 150000u);
+  for (size_t i = 1; i < reports.size(); ++i) EXPECT_GE(reports[i].done, reports[i - 1].done);
+}
+
+TEST_F(CurlDownloaderTest, ReplacesAnOldFileAndFollowsRedirects) {
+  const std::string target = dir.file("a.zip");
+  writeFile(target, "old archive");
+  ASSERT_EQ(fetch("/moved", target), dr::kOk);
+  EXPECT_EQ(readFile(target), pattern(1000));
+}
+
+TEST_F(CurlDownloaderTest, WithoutLengthTotalsStayZeroUntilTheEnd) {
+  const std::string target = dir.file("n.zip");
+  ASSERT_EQ(fetch("/nolength", target), dr::kOk);
+  EXPECT_EQ(readFile(target).size(), 20000u);
+  ASSERT_GE(reports.size(), 2u);
+  for (size_t i = 0; i + 1 < reports.size(); ++i) EXPECT_EQ(reports[i].total, 0u);
+  EXPECT_EQ(reports.back().done, 20000u);
+  EXPECT_EQ(reports.back().total, 20000u);
+}
+
+// Each failure gives its code, leaves the old file exactly as it was and no temporary file.
+struct FailureCase {
+  const char* name;
+  const char* path;  // nullptr: a port where nothing listens
+  int32_t expected;
+};
+
+class CurlFailureTest : public CurlDownloaderTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(CurlFailureTest, FailsAndLeavesTheOldFile) {
+  const FailureCase& c = GetParam();
+  const std::string target = dir.file("keep.zip");
+  writeFile(target, "the good archive");
+  const int32_t result = c.path ? fetch(c.path, target)
+                                : downloader.download(refusedUrl(), target, [](uint64_t, uint64_t) { return true; });
+  EXPECT_EQ(result, c.expected);
+  EXPECT_EQ(readFile(target), "the good archive");
+  EXPECT_EQ(dir.names(), std::vector<std::string>{"keep.zip"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, CurlFailureTest,
+                         ::testing::Values(FailureCase{"NotFound", "/404", dr::kNotFound},
+                                           FailureCase{"ServerError", "/500", dr::kDownloadFailure},
+                                           FailureCase{"ClosedMidBody", "/truncated", dr::kDownloadFailure},
+                                           FailureCase{"Refused", nullptr, dr::kCannotConnect}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CurlDownloaderTest, AbortByTheCallbackEndsTheTransfer) {
+  const std::string target = dir.file("keep.zip");
+  writeFile(target, "the good archive");
+  int calls = 0;
+  const int32_t result = downloader.download(server.url("/slow"), target, [&](uint64_t done, uint64_t) {
+    ++calls;
+    return done == 0;  // abort at the first report that carries data
+  });
+  EXPECT_EQ(result, dr::kAborted);
+  EXPECT_LT(calls, 50);  // ended long before the 200 chunks
+  EXPECT_EQ(readFile(target), "the good archive");
+  EXPECT_EQ(dir.names(), std::vector<std::string>{"keep.zip"});
+}
+
+TEST_F(CurlDownloaderTest, UnwritableFolderIsCannotWriteAndAsksNothingOfTheServer) {
+  EXPECT_EQ(fetch("/bytes/10", dir.file("missing/sub/a.zip")), dr::kCannotWrite);
+  EXPECT_EQ(server.requests(), 0);
+}
+
+}  // namespace
+}  // namespace qv::test

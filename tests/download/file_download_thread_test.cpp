@@ -1,0 +1,194 @@
+#include "download/file_download_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <vector>
+
+#include "download/download_workers.h"
+#include "platform/headless/curl_downloader.h"
+#include "queue_main_loop.h"
+#include "temp_dir.h"
+#include "test_server.h"
+
+namespace qv::test {
+namespace {
+
+namespace dr = platform::download_result;
+using download::DownloadWorkers;
+using download::TFileDownLoadThread;
+
+// Stands in for the platform where a test needs a result no server gives.
+class FakeDownloader : public platform::UrlDownloader {
+ public:
+  std::function<int32_t(const platform::ProgressCallback&)> body = [](const auto&) { return 0; };
+  std::atomic<int> calls{0};
+  int32_t download(const std::string&, const std::string&, const platform::ProgressCallback& p) override {
+    ++calls;
+    return body(p);
+  }
+};
+
+// What the three handlers saw, and on which thread.
+struct Outcome {
+  std::vector<std::pair<uint32_t, uint32_t>> progress;  // main thread only
+  bool progressOffMain = false;
+  std::atomic<int> completions{0};
+  std::atomic<int> errors{0};
+  std::atomic<int32_t> errorCode{0};
+  std::atomic<bool> handlerOnMain{false};
+  std::atomic<bool> ended{false};
+};
+
+class WorkerTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<TFileDownLoadThread> make(platform::UrlDownloader& d, const std::string& url,
+                                            const std::string& file, bool withComplete = true,
+                                            std::function<void(TFileDownLoadThread&)> onReport = {}) {
+    auto progress = [this, onReport](TFileDownLoadThread& sender, uint32_t p, uint32_t max) {
+      if (std::this_thread::get_id() != loop.mainThread()) outcome.progressOffMain = true;
+      outcome.progress.emplace_back(p, max);
+      if (onReport) onReport(sender);
+    };
+    download::TDownLoadCompleteEvent complete;
+    if (withComplete) {
+      complete = [this](TFileDownLoadThread&) {
+        outcome.handlerOnMain = std::this_thread::get_id() == loop.mainThread();
+        ++outcome.completions;
+        outcome.ended = true;
+      };
+    }
+    auto error = [this](TFileDownLoadThread&, int32_t code) {
+      outcome.handlerOnMain = std::this_thread::get_id() == loop.mainThread();
+      outcome.errorCode = code;
+      ++outcome.errors;
+      outcome.ended = true;
+    };
+    return std::make_unique<TFileDownLoadThread>(d, loop, url, file, progress, complete, error, false);
+  }
+
+  void finish(TFileDownLoadThread& w) {
+    ASSERT_TRUE(loop.pumpUntil([&] { return w.finished(); }));
+    w.waitFor();
+  }
+
+  QueueMainLoop loop;
+  TestServer server;
+  TempDir dir;
+  platform::headless::CurlDownloader curl;
+  Outcome outcome;
+};
+
+TEST_F(WorkerTest, ProgressReachesTheMainThreadAndCompletionTheWorker) {
+  const std::string target = dir.file("a.zip");
+  auto w = make(curl, server.url("/bytes/300000"), target);
+  finish(*w);
+  EXPECT_EQ(outcome.completions, 1);
+  EXPECT_EQ(outcome.errors, 0);
+  EXPECT_FALSE(outcome.handlerOnMain);
+  EXPECT_FALSE(outcome.progressOffMain);
+  ASSERT_FALSE(outcome.progress.empty());
+  EXPECT_EQ(outcome.progress.back(), std::make_pair(300000u, 300000u));
+  EXPECT_EQ(readFile(target), pattern(300000));
+}
+
+TEST_F(WorkerTest, FailedTransfersReachTheErrorHandlerWithTheirCode) {
+  auto notFound = make(curl, server.url("/404"), dir.file("a.zip"));
+  finish(*notFound);
+  EXPECT_EQ(outcome.errors, 1);
+  EXPECT_EQ(outcome.errorCode, dr::kNotFound);
+  EXPECT_EQ(outcome.completions, 0);
+  EXPECT_FALSE(outcome.handlerOnMain);
+  EXPECT_TRUE(dir.names().empty());
+
+  auto refused = make(curl, refusedUrl(), dir.file("b.zip"));
+  finish(*refused);
+  EXPECT_EQ(outcome.errors, 2);
+  EXPECT_EQ(outcome.errorCode, dr::kCannotConnect);
+}
+
+TEST_F(WorkerTest, TerminateDuringTransferAbortsAtThatReport) {
+  const std::string target = dir.file("keep.zip");
+  writeFile(target, "old");
+  size_t reportsAtRequest = 0;
+  auto w = make(curl, server.url("/slow"), target, true, [&](TFileDownLoadThread& sender) {
+    if (reportsAtRequest == 0 && outcome.progress.back().first > 0) {
+      sender.terminate();
+      reportsAtRequest = outcome.progress.size();
+    }
+  });
+  finish(*w);
+  EXPECT_EQ(outcome.errorCode, dr::kAborted);
+  EXPECT_EQ(outcome.completions, 0);
+  EXPECT_EQ(outcome.progress.size(), reportsAtRequest);  // no report after the one that saw it
+  EXPECT_EQ(readFile(target), "old");
+}
+
+TEST_F(WorkerTest, MissingHandlerLeavesTheWorkerSuspendedUntilResumed) {
+  FakeDownloader fake;
+  auto w = make(fake, "http://unused/", dir.file("a.zip"), false);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(w->suspended());
+  EXPECT_EQ(fake.calls, 0);
+  w->resume();
+  finish(*w);
+  EXPECT_EQ(fake.calls, 1);
+  EXPECT_EQ(outcome.completions, 0);  // the missing handler is simply not called
+}
+
+TEST_F(WorkerTest, SuccessCodesOtherThanZeroAreFailures) {
+  FakeDownloader fake;
+  fake.body = [](const auto&) { return 1; };  // S_FALSE
+  auto w = make(fake, "http://unused/", dir.file("a.zip"));
+  finish(*w);
+  EXPECT_EQ(outcome.completions, 0);
+  EXPECT_EQ(outcome.errors, 1);
+  EXPECT_EQ(outcome.errorCode, 1);
+}
+
+TEST_F(WorkerTest, FiguresBeyond32BitsStopAtTheLargest) {
+  FakeDownloader fake;
+  fake.body = [](const platform::ProgressCallback& p) {
+    p(5'000'000'000ull, 6'000'000'000ull);
+    p(1000, 0);
+    return 0;
+  };
+  auto w = make(fake, "http://unused/", dir.file("a.zip"));
+  finish(*w);
+  ASSERT_EQ(outcome.progress.size(), 2u);
+  EXPECT_EQ(outcome.progress[0], std::make_pair(0xFFFFFFFFu, 0xFFFFFFFFu));
+  EXPECT_EQ(outcome.progress[1], std::make_pair(1000u, 0u));
+}
+
+TEST_F(WorkerTest, AThrowingHandlerEndsOnlyItsThread) {
+  FakeDownloader fake;
+  auto w = std::make_unique<TFileDownLoadThread>(
+      fake, loop, "http://unused/", dir.file("a.zip"), [](TFileDownLoadThread&, uint32_t, uint32_t) {},
+      [](TFileDownLoadThread&) { throw std::runtime_error("handler failed"); },
+      [](TFileDownLoadThread&, int32_t) {}, false);
+  finish(*w);
+  EXPECT_TRUE(w->finished());
+}
+
+TEST_F(WorkerTest, PoolReapsFinishedWorkersAndEndsRunningOnesOnShutdown) {
+  auto pool = std::make_unique<DownloadWorkers>(curl, loop);
+  std::atomic<int> errors{0}, completions{0};
+  auto progress = [](TFileDownLoadThread&, uint32_t, uint32_t) {};
+  auto complete = [&](TFileDownLoadThread&) { ++completions; };
+  auto error = [&](TFileDownLoadThread&, int32_t) { ++errors; };
+  pool->start(server.url("/bytes/10"), dir.file("quick.zip"), progress, complete, error);
+  ASSERT_TRUE(loop.pumpUntil([&] { return completions == 1; }));
+  for (int i = 0; i < 3; ++i)
+    pool->start(server.url("/slow"), dir.file("slow" + std::to_string(i) + ".zip"), progress, complete, error);
+  pool->start(server.url("/slow"), dir.file("never.zip"), progress, complete, nullptr);  // suspended
+  loop.pumpUntil([&] { return false; }, std::chrono::milliseconds(100));
+  pool->reap();
+  EXPECT_EQ(pool->size(), 4u);  // the quick one is gone; three running, one suspended
+  pool.reset();                 // terminates, pumps and joins
+  EXPECT_EQ(errors, 3);
+  EXPECT_EQ(completions, 1);
+  for (const auto& name : dir.names()) EXPECT_EQ(name, "quick.zip");
+}
+
+}  // namespace
+}  // namespace qv::test
