@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <climits>
+
 #include "platform/error_boundary.h"
 #include "platform/win32/win32_text.h"
 
@@ -10,6 +13,7 @@ namespace qv::platform::win32 {
 namespace {
 constexpr UINT kUnchecked = 1;  // state image indexes of the check box
 constexpr UINT kChecked = 2;
+constexpr UINT_PTR kSubclassId = 1;
 
 UINT stateImage(UINT state) { return (state & LVIS_STATEIMAGEMASK) >> 12; }
 
@@ -30,6 +34,40 @@ Win32ListView::Win32ListView(UiContext& ctx, ChildHost& host, const ControlSpec&
   create(WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | WS_TABSTOP, WS_EX_CLIENTEDGE, std::string());
   const DWORD ex = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_LABELTIP;
   ::SendMessageW(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, ex, ex);
+  // A tip stays up as long as the system allows while the pointer rests on its row.
+  if (HWND tips = reinterpret_cast<HWND>(::SendMessageW(hwnd_, LVM_GETTOOLTIPS, 0, 0)))
+    ::SendMessageW(tips, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(SHRT_MAX, 0));
+  ::SetWindowSubclass(hwnd_, subclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+}
+
+Win32ListView::~Win32ListView() {
+  if (hwnd_ != nullptr && ::IsWindow(hwnd_)) ::RemoveWindowSubclass(hwnd_, subclassProc, kSubclassId);
+}
+
+LRESULT CALLBACK Win32ListView::subclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                             DWORD_PTR data) {
+  try {
+    if (msg == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lp)->code == TTN_SHOW &&
+        reinterpret_cast<Win32ListView*>(data)->placeTip(reinterpret_cast<const NMHDR*>(lp)->hwndFrom))
+      return TRUE;
+  } catch (...) {
+    // Placing a tip cannot fail in a way worth more than the default placement.
+  }
+  if (msg == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, subclassProc, id);
+  return ::DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+bool Win32ListView::placeTip(HWND tip) {
+  if (tipRow_ < 0 || tipRow_ >= rowCount()) return false;
+  RECT row{};
+  row.left = LVIR_BOUNDS;
+  if (!::SendMessageW(hwnd_, LVM_GETITEMRECT, static_cast<WPARAM>(tipRow_), reinterpret_cast<LPARAM>(&row)))
+    return false;
+  // A row scrolled partly out to the left still gets its tip inside the list.
+  POINT at{std::max(row.left, 0L) + ::GetSystemMetrics(SM_CXCURSOR), row.top + ::GetSystemMetrics(SM_CYCURSOR)};
+  ::ClientToScreen(hwnd_, &at);
+  ::SetWindowPos(tip, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return true;
 }
 
 void Win32ListView::setColumns(const std::vector<ListColumn>& columns) {
@@ -166,6 +204,7 @@ void Win32ListView::itemChanged(const NMHDR& header) {
 void Win32ListView::infoTip(NMHDR& header) {
   auto& tip = reinterpret_cast<NMLVGETINFOTIPW&>(header);
   if (!onInfoTip_ || tip.iItem < 0 || tip.pszText == nullptr || tip.cchTextMax <= 0) return;
+  tipRow_ = tip.iItem;
   std::string text;
   const auto handler = onInfoTip_;
   runGuarded(ctx_.dialogs(), [&] { text = handler(tip.iItem); });

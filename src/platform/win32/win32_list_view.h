@@ -10,6 +10,7 @@ namespace qv::platform::win32 {
 class Win32ListView final : public ControlBase<ListView> {
  public:
   Win32ListView(UiContext& ctx, ChildHost& host, const ControlSpec& spec);
+  ~Win32ListView() override;
 
   void setColumns(const std::vector<ListColumn>& columns) override;
   void setColumnCaption(int column, const std::string& caption) override;
@@ -35,6 +36,12 @@ class Win32ListView final : public ControlBase<ListView> {
  private:
   void itemChanged(const NMHDR& header);
   void infoTip(NMHDR& header);
+  // The list's own tip window tells the list (not us) that it is about to show; a subclass hears it
+  // and places the tip below-right of the row, one cursor size in, instead of under the pointer.
+  static LRESULT CALLBACK subclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data);
+  bool placeTip(HWND tip);
+
+  int tipRow_ = -1;
 
   // Above zero while the program itself changes check marks or inserts rows: those changes are not
   // the user's and are not reported back.
