@@ -23,8 +23,6 @@ BOOL CALLBACK matchId(HWND hwnd, LPARAM param) noexcept {
 }
 }  // namespace
 
-std::wstring wideText(const std::string& utf8) { return toWide(utf8); }
-
 void setWindowText(HWND hwnd, const std::string& utf8) {
   const std::wstring wide = toWide(utf8);
   ::SetWindowTextW(hwnd, wide.c_str());

@@ -69,7 +69,6 @@ class ControlBase : public Iface, public ChildWindow {
   virtual void textChanged() {}
 };
 
-std::wstring wideText(const std::string& utf8);
 void setWindowText(HWND hwnd, const std::string& utf8);
 std::string windowText(HWND hwnd);
 

@@ -10,7 +10,7 @@ namespace qv::platform::win32 {
 // One page: a panel window, child of the tab control, holding the page's controls.
 class Win32PageControl::Page final : public HostedContainer<Container> {
  public:
-  Page(UiContext& ctx, HWND tab, const std::string& name) : name_(name) {
+  Page(UiContext& ctx, HWND tab) {
     // Like panels, pages paint under their group boxes, so they do not clip their children.
     window_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, panelWindowClass(), L"", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0, tab, nullptr,
                                 ::GetModuleHandleW(nullptr), nullptr);
@@ -31,7 +31,6 @@ class Win32PageControl::Page final : public HostedContainer<Container> {
   ChildHost& children() override { return *host_; }
 
  private:
-  std::string name_;
   HWND window_ = nullptr;
   std::unique_ptr<ChildHost> host_;
 };
@@ -43,14 +42,14 @@ Win32PageControl::Win32PageControl(UiContext& ctx, ChildHost& host, const Contro
 
 Win32PageControl::~Win32PageControl() = default;
 
-Container& Win32PageControl::addPage(const std::string& name, const std::string& caption) {
+Container& Win32PageControl::addPage(const std::string& /*name*/, const std::string& caption) {
   std::wstring text = toWide(caption);
   TCITEMW item{};
   item.mask = TCIF_TEXT;
   item.pszText = text.data();
   const int index = pageCount();
   ::SendMessageW(hwnd_, TCM_INSERTITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
-  pages_.push_back(std::make_unique<Page>(ctx_, hwnd_, name));
+  pages_.push_back(std::make_unique<Page>(ctx_, hwnd_));
   if (activePage() < 0) ::SendMessageW(hwnd_, TCM_SETCURSEL, 0, 0);
   afterMove();
   return *pages_.back();
