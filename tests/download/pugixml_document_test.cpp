@@ -147,3 +147,30 @@ TEST_F(XmlTest, TwentyMegabyteCatalogueLoads) {
 
 }  // namespace
 }  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+// The demo catalogue is read by the same reading as the server's: every entry has its four
+// attributes and an archive source folder holding the folders its folder list names.
+TEST(DemoCatalogue, EveryEntryIsCompleteAndHasItsArchiveSource) {
+  PugixmlFactory factory;
+  auto doc = factory.createDocument();
+  doc->load(std::string(QV_DEMO_DIR) + "/site/Data.xml");
+  auto root = doc->documentElement();
+  ASSERT_GE(root->childCount(), 8);
+  for (int i = 0; i < root->childCount(); ++i) {
+    auto item = root->child(i);
+    const auto name = item->attribute("plugName");
+    ASSERT_TRUE(name && item->attribute("plugCName") && item->attribute("plugfolder") &&
+                item->attribute("plugdescribe"))
+        << "entry " << i;
+    const std::string source = std::string(QV_DEMO_DIR) + "/addons/" + *name;
+    EXPECT_TRUE(std::filesystem::is_directory(source + "/" + *name)) << source;
+  }
+  EXPECT_EQ(root->child(4)->attribute("plugfolder"), "ChatPlus,\"Chat Emotes\"");
+  EXPECT_TRUE(std::filesystem::is_directory(std::string(QV_DEMO_DIR) + "/addons/ChatPlus/Chat Emotes"));
+}
+
+}  // namespace
+}  // namespace qv::test
