@@ -8,7 +8,7 @@ bool QuorvaneApp::start() {
     platform_.dialogs().message("程式已經開啟");
     return false;
   }
-  form1_ = std::make_unique<mainwindow::TForm1>(platform_);
+  form1_ = std::make_unique<mainwindow::TForm1>(platform_, server_);
   form2_ = std::make_unique<settings::TForm2>(platform_, [this] { return form1_->configPath(); });
   form1_->attachSettingsDialog(*form2_);
   // The main loop shows the main window first, which runs its show step.

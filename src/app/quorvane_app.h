@@ -3,6 +3,7 @@
 // order the program creates them. Tests drive the same object with the headless platform.
 #include <memory>
 
+#include "download/server_resources.h"
 #include "mainwindow/main_window.h"
 #include "platform/platform.h"
 #include "settings/settings_dialog.h"
@@ -11,7 +12,9 @@ namespace qv::app {
 
 class QuorvaneApp {
  public:
-  explicit QuorvaneApp(platform::Platform& platform) : platform_(platform) {}
+  explicit QuorvaneApp(platform::Platform& platform,
+                       download::ServerResources server = download::ServerResources::builtIn())
+      : platform_(platform), server_(std::move(server)) {}
 
   // Up to the main loop: false when another instance runs (the message has been shown then).
   bool start();
@@ -21,6 +24,7 @@ class QuorvaneApp {
 
  private:
   platform::Platform& platform_;
+  download::ServerResources server_;
   std::unique_ptr<mainwindow::TForm1> form1_;
   std::unique_ptr<settings::TForm2> form2_;
 };

@@ -1,7 +1,11 @@
 #include "mainwindow/main_window.h"
 
 #include "app/control_ids.h"
+#include "catalogue/catalogue_reader.h"
+#include "catalogue/progress_display.h"
+#include "catalogue/status_check.h"
 #include "common/path.h"
+#include "common/text.h"
 #include "settings/private_profile.h"
 
 namespace qv::mainwindow {
@@ -9,7 +13,8 @@ namespace qv::mainwindow {
 namespace ids = qv::ids::form1;
 using platform::Align;
 
-TForm1::TForm1(platform::Platform& platform) : platform_(platform) {
+TForm1::TForm1(platform::Platform& platform, download::ServerResources server)
+    : platform_(platform), server_(std::move(server)) {
   // Single border, system menu and minimise box, no maximise box, always on top.
   form_ = platform_.ui().createForm({ids::kClass, "QuorvaneTW Ver1.0", {439, 246, 588, 557}, true, false, true});
   buildControls();
@@ -25,14 +30,46 @@ void TForm1::buildControls() {
   Panel2 = &form_->addPanel({"Panel2", ids::Panel2, {0, 0, 580, 119}, "", Align::Bottom});
   Panel5 = &form_->addPanel({"Panel5", ids::Panel5, {0, 0, 580, 0}, "", Align::Client});
   Panel6 = &Panel5->addPanel({"Panel6", ids::Panel6, {0, 0, 580, 17}, "", Align::Top});
-
-  Panel2->addButton({"Button7", ids::Button7, {306, 6, 92, 24}, " 操作設置"}).setOnClick([this] { Button7Click(); });
-  Label6 = &Panel2->addLabel({"Label6", ids::Label6, {8, 87, 52, 13}, "正常"});
+  ListView1 = &Panel5->addListView({"ListView1", ids::ListView1, {0, 0, 580, 0}, "", Align::Client});
+  list_ = std::make_unique<catalogue::AddonList>(*ListView1, platform_.collation(), platform_.codec());
+  buildCounterStrip();
+  buildBottomPanel();
 }
 
-// Creation step. The border style is the platform's single border; the skin has no look of its own
-// (the native look is the look), so switching it on does nothing.
-void TForm1::FormCreate() {}
+void TForm1::buildCounterStrip() {
+  Panel6->addLabel({"Label8", ids::Label8, {2, 0, 70, 13}, "UI 列錶"});
+  Panel6->addLabel({"Label9", ids::Label9, {80, 0, 90, 13}, "噹前UI 個數:"});
+  Label10 = &Panel6->addLabel({"Label10", ids::Label10, {176, 0, 36, 13}, "0"});
+  Panel6->addLabel({"Label11", ids::Label11, {214, 0, 70, 13}, "安裝個數"});
+  Label12 = &Panel6->addLabel({"Label12", ids::Label12, {292, 0, 40, 13}, "0"});
+  Panel6->addLabel({"Label13", ids::Label13, {336, -1, 50, 13}, "未安裝"});
+  Label14 = &Panel6->addLabel({"Label14", ids::Label14, {392, 0, 44, 13}, "0"});
+  Label15 = &Panel6->addLabel({"Label15", ids::Label15, {440, 0, 136, 13}, "0"});
+}
+
+void TForm1::buildBottomPanel() {
+  Panel2->addButton({"BitBtn1", ids::BitBtn1, {10, 6, 92, 24}, "全部選擇"}).setOnClick([this] { BitBtn1Click(); });
+  Panel2->addButton({"BitBtn2", ids::BitBtn2, {108, 6, 92, 24}, "全部取消"}).setOnClick([this] { BitBtn2Click(); });
+  Panel2->addButton({"Button3", ids::Button3, {207, 6, 92, 24}, "更新 UI"}).setOnClick([this] { Button3Click(); });
+  Panel2->addButton({"Button7", ids::Button7, {306, 6, 92, 24}, " 操作設置"}).setOnClick([this] { Button7Click(); });
+  Button2 = &Panel2->addButton({"Button2", ids::Button2, {404, 6, 92, 24}, "放大列表"});
+  Button2->setOnClick([this] { Button2Click(); });
+  Label6 = &Panel2->addLabel({"Label6", ids::Label6, {8, 87, 52, 13}, "正常"});
+  ProgressBar1 = &Panel2->addProgressBar({"ProgressBar1", ids::ProgressBar1, {64, 86, 296, 16}, ""});
+  // Only run by code: the status check's internal entry point.
+  Panel2->addButton({"BitBtn4", ids::BitBtn4, {496, 8, 75, 25}, "check", Align::None, false})
+      .setOnClick([this] { BitBtn4Click(); });
+}
+
+// Creation step. The skin has no look of its own (the native look is the look), so switching it on
+// does nothing; the list gets its columns, check boxes and whole-row selection from the platform.
+void TForm1::FormCreate() {
+  list_->configureColumns();
+  ListView1->setColumnCaption(0, "名稱");
+  ListView1->setColumnCaption(1, "狀態");
+  ListView1->setColumnCaption(2, "中文名");
+  ListView1->setColumnCaption(3, "描述");
+}
 
 std::string TForm1::programDirectory() const { return path::directoryWithSeparator(platform_.programPath()); }
 std::string TForm1::configPath() const { return programDirectory() + "Config.ini"; }
@@ -72,5 +109,64 @@ void TForm1::FormShow() {
 bool TForm1::FormCloseQuery() { return true; }
 
 void TForm1::Button7Click() { settingsDialog().showModal(); }
+
+bool TForm1::requireGamePath() {
+  if (!text::trim(settingsDialog().gamePath()).empty()) return true;
+  platform_.dialogs().message("請設定遊戲安裝位置");
+  settingsDialog().showModal();
+  return false;
+}
+
+void TForm1::Button3Click() {
+  if (!requireGamePath()) return;
+  struct Depth {
+    int& d;
+    explicit Depth(int& x) : d(x) { ++d; }
+    ~Depth() { --d; }
+  } depth(refreshDepth_);
+
+  list_->clear();
+  ListView1->beginUpdate();
+  struct EndUpdate {
+    platform::ListView& v;
+    ~EndUpdate() { v.endUpdate(); }
+  } endUpdate{*ListView1};
+  catalogue::readCatalogue(server_.catalogue(), platform_.xml(), *list_);
+  // The download-all road, which ends with the status check, is not built yet: check at once.
+  BitBtn4Click();
+}
+
+void TForm1::BitBtn4Click() {
+  if (list_->count() == 0 && refreshDepth_ == 0) Button3Click();
+  const std::string addonDir = catalogue::addonDirectoryOf(settingsDialog().gamePath());
+  const catalogue::StatusCounts counts = catalogue::checkStatuses(*list_, addonDir);
+  showCounters(list_->count(), counts.installed, counts.notInstalled);
+}
+
+void TForm1::showCounters(int rows, int installed, int notInstalled) {
+  Label10->setText(std::to_string(rows));
+  Label12->setText(std::to_string(installed));
+  Label14->setText(std::to_string(notInstalled));
+  Label15->setText("最近更新個數" + std::to_string(static_cast<long long>(rows) - storedAddonCount_));
+}
+
+void TForm1::BitBtn1Click() { list_->checkAll(true); }
+void TForm1::BitBtn2Click() { list_->checkAll(false); }
+
+void TForm1::Button2Click() {
+  if (Button2->text() != "恢復列錶") {
+    Panel1->setVisible(false);
+    Button2->setText("恢復列錶");
+  } else {
+    Button2->setText("放大列錶");
+    Panel1->setVisible(true);
+  }
+}
+
+void TForm1::DownLoadProgress(uint32_t progress, uint32_t progressMax) {
+  ProgressBar1->setMax(catalogue::kibRoundedHalfEven(progressMax));
+  ProgressBar1->setPosition(catalogue::kibRoundedHalfEven(progress));
+  if (ProgressBar1->position() == ProgressBar1->max()) Label6->setText("檢查完成");
+}
 
 }  // namespace qv::mainwindow

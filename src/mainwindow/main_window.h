@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "catalogue/addon_list.h"
+#include "download/server_resources.h"
 #include "platform/platform.h"
 #include "settings/settings_dialog.h"
 
@@ -12,7 +14,7 @@ namespace qv::mainwindow {
 
 class TForm1 {
  public:
-  explicit TForm1(platform::Platform& platform);
+  TForm1(platform::Platform& platform, download::ServerResources server);
   ~TForm1();
 
   // The settings dialog is created after the main window (its creation step runs then).
@@ -21,7 +23,13 @@ class TForm1 {
   void FormCreate();
   void FormShow();
   bool FormCloseQuery();
-  void Button7Click();  // settings
+  void Button7Click();   // settings
+  void Button3Click();   // catalogue refresh
+  void BitBtn4Click();   // status check
+  void BitBtn1Click();   // check all
+  void BitBtn2Click();   // uncheck all
+  void Button2Click();   // enlarge / restore the list
+  void DownLoadProgress(uint32_t progress, uint32_t progressMax);
 
   // Paths of the program directory's files, built from the program's own path at each use.
   std::string programDirectory() const;
@@ -34,10 +42,17 @@ class TForm1 {
 
   platform::Form& form() { return *form_; }
   platform::Label& statusLine() { return *Label6; }
+  catalogue::AddonList& addonList() { return *list_; }
+  const download::ServerResources& server() const { return server_; }
 
  private:
   void buildControls();
+  void buildCounterStrip();
+  void buildBottomPanel();
   settings::TForm2& settingsDialog() { return *form2_; }
+  // The game path trimmed; when empty the user is asked to set it and the settings dialog opens.
+  bool requireGamePath();
+  void showCounters(int rows, int installed, int notInstalled);
 
   platform::Platform& platform_;
   settings::TForm2* form2_ = nullptr;
@@ -47,7 +62,19 @@ class TForm1 {
   platform::Panel* Panel5 = nullptr;  // list area
   platform::Panel* Panel6 = nullptr;  // counter strip
   platform::Panel* Panel2 = nullptr;  // buttons, status line, progress bar
+  platform::ListView* ListView1 = nullptr;
   platform::Label* Label6 = nullptr;
+  platform::Label* Label10 = nullptr;
+  platform::Label* Label12 = nullptr;
+  platform::Label* Label14 = nullptr;
+  platform::Label* Label15 = nullptr;
+  platform::Button* Button2 = nullptr;
+  platform::ProgressBar* ProgressBar1 = nullptr;
+  std::unique_ptr<catalogue::AddonList> list_;
+  download::ServerResources server_;
+  // A status check started from within a refresh never starts another refresh, which ends the cycle
+  // an empty catalogue would otherwise make.
+  int refreshDepth_ = 0;
 
   int32_t storedAddonCount_ = 0;
   int32_t installedVersion_ = 0;

@@ -10,7 +10,9 @@ namespace qv::test {
 
 class AppFixture {
  public:
-  AppFixture() : platform(dir.file("Quorvane.exe"), dir.str()) {
+  explicit AppFixture(download::ServerResources server = download::ServerResources::builtIn())
+      : platform(dir.file("Quorvane.exe"), dir.str()),
+        app(std::make_unique<app::QuorvaneApp>(platform, std::move(server))) {
     // Settings files of the target machines are Big5.
     platform.iconvCodec().setCodePages(950, 950);
   }
@@ -19,7 +21,7 @@ class AppFixture {
 
   TestDir dir;
   platform::headless::HeadlessPlatform platform;
-  std::unique_ptr<app::QuorvaneApp> app = std::make_unique<app::QuorvaneApp>(platform);
+  std::unique_ptr<app::QuorvaneApp> app;
 
   platform::headless::HeadlessForm& form1() { return platform.headlessUi().form("TForm1"); }
   platform::headless::HeadlessForm& form2() { return platform.headlessUi().form("TForm2"); }

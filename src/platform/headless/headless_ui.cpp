@@ -98,13 +98,21 @@ void HeadlessListView::setChecked(int row, bool checked) { rows_.at(static_cast<
 
 bool HeadlessListView::checked(int row) const { return rows_.at(static_cast<size_t>(row)).checked; }
 
+// A list made outside any form (in a unit test) has no error boundary to run in.
+void HeadlessListView::dispatch(const std::function<void()>& handler) {
+  if (parent_)
+    runGuarded(parent_->dialogs(), handler);
+  else
+    handler();
+}
+
 void HeadlessListView::userCheck(int row, bool checked) {
   rows_.at(static_cast<size_t>(row)).checked = checked;
-  if (onCheck_) runGuarded(parent_->dialogs(), [&] { onCheck_(row, checked); });
+  if (onCheck_) dispatch([&] { onCheck_(row, checked); });
 }
 
 void HeadlessListView::userColumnClick(int column) {
-  if (onColumn_) runGuarded(parent_->dialogs(), [&] { onColumn_(column); });
+  if (onColumn_) dispatch([&] { onColumn_(column); });
 }
 
 std::string HeadlessListView::infoTip(int row) { return onTip_ ? onTip_(row) : std::string(); }

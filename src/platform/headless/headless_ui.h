@@ -156,6 +156,7 @@ class HeadlessListView : public HeadlessControl<ListView> {
   int updateDepth() const { return updateDepth_; }
 
  private:
+  void dispatch(const std::function<void()>& handler);
   struct Row {
     std::vector<std::string> cells;
     bool checked = false;

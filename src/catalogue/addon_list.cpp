@@ -1,0 +1,129 @@
+#include "catalogue/addon_list.h"
+
+#include <algorithm>
+
+namespace qv::catalogue {
+
+AddonList::AddonList(platform::ListView& view, const platform::Collation& collation, const platform::Codec& codec)
+    : view_(view), collation_(collation), codec_(codec) {
+  view_.setOnCheckChanged([this](int row, bool checked) {
+    if (row >= 0 && row < count()) rows_[static_cast<size_t>(row)].checked = checked;
+  });
+  view_.setOnColumnClick([this](int column) { sortByColumn(column); });
+  view_.setOnInfoTip([this](int row) { return row >= 0 && row < count() ? infoTip(row) : std::string(); });
+}
+
+void AddonList::configureColumns() {
+  view_.setColumns({{"", 100}, {"", 70}, {"", 140}, {"", 265}, {"", 200}});
+}
+
+int AddonList::collate(const std::string& a, const std::string& b) const { return collation_.compare(a, b); }
+
+static std::vector<std::string> cellsOf(const AddonRow& r) {
+  return {r.name, r.subItems[0], r.subItems[1], r.subItems[2], r.subItems[3]};
+}
+
+void AddonList::addRow(const std::string& name, const std::string& chineseName, const std::string& description,
+                       const std::string& folderList) {
+  AddonRow row{name, {kStatusUnchecked, chineseName, description, folderList}, false};
+  if (name.empty()) {
+    rows_.push_back(std::move(row));
+    view_.insertRow(count() - 1, cellsOf(rows_.back()));
+    unsortedTail_ = true;
+    return;
+  }
+  if (unsortedTail_) {
+    rows_.push_back(std::move(row));
+    sortByName();
+    return;
+  }
+  // The list is sorted, so inserting after the last row that does not sort after the new one gives the
+  // same order a re-sort would.
+  auto pos = std::upper_bound(rows_.begin(), rows_.end(), row,
+                              [this](const AddonRow& a, const AddonRow& b) { return collate(a.name, b.name) < 0; });
+  const int index = static_cast<int>(pos - rows_.begin());
+  rows_.insert(pos, std::move(row));
+  view_.insertRow(index, cellsOf(rows_[static_cast<size_t>(index)]));
+}
+
+void AddonList::clear() {
+  rows_.clear();
+  unsortedTail_ = false;
+  view_.clear();
+}
+
+void AddonList::setChecked(int i, bool checked) {
+  rows_.at(static_cast<size_t>(i)).checked = checked;
+  view_.setChecked(i, checked);
+}
+
+void AddonList::setStatus(int i, const std::string& status) {
+  rows_.at(static_cast<size_t>(i)).subItems[kStatus] = status;
+  view_.setCell(i, 1, status);
+}
+
+void AddonList::setName(int i, const std::string& name) {
+  AddonRow& r = rows_.at(static_cast<size_t>(i));
+  if (r.name == name) return;
+  r.name = name;
+  view_.setCell(i, 0, name);
+  if (!name.empty()) sortByName();
+}
+
+void AddonList::checkAll(bool checked) {
+  for (int i = 0; i < count(); ++i) setChecked(i, checked);
+}
+
+void AddonList::sortByName() {
+  std::stable_sort(rows_.begin(), rows_.end(),
+                   [this](const AddonRow& a, const AddonRow& b) { return collate(a.name, b.name) < 0; });
+  unsortedTail_ = false;
+  refreshView();
+}
+
+int compareColumnKeys(const std::string& a, const std::string& b) {
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 'a' + 'A');
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+void AddonList::sortByColumn(int column) {
+  if (column >= 0 && column <= 4) {
+    // Keys are compared in the system's code page, so convert each once rather than per comparison.
+    std::vector<std::pair<std::string, AddonRow>> keyed;
+    keyed.reserve(rows_.size());
+    for (AddonRow& r : rows_)
+      keyed.emplace_back(codec_.toAnsi(column == 0 ? r.name : r.subItems[column - 1]), std::move(r));
+    const bool ascending = sortAscending_;
+    std::stable_sort(keyed.begin(), keyed.end(), [ascending](const auto& a, const auto& b) {
+      const int c = compareColumnKeys(a.first, b.first);
+      return ascending ? c < 0 : c > 0;
+    });
+    for (size_t i = 0; i < keyed.size(); ++i) rows_[i] = std::move(keyed[i].second);
+    refreshView();
+  }
+  sortAscending_ = !sortAscending_;
+}
+
+std::string AddonList::infoTip(int i) const {
+  const AddonRow& r = row(i);
+  return r.name + "\r\n" + r.subItems[kChineseName] + "\r\n" + r.subItems[kDescription];
+}
+
+void AddonList::refreshView() {
+  view_.beginUpdate();
+  view_.clear();
+  for (int i = 0; i < count(); ++i) {
+    view_.insertRow(i, cellsOf(rows_[static_cast<size_t>(i)]));
+    if (rows_[static_cast<size_t>(i)].checked) view_.setChecked(i, true);
+  }
+  view_.endUpdate();
+}
+
+}  // namespace qv::catalogue

@@ -1,0 +1,75 @@
+#pragma once
+// The add-on list: the program's only store of catalogue data while it runs. The model keeps the rows
+// in display order and mirrors every change into the report-view control; the control reports back
+// only what the user does (check marks, header clicks, tips).
+#include <string>
+#include <vector>
+
+#include "platform/services.h"
+#include "platform/ui.h"
+
+namespace qv::catalogue {
+
+// Status texts of column "狀態".
+inline constexpr const char* kStatusUnchecked = "狀態";
+inline constexpr const char* kStatusInstalled = "已安裝";
+inline constexpr const char* kStatusNotInstalled = "未安裝";
+
+// Sub-item numbers as the other commands address them.
+enum SubItem { kStatus = 0, kChineseName = 1, kDescription = 2, kFolderList = 3 };
+
+struct AddonRow {
+  std::string name;
+  std::string subItems[4];
+  bool checked = false;
+};
+
+class AddonList {
+ public:
+  AddonList(platform::ListView& view, const platform::Collation& collation, const platform::Codec& codec);
+
+  // Sets the list's five columns (the header texts of columns 0 to 3 are set by the window's creation).
+  void configureColumns();
+
+  // Appends a row with the placeholder status; a non-empty name re-orders the list by caption.
+  void addRow(const std::string& name, const std::string& chineseName, const std::string& description,
+              const std::string& folderList);
+  void clear();
+
+  int count() const { return static_cast<int>(rows_.size()); }
+  const AddonRow& row(int i) const { return rows_.at(static_cast<size_t>(i)); }
+  const std::string& name(int i) const { return row(i).name; }
+  const std::string& subItem(int i, int sub) const { return row(i).subItems[sub]; }
+  bool checked(int i) const { return row(i).checked; }
+  void setChecked(int i, bool checked);
+  void setStatus(int i, const std::string& status);
+  // Changing a caption re-orders the list when the text differs.
+  void setName(int i, const std::string& name);
+
+  void checkAll(bool checked);
+  // Header click: sorts by the column's key with the byte rule, in the direction of the shared flag,
+  // then inverts the flag.
+  void sortByColumn(int column);
+  bool sortAscendingNext() const { return sortAscending_; }
+  // Name, CR LF, Chinese name, CR LF, description.
+  std::string infoTip(int i) const;
+
+ private:
+  void sortByName();
+  void refreshView();
+  int collate(const std::string& a, const std::string& b) const;
+
+  platform::ListView& view_;
+  const platform::Collation& collation_;
+  const platform::Codec& codec_;
+  std::vector<AddonRow> rows_;
+  // Rows added with an empty name wait at the end until the next re-sort.
+  bool unsortedTail_ = false;
+  bool sortAscending_ = false;
+};
+
+// Compares two header-click keys byte by byte in the system's code page, ASCII lower case folded to
+// upper case (every byte, trail bytes of double-byte characters included); a prefix sorts first.
+int compareColumnKeys(const std::string& ansiA, const std::string& ansiB);
+
+}  // namespace qv::catalogue

@@ -1,0 +1,32 @@
+#include "catalogue/status_check.h"
+
+#include "catalogue/folder_list.h"
+#include "common/path.h"
+#include "common/text.h"
+
+namespace qv::catalogue {
+
+std::string gameDirectoryOf(const std::string& gamePath) { return text::directoryOf(gamePath); }
+
+std::string addonDirectoryOf(const std::string& gamePath) {
+  return gameDirectoryOf(gamePath) + path::kSep + "Interface" + path::kSep;
+}
+
+StatusCounts checkStatuses(AddonList& list, const std::string& addonDirectory) {
+  StatusCounts counts;
+  for (int i = 0; i < list.count(); ++i) {
+    const std::string folders = text::trim(list.subItem(i, kFolderList));
+    if (folders.find(',') == std::string::npos) {
+      // The row's name, not its folder list, names the directory here.
+      const bool installed = path::isDirectory(addonDirectory + text::trim(list.name(i)));
+      list.setStatus(i, installed ? kStatusInstalled : kStatusNotInstalled);
+      ++(installed ? counts.installed : counts.notInstalled);
+    } else {
+      for (const std::string& folder : splitFolderList(folders))
+        list.setStatus(i, path::isDirectory(addonDirectory + folder) ? kStatusInstalled : kStatusNotInstalled);
+    }
+  }
+  return counts;
+}
+
+}  // namespace qv::catalogue

@@ -1,0 +1,150 @@
+#include "catalogue/addon_list.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "platform/headless/headless_platform.h"
+
+namespace qv::catalogue {
+namespace {
+
+using platform::headless::HeadlessListView;
+
+// A byte-order collation keeps the expectations independent of the machine's locale.
+class ByteCollation : public platform::Collation {
+ public:
+  int compare(std::string_view a, std::string_view b) const override {
+    const int c = a.compare(b);
+    return c < 0 ? -1 : c > 0;
+  }
+};
+
+class AddonListTest : public ::testing::Test {
+ protected:
+  HeadlessListView view{nullptr, {"ListView1", 0, {}, ""}};
+  ByteCollation collation;
+  platform::headless::IconvCodec big5{950, 950};
+  AddonList list{view, collation, big5};
+
+  std::vector<std::string> names() const {
+    std::vector<std::string> out;
+    for (int i = 0; i < list.count(); ++i) out.push_back(list.name(i));
+    return out;
+  }
+  // The view shows exactly what the model holds, row by row.
+  void expectViewMatchesModel() {
+    ASSERT_EQ(view.rowCount(), list.count());
+    for (int i = 0; i < list.count(); ++i) {
+      EXPECT_EQ(view.cell(i, 0), list.name(i));
+      for (int s = 0; s < 4; ++s) EXPECT_EQ(view.cell(i, s + 1), list.subItem(i, s));
+      EXPECT_EQ(view.checked(i), list.checked(i));
+    }
+  }
+};
+
+TEST_F(AddonListTest, NewRowsCarryThePlaceholderAndKeepTheListSortedByName) {
+  list.addRow("Mbuff", "增益", "desc", "Mbuff");
+  list.addRow("Atarget", "目標", "", "Atarget");
+  list.addRow("Mbuff", "second", "", "x");
+  EXPECT_EQ(names(), (std::vector<std::string>{"Atarget", "Mbuff", "Mbuff"}));
+  EXPECT_EQ(list.subItem(0, kStatus), "狀態");
+  EXPECT_EQ(list.subItem(0, kChineseName), "目標");
+  EXPECT_FALSE(list.checked(0));
+  expectViewMatchesModel();
+}
+
+TEST_F(AddonListTest, InsertingInPlaceGivesTheSameOrderAsReSorting) {
+  std::mt19937 rng(7);
+  std::vector<std::string> added;
+  for (int i = 0; i < 500; ++i) {
+    std::string name;
+    for (int k = 0; k < 1 + static_cast<int>(rng() % 3); ++k) name.push_back(static_cast<char>('A' + rng() % 4));
+    list.addRow(name, std::to_string(i), "", name);
+    added.push_back(name);
+  }
+  std::stable_sort(added.begin(), added.end());
+  EXPECT_EQ(names(), added);
+  // Equal names keep the order they were added in.
+  for (int i = 1; i < list.count(); ++i) {
+    if (list.name(i) == list.name(i - 1)) {
+      EXPECT_LT(std::stoi(list.subItem(i - 1, 1)), std::stoi(list.subItem(i, 1)));
+    }
+  }
+  expectViewMatchesModel();
+}
+
+TEST_F(AddonListTest, EmptyNamesWaitAtTheEndUntilTheNextReSort) {
+  list.addRow("B", "", "", "");
+  list.addRow("", "empty", "", "");
+  EXPECT_EQ(names(), (std::vector<std::string>{"B", ""}));
+  list.addRow("A", "", "", "");
+  EXPECT_EQ(names(), (std::vector<std::string>{"", "A", "B"}));
+  expectViewMatchesModel();
+}
+
+TEST_F(AddonListTest, HeaderClicksAlternateDirectionWithOneSharedFlag) {
+  list.addRow("b", "", "zeta", "");
+  list.addRow("A", "", "alpha", "");
+  list.addRow("C", "", "Alpha-long", "");
+  view.userColumnClick(0);  // first click: descending
+  EXPECT_EQ(names(), (std::vector<std::string>{"C", "b", "A"}));
+  view.userColumnClick(3);  // second click, other column: ascending by description
+  EXPECT_EQ(names(), (std::vector<std::string>{"A", "C", "b"}));
+  view.userColumnClick(0);
+  EXPECT_EQ(names(), (std::vector<std::string>{"C", "b", "A"}));
+  expectViewMatchesModel();
+}
+
+TEST_F(AddonListTest, ColumnKeysCompareBytesWithAsciiCaseFoldedAndPrefixesFirst) {
+  EXPECT_EQ(compareColumnKeys("abc", "ABC"), 0);
+  EXPECT_LT(compareColumnKeys("AB", "ABC"), 0);
+  EXPECT_GT(compareColumnKeys("b", "A"), 0);
+  // Bytes above 0x7F compare unsigned; a lower-case trail byte is folded too.
+  EXPECT_GT(compareColumnKeys("\xA4\x40", "Z"), 0);
+  EXPECT_EQ(compareColumnKeys("\xA4\x61", "\xA4\x41"), 0);
+}
+
+TEST_F(AddonListTest, HeaderClickOnAnEmptyListStillInvertsTheFlag) {
+  EXPECT_FALSE(list.sortAscendingNext());
+  view.userColumnClick(2);
+  EXPECT_TRUE(list.sortAscendingNext());
+  list.checkAll(true);
+  EXPECT_EQ(view.rowCount(), 0);
+}
+
+TEST_F(AddonListTest, ChecksFollowTheUserAndSurviveSorting) {
+  list.addRow("A", "", "", "");
+  list.addRow("B", "", "", "");
+  view.userCheck(1, true);
+  EXPECT_TRUE(list.checked(1));
+  view.userColumnClick(0);  // descending: B first
+  EXPECT_EQ(list.name(0), "B");
+  EXPECT_TRUE(list.checked(0));
+  EXPECT_TRUE(view.checked(0));
+  list.checkAll(true);
+  EXPECT_TRUE(list.checked(1) && view.checked(1));
+  list.checkAll(false);
+  EXPECT_FALSE(list.checked(0) || view.checked(0));
+}
+
+TEST_F(AddonListTest, TipIsNameChineseNameAndDescriptionOnThreeLines) {
+  list.addRow("Mbuff", "增益監控", "顯示增益", "Mbuff");
+  list.addRow("Bare", "", "", "");
+  EXPECT_EQ(view.infoTip(1), "Mbuff\r\n增益監控\r\n顯示增益");
+  EXPECT_EQ(view.infoTip(0), "Bare\r\n\r\n");
+}
+
+TEST_F(AddonListTest, RenamingReSortsOnlyWhenTheTextChanges) {
+  list.addRow("A", "", "", "");
+  list.addRow("B", "", "", "");
+  list.setName(0, "C");
+  EXPECT_EQ(names(), (std::vector<std::string>{"B", "C"}));
+  list.setStatus(0, kStatusInstalled);
+  EXPECT_EQ(names(), (std::vector<std::string>{"B", "C"}));
+  expectViewMatchesModel();
+}
+
+}  // namespace
+}  // namespace qv::catalogue
