@@ -1,0 +1,193 @@
+#include "platform/win32/url_download_win32.h"
+
+#include <windows.h>
+#include <urlmon.h>
+#include <wrl/client.h>
+
+#include <atomic>
+#include <cwchar>
+#include <memory>
+#include <string>
+
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_text.h"
+
+namespace qv::platform::win32 {
+
+namespace {
+
+namespace dr = download_result;
+using Microsoft::WRL::ComPtr;
+
+// COM for the length of one call on this thread. A thread already in another apartment mode keeps
+// it; the download works in either.
+class ComScope {
+ public:
+  ComScope() : hr_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~ComScope() {
+    if (SUCCEEDED(hr_)) ::CoUninitialize();
+  }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+
+ private:
+  HRESULT hr_;
+};
+
+// The value of a header in a block of "Name: value" lines, or an empty text.
+std::wstring headerValue(const wchar_t* headers, const wchar_t* name) {
+  if (headers == nullptr) return {};
+  const size_t nameLen = std::wcslen(name);
+  for (const wchar_t* line = headers; *line != L'\0';) {
+    const wchar_t* end = line;
+    while (*end != L'\0' && *end != L'\r' && *end != L'\n') ++end;
+    if (static_cast<size_t>(end - line) > nameLen && _wcsnicmp(line, name, nameLen) == 0 &&
+        line[nameLen] == L':') {
+      const wchar_t* v = line + nameLen + 1;
+      while (v < end && (*v == L' ' || *v == L'\t')) ++v;
+      return std::wstring(v, end);
+    }
+    line = end;
+    while (*line == L'\r' || *line == L'\n') ++line;
+  }
+  return {};
+}
+
+// The binding-status callback of one transfer. Reference-counted as COM wants; the object owns
+// itself through `self_` while any reference is out, so it goes when the last one is released.
+class BindStatusCallback final : public IBindStatusCallback, public IHttpNegotiate {
+ public:
+  explicit BindStatusCallback(const ProgressCallback& progress) : progress_(progress) {}
+
+  static ComPtr<BindStatusCallback> create(const ProgressCallback& progress) {
+    auto object = std::make_shared<BindStatusCallback>(progress);
+    object->self_ = object;  // the first reference
+    ComPtr<BindStatusCallback> p;
+    p.Attach(object.get());
+    return p;
+  }
+
+  // What the server said, once it answered.
+  DWORD httpStatus() const { return httpStatus_; }
+  // The announced length, or -1.
+  long long announcedLength() const { return announcedLength_; }
+
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IBindStatusCallback)) {
+      *out = static_cast<IBindStatusCallback*>(this);
+    } else if (IsEqualIID(riid, IID_IHttpNegotiate)) {
+      *out = static_cast<IHttpNegotiate*>(this);
+    } else {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --refs_;
+    if (left == 0) {
+      auto last = std::move(self_);  // destroys this object on leaving the block
+    }
+    return left;
+  }
+
+  // IBindStatusCallback
+  HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG, LPCWSTR) override {
+    if (httpStatus_ >= 400) return E_ABORT;
+    if (!progress_) return S_OK;
+    // No exception may cross back into urlmon: a throwing callback ends the transfer like an abort.
+    try {
+      return progress_(progress, progressMax) ? S_OK : E_ABORT;
+    } catch (...) {
+      return E_ABORT;
+    }
+  }
+  HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
+  // The platform's default binding options stay as they are, its cache use included.
+  HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
+
+  // IHttpNegotiate: adds no headers of its own; watches the status line.
+  HRESULT STDMETHODCALLTYPE BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additional) override {
+    if (additional != nullptr) *additional = nullptr;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnResponse(DWORD status, LPCWSTR headers, LPCWSTR, LPWSTR* additional) override {
+    if (additional != nullptr) *additional = nullptr;
+    httpStatus_ = status;
+    // A compressed body arrives longer than announced; only plain bodies are checked.
+    const std::wstring length = headerValue(headers, L"Content-Length");
+    if (!length.empty() && headerValue(headers, L"Content-Encoding").empty()) {
+      wchar_t* end = nullptr;
+      const long long n = std::wcstoll(length.c_str(), &end, 10);
+      if (end != length.c_str() && n >= 0) announcedLength_ = n;
+    }
+    return status >= 400 ? E_ABORT : S_OK;
+  }
+
+ private:
+  const ProgressCallback& progress_;
+  std::atomic<ULONG> refs_{1};
+  std::shared_ptr<BindStatusCallback> self_;
+  DWORD httpStatus_ = 0;
+  long long announcedLength_ = -1;
+};
+
+// A new, empty file beside the target under a name no other transfer uses. Creating it here tells
+// an unwritable folder apart from a network failure before anything is fetched.
+bool createTempBeside(const std::wstring& target, std::wstring& temp) {
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    wchar_t suffix[64];
+    std::swprintf(suffix, 64, L".~%08lx%08x%04x.part", ::GetCurrentThreadId(),
+                  static_cast<unsigned>(::GetTickCount64()), ++counter & 0xFFFF);
+    std::wstring candidate = target + suffix;
+    UniqueHandle h(::CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr));
+    if (h.valid()) {
+      temp = std::move(candidate);
+      return true;
+    }
+    if (::GetLastError() != ERROR_FILE_EXISTS) return false;
+  }
+  return false;
+}
+
+long long fileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+}  // namespace
+
+int32_t UrlMonDownloader::download(const std::string& url, const std::string& filePath,
+                                   const ProgressCallback& progress) {
+  ComScope com;
+  const std::wstring target = toWidePath(filePath);
+  std::wstring temp;
+  if (!createTempBeside(target, temp)) return dr::kCannotWrite;
+
+  ComPtr<BindStatusCallback> callback = BindStatusCallback::create(progress);
+  HRESULT hr = ::URLDownloadToFileW(nullptr, toWide(url).c_str(), temp.c_str(), 0, callback.Get());
+  const DWORD status = callback->httpStatus();
+  if (status >= 400) {
+    hr = status == 404 || status == 410 ? dr::kNotFound : dr::kDownloadFailure;
+  } else if (hr == S_OK) {
+    const long long announced = callback->announcedLength();
+    if (announced >= 0 && fileSize(temp) != announced) hr = dr::kDownloadFailure;
+  }
+  if (hr == S_OK && !::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) hr = dr::kCannotWrite;
+  if (hr != S_OK) ::DeleteFileW(temp.c_str());
+  return static_cast<int32_t>(hr);
+}
+
+}  // namespace qv::platform::win32

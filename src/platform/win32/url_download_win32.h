@@ -1,0 +1,23 @@
+#pragma once
+// URL downloads for the Windows build: URLDownloadToFileW with a binding-status callback that passes
+// progress on and can abort.
+//
+// The platform's own binding options apply (cache, proxy, redirects). On top of them two checks make
+// a failed fetch a failure whatever the urlmon in use does with it: an HTTP status of 400 or more
+// (seen through IHttpNegotiate::OnResponse) ends the transfer with INET_E_RESOURCE_NOT_FOUND for 404
+// and 410 and INET_E_DOWNLOAD_FAILURE otherwise, and a body shorter than its announced
+// Content-Length is INET_E_DOWNLOAD_FAILURE. The bytes go to a temporary file beside the target,
+// moved over it only on success.
+//
+// COM is initialised (apartment-threaded) on the calling thread for the length of each call.
+#include "platform/url_download.h"
+
+namespace qv::platform::win32 {
+
+class UrlMonDownloader : public UrlDownloader {
+ public:
+  int32_t download(const std::string& url, const std::string& filePath,
+                   const ProgressCallback& progress) override;
+};
+
+}  // namespace qv::platform::win32
