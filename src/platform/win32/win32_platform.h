@@ -2,7 +2,6 @@
 // The Windows platform: every part the program asks of the operating system, composed in one object
 // that the entry point builds and hands to the application.
 #include "platform/platform.h"
-#include "platform/win32/pending_services_win32.h"
 #include "platform/win32/win32_codec.h"
 #include "platform/win32/win32_collation.h"
 #include "platform/win32/win32_dialogs.h"
@@ -11,6 +10,8 @@
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_single_instance.h"
 #include "platform/win32/win32_ui_factory.h"
+#include "platform/win32/url_download_win32.h"
+#include "platform/win32/xml_document_msxml.h"
 
 namespace qv::platform::win32 {
 
@@ -40,8 +41,8 @@ class Win32Platform final : public Platform {
   Win32Collation collation_;
   Win32FileStamps fileStamps_;
   Win32Shell shell_;
-  PendingDownloader downloader_;
-  PendingXmlFactory xml_;
+  UrlMonDownloader downloader_;
+  MsxmlFactory xml_;
 };
 
 }  // namespace qv::platform::win32
