@@ -50,6 +50,12 @@ TEST_F(CurlDownloaderTest, ReplacesAnOldFileAndFollowsRedirects) {
   EXPECT_EQ(readFile(target), pattern(1000));
 }
 
+TEST_F(CurlDownloaderTest, NamesWithBlanksAndChineseReachTheServerIntact) {
+  const std::string target = dir.file("n.zip");
+  ASSERT_EQ(fetch("/named/團隊 面板 ⚔.zip", target), dr::kOk);
+  EXPECT_EQ(readFile(target), "團隊 面板 ⚔.zip");
+}
+
 TEST_F(CurlDownloaderTest, WithoutLengthTotalsStayZeroUntilTheEnd) {
   const std::string target = dir.file("n.zip");
   ASSERT_EQ(fetch("/nolength", target), dr::kOk);

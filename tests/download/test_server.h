@@ -7,6 +7,7 @@
 //   /nolength     20000 bytes with no Content-Length, ended by closing the connection
 //   /slow         200 chunks of 1000 bytes, 20 ms apart
 //   /doc/NAME     the body registered with setDocument(NAME, ...)
+//   /named/NAME   NAME itself, as the server decoded it
 #include <arpa/inet.h>
 #include <httplib.h>
 #include <netinet/in.h>
@@ -73,6 +74,10 @@ class TestServer {
         sink.write(part.data(), part.size());
         return true;
       });
+    });
+    server_.Get(R"(/named/(.+))", [this](const httplib::Request& req, httplib::Response& res) {
+      count();
+      res.set_content(req.matches[1], "text/plain");  // the name as the server decoded it
     });
     server_.Get(R"(/doc/(.+))", [this](const httplib::Request& req, httplib::Response& res) {
       count();

@@ -24,7 +24,7 @@ class CurlGlobal {
 // transfer succeeded. Redirects are followed; an HTTP status of 400 or more is a failure (404 gives
 // kNotFound, the others kDownloadFailure) and its body is never written. A refused or unreachable
 // server gives kCannotConnect, a target that cannot be written kCannotWrite, an abort by the progress
-// callback kAborted.
+// callback kAborted. Blanks and non-ASCII characters in the URL are sent percent-encoded as UTF-8.
 //
 // Progress: curl offers a report many times a second, most of them repeating the last figures. A
 // report is passed on when the figures changed, and otherwise at most twice a second, so the caller

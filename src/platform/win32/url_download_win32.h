@@ -6,8 +6,10 @@
 // a failed fetch a failure whatever the urlmon in use does with it: an HTTP status of 400 or more
 // (seen through IHttpNegotiate::OnResponse) ends the transfer with INET_E_RESOURCE_NOT_FOUND for 404
 // and 410 and INET_E_DOWNLOAD_FAILURE otherwise, and a body shorter than its announced
-// Content-Length is INET_E_DOWNLOAD_FAILURE. The bytes go to a temporary file beside the target,
-// moved over it only on success.
+// Content-Length is INET_E_DOWNLOAD_FAILURE. (Wine's urlmon, for one, reports S_OK for a 404 or 500
+// answer, having saved the error page, and for a connection closed mid-body.) Blanks and non-ASCII
+// characters in the URL are sent percent-encoded as UTF-8, whatever the ANSI code page. The bytes go
+// to a temporary file beside the target, moved over it only on success.
 //
 // COM is initialised (apartment-threaded) on the calling thread for the length of each call.
 #include "platform/url_download.h"

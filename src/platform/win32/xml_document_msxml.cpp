@@ -6,6 +6,7 @@
 #include <wrl/client.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <utility>
 
 #include "platform/win32/win32_text.h"
@@ -132,6 +133,11 @@ class MsxmlDocument : public XmlDocument {
     VARIANT_BOOL ok = VARIANT_FALSE;
     const HRESULT hr = doc->load(*source.get(), &ok);
     if (FAILED(hr) || ok != VARIANT_TRUE) throw XmlLoadError(parseError(doc.Get(), hr));
+    // Not every MSXML honours ProhibitDTD (Wine's accepts the property and ignores it); a document
+    // that still arrives with a DTD is refused here.
+    ComPtr<IXMLDOMDocumentType> doctype;
+    if (doc->get_doctype(doctype.GetAddressOf()) == S_OK && doctype)
+      throw XmlLoadError({"DTD is prohibited.", 0, ""});
     doc_ = std::move(doc);
   }
 
@@ -140,7 +146,7 @@ class MsxmlDocument : public XmlDocument {
     ComPtr<IXMLDOMElement> root;
     if (doc_->get_documentElement(root.GetAddressOf()) != S_OK || !root) return nullptr;
     ComPtr<IXMLDOMNode> node;
-    if (FAILED(root.As(&node))) return nullptr;
+    if (FAILED(root->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(node.GetAddressOf())))) return nullptr;
     return std::make_unique<MsxmlNode>(com_, std::move(node));
   }
 
