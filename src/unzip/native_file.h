@@ -1,7 +1,6 @@
 #pragma once
-// A file opened by UTF-8 name through the C runtime, unbuffered (the engine's buffered streams sit on
-// top). The one place that knows how the C runtime takes wide names on Windows.
-#include <cstdio>
+// A file opened by UTF-8 name through the C runtime's low-level I/O, unbuffered (the engine's buffered
+// streams sit on top). The one place that knows how the C runtime takes wide names on Windows.
 #include <string>
 
 #include "unzip/zip_stream.h"
@@ -13,29 +12,33 @@ class NativeFile : public Stream {
   enum class Mode {
     ReadDenyWrite,  // the archive: others may read it, nobody may write it meanwhile
     Create,         // a new or truncated output file
+    CreateNew,      // a new output file; fails when anything, even a dangling link, has the name
   };
 
   NativeFile() = default;
   ~NativeFile() override { close(); }
   NativeFile(const NativeFile&) = delete;
   NativeFile& operator=(const NativeFile&) = delete;
-  NativeFile(NativeFile&& other) noexcept : file_(other.file_) { other.file_ = nullptr; }
+  NativeFile(NativeFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
   NativeFile& operator=(NativeFile&& other) noexcept;
 
-  // False with the system's reason in `error` when the file cannot be opened.
-  bool open(const std::string& utf8Path, Mode mode, std::string* error = nullptr);
-  bool isOpen() const { return file_ != nullptr; }
+  // False with the system's reason in `error` when the file cannot be opened; `exists` tells whether
+  // the reason was that the name is taken (meaningful for CreateNew).
+  bool open(const std::string& utf8Path, Mode mode, std::string* error = nullptr, bool* exists = nullptr);
+  bool isOpen() const { return fd_ >= 0; }
   // False when the data could not be written out (a full disk shows here at the latest).
   bool close();
   // Pushes written data to the disk itself, not only to the system's cache.
   bool flushToDisk();
 
+  // Both keep going after a partial transfer, so fewer bytes than asked mean the end of the file
+  // (read) or an error (write).
   size_t read(void* buffer, size_t count) override;
   size_t write(const void* buffer, size_t count) override;
   int64_t seek(int64_t offset, SeekOrigin origin) override;
 
  private:
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
 };
 
 }  // namespace qv::unzip

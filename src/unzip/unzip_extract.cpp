@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <unordered_set>
 
 #include "common/path.h"
 #include "common/text.h"
@@ -25,16 +26,21 @@ int percent(uint64_t done, uint64_t total) {
   return static_cast<int>(std::min<uint64_t>(100, (done * 100 + total / 2) / total));
 }
 
-// Removes the temporary output unless it was handed over to its real name.
-class PartialFile {
+// Removes the output file unless it was kept: either the temporary beside an existing target, handed
+// over to the target's name, or the target itself when the engine created it new for this entry.
+class OutputGuard {
  public:
-  explicit PartialFile(std::string path) : path_(std::move(path)) {}
-  ~PartialFile() {
-    if (!path_.empty()) removeFile(path_);
+  OutputGuard(TBufferedFileStream& file, std::string path) : file_(file), path_(std::move(path)) {}
+  ~OutputGuard() {
+    if (path_.empty()) return;
+    file_.close();  // an open file cannot be removed on Windows
+    removeFile(path_);
   }
-  PartialFile(const PartialFile&) = delete;
-  PartialFile& operator=(const PartialFile&) = delete;
-  const std::string& path() const { return path_; }
+  OutputGuard(const OutputGuard&) = delete;
+  OutputGuard& operator=(const OutputGuard&) = delete;
+  // Keeps the file where it is.
+  void keep() { path_.clear(); }
+  // Moves the file over `target` and keeps it there.
   bool commitTo(const std::string& target) {
     if (!renameReplacing(path_, target)) return false;
     path_.clear();
@@ -42,6 +48,7 @@ class PartialFile {
   }
 
  private:
+  TBufferedFileStream& file_;
   std::string path_;
 };
 
@@ -54,7 +61,16 @@ struct TUnZip::Run {
   int toDo = 0;
   uint64_t totalBytes = 0;
   uint64_t doneBytes = 0;
-  std::string lastDirectory;  // the last output directory known to exist
+  // Output directories known to exist in this run: thousands of entries share a few dozen folders,
+  // and asking the file system again for each would cost a call per entry.
+  std::unordered_set<std::string> knownDirectories;
+  // Makes sure `dir` exists, asking the file system only the first time the run meets it.
+  bool ensureDirectory(const std::string& dir) {
+    if (dir.empty() || knownDirectories.contains(dir)) return true;
+    if (!isDirectory(dir) && !createDirectories(dir)) return false;
+    knownDirectories.insert(dir);
+    return true;
+  }
 };
 
 int TUnZip::ExtractFiles() {
@@ -178,7 +194,7 @@ TUnZip::Outcome TUnZip::handleEntry(Run& run, int index) {
 
   if (!isFile) {
     if (!RecreateDirs) return Outcome::Extracted;
-    if (dir->empty() || isDirectory(*dir) || createDirectories(*dir)) return Outcome::Extracted;
+    if (run.ensureDirectory(*dir)) return Outcome::Extracted;
     return skip(run, TSkipReason::srCreateError, *dir, index);
   }
 
@@ -187,10 +203,7 @@ TUnZip::Outcome TUnZip::handleEntry(Run& run, int index) {
   if (OnStartUnZip) OnStartUnZip(*this, index, target, skipIt);
   if (skipIt) return Outcome::NotExtracted;
   const std::string targetDir = text::directoryOf(target);
-  if (!targetDir.empty() && targetDir != run.lastDirectory) {
-    if (!isDirectory(targetDir) && !createDirectories(targetDir)) return skip(run, TSkipReason::srCreateError, target, index);
-    run.lastDirectory = targetDir;
-  }
+  if (!run.ensureDirectory(targetDir)) return skip(run, TSkipReason::srCreateError, target, index);
 
   // The local header gives the lengths that stand between it and the data.
   uint8_t local[30];
@@ -205,8 +218,9 @@ TUnZip::Outcome TUnZip::handleEntry(Run& run, int index) {
   if (e.encrypted()) {
     uint8_t header[12];
     if (compressed < 12 || archive_->read(header, sizeof header) != sizeof header) throw EFatalUnzipError(msg::kPrematureEnd);
-    const uint8_t check = e.hasDataDescriptor() ? static_cast<uint8_t>((e.last_mod_file_date_time >> 8) & 0xFF)
-                                                : static_cast<uint8_t>(e.crc32 >> 24);
+    // The writer derived the check byte from the time it stored in the local header, so that value
+    // counts, not the entry's normalised time: an out-of-range hour would otherwise fail a good entry.
+    const uint8_t check = e.hasDataDescriptor() ? local[11] : static_cast<uint8_t>(e.crc32 >> 24);
     decrypter.emplace(password_);
     if (decrypter->decryptHeader(header) != check) {
       std::string newPassword;
@@ -220,7 +234,17 @@ TUnZip::Outcome TUnZip::handleEntry(Run& run, int index) {
     compressed -= 12;
   }
 
-  if (fileExists(target)) {
+  // A target that does not exist yet is created exclusively and written in place: there is nothing to
+  // lose, and on failure it is removed again. Only a target that exists is written under a temporary
+  // name beside it and takes the real name once its CRC has matched, so a failed entry never costs the
+  // file it would have replaced. Exclusive creation also never writes through a link at the name.
+  bool exists = false;
+  std::optional<OutputGuard> guard;
+  if (run.output.open(target, NativeFile::Mode::CreateNew, nullptr, &exists)) {
+    guard.emplace(run.output, target);
+  } else if (!exists) {
+    return skip(run, TSkipReason::srCreateError, target, index);
+  } else {
     bool replace = true;
     switch (OverwriteMode) {
       case TUZOverwriteMode::Always:
@@ -252,12 +276,10 @@ TUnZip::Outcome TUnZip::handleEntry(Run& run, int index) {
           !stamps_.setAttributes(stampName, stamps_.attributes(stampName) & ~platform::attr::kReadOnly))
         return skip(run, TSkipReason::srCreateError, target, index);
     }
+    const std::string partial = target + kPartialSuffix;
+    if (!run.output.open(partial, NativeFile::Mode::Create)) return skip(run, TSkipReason::srCreateError, target, index);
+    guard.emplace(run.output, partial);
   }
-
-  // The entry is written under a temporary name beside its target and takes the real name only once
-  // its CRC has matched, so a failed entry never costs the file it would have replaced.
-  PartialFile partial(target + kPartialSuffix);
-  if (!run.output.open(partial.path(), NativeFile::Mode::Create)) return skip(run, TSkipReason::srCreateError, target, index);
 
   const uint64_t declared = e.uncompressedSize();
   const uint64_t bytesBefore = run.doneBytes;
@@ -310,7 +332,11 @@ TUnZip::Outcome TUnZip::handleEntry(Run& run, int index) {
     --run.toDo;
     return Outcome::NotExtracted;
   }
-  if (!partial.commitTo(target)) return skip(run, TSkipReason::srCreateError, target, index);
+  if (exists) {
+    if (!guard->commitTo(target)) return skip(run, TSkipReason::srCreateError, target, index);
+  } else {
+    guard->keep();
+  }
   const std::string stampName = serviceName(target);
   stamps_.setDosDateTime(stampName, e.last_mod_file_date_time);
   // A file the engine has just created already carries the plain attributes; only read-only, hidden

@@ -115,10 +115,10 @@ TBufferedFileStream::TBufferedFileStream(size_t bufferSize) : TBufferedStream(fi
 
 TBufferedFileStream::~TBufferedFileStream() { close(); }
 
-bool TBufferedFileStream::open(const std::string& utf8Path, NativeFile::Mode mode, std::string* error) {
+bool TBufferedFileStream::open(const std::string& utf8Path, NativeFile::Mode mode, std::string* error, bool* exists) {
   close();
   resetBuffer();
-  return file_.open(utf8Path, mode, error);
+  return file_.open(utf8Path, mode, error, exists);
 }
 
 bool TBufferedFileStream::close(bool flushToDisk) {

@@ -52,7 +52,7 @@ class TBufferedFileStream : public TBufferedStream {
   TBufferedFileStream(size_t bufferSize = kStreamBufferSize);
   ~TBufferedFileStream() override;
 
-  bool open(const std::string& utf8Path, NativeFile::Mode mode, std::string* error = nullptr);
+  bool open(const std::string& utf8Path, NativeFile::Mode mode, std::string* error = nullptr, bool* exists = nullptr);
   bool isOpen() const { return file_.isOpen(); }
   // Writes out what is collected (to the disk itself when `flushToDisk`), then closes; false when any
   // of it failed.
