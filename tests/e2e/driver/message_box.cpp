@@ -30,7 +30,23 @@ std::wstring boxText(HWND box) {
   return best.text;
 }
 
+BOOL CALLBACK pickIcon(HWND window, LPARAM param) {
+  // A box without an icon may still hold the empty icon control of its template.
+  if (className(window) == L"Static" && IsWindowVisible(window) && (windowStyle(window) & SS_TYPEMASK) == SS_ICON &&
+      sendChecked(window, STM_GETICON, 0, 0) != 0) {
+    *reinterpret_cast<HWND*>(param) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 }  // namespace
+
+HWND iconOf(const MessageBoxInfo& box) {
+  HWND icon = nullptr;
+  EnumChildWindows(box.window, pickIcon, reinterpret_cast<LPARAM>(&icon));
+  return icon;
+}
 
 std::vector<MessageBoxInfo> messageBoxes(DWORD processId) {
   std::vector<MessageBoxInfo> boxes;

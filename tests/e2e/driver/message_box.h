@@ -19,6 +19,8 @@ std::vector<MessageBoxInfo> messageBoxes(DWORD processId);
 std::optional<MessageBoxInfo> waitForMessageBox(DWORD processId, DWORD timeoutMs);
 // Presses one of the box's buttons (IDOK, IDYES, IDNO...) and waits for the box to close.
 bool answer(const MessageBoxInfo& box, int buttonId, DWORD timeoutMs);
+// The box's icon (the static control showing one); null for a box without an icon.
+HWND iconOf(const MessageBoxInfo& box);
 // For failure messages: every box the process shows, one per line.
 std::string describeMessageBoxes(DWORD processId);
 

@@ -26,6 +26,8 @@ protected:
   std::wstring programFile(const std::wstring& name) const { return programDirectory_ + L"\\" + name; }
   std::wstring configPath() const { return programFile(L"Config.ini"); }
   const std::wstring& workingDirectory() const { return workingDirectory_; }
+  // The case's own folder, removed after the case: room for game folders and other fixtures.
+  const std::wstring& caseRoot() const { return root_; }
 
   Process& start();
   // The visible main window of the instance; null (with a failure recorded) when it never showed.

@@ -40,14 +40,14 @@ BOOL CALLBACK matchControl(HWND window, LPARAM param) {
   return TRUE;
 }
 
+}  // namespace
+
 LRESULT sendChecked(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   DWORD_PTR result = 0;
   if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
     throw std::runtime_error("window does not answer message " + std::to_string(message));
   return static_cast<LRESULT>(result);
 }
-
-}  // namespace
 
 std::vector<HWND> topLevelWindows(DWORD processId, const std::wstring& wantedClass) {
   TopLevelSearch search{processId, &wantedClass, {}};

@@ -20,6 +20,9 @@ bool waitUntilGone(DWORD processId, const std::wstring& className, DWORD timeout
 HWND findControl(HWND root, int id);
 std::wstring className(HWND window);
 
+// Sends a message and waits a few seconds for the answer; throws when the window does not answer.
+LRESULT sendChecked(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
 std::wstring windowText(HWND window);
 void setWindowText(HWND window, const std::wstring& text);
 RECT windowRect(HWND window);

@@ -1,0 +1,45 @@
+#include "driver/site.h"
+
+#include <windows.h>
+
+#include <stdexcept>
+
+#include "driver/files.h"
+#include "driver/text.h"
+
+namespace qv::e2e {
+namespace {
+
+std::wstring catalogueFile() {
+  const std::wstring site = siteDirectory();
+  if (site.empty()) throw std::runtime_error("QV_E2E_SITE names no folder; run the suite through scripts/e2e");
+  return site + L"\\Data.xml";
+}
+
+}  // namespace
+
+std::wstring windowsPathOfUnixPath(std::wstring_view unixPath) {
+  std::wstring path = L"Z:";
+  for (wchar_t c : unixPath) path.push_back(c == L'/' ? L'\\' : c);
+  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+std::wstring siteDirectory() {
+  wchar_t buffer[MAX_PATH * 2] = {};
+  const DWORD n = GetEnvironmentVariableW(L"QV_E2E_SITE", buffer, MAX_PATH * 2);
+  if (n == 0 || n >= MAX_PATH * 2) return {};
+  const std::wstring value(buffer, n);
+  // Already a Windows path when the suite runs on Windows itself.
+  return value.front() == L'/' ? windowsPathOfUnixPath(value) : value;
+}
+
+void publishCatalogue(std::string_view xml) { writeBytes(catalogueFile(), xml); }
+
+void withdrawCatalogue() {
+  const std::wstring file = catalogueFile();
+  if (!DeleteFileW(file.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
+    throw std::runtime_error("cannot remove " + utf8(file));
+}
+
+}  // namespace qv::e2e

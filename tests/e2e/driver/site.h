@@ -1,0 +1,18 @@
+#pragma once
+// The folder that scripts/e2e has the add-on server publish on the program's compiled-in server
+// address. The script names it by its Unix path (QV_E2E_SITE); Wine shows the Unix root as drive Z:.
+#include <string>
+#include <string_view>
+
+namespace qv::e2e {
+
+// "Z:\..." for "/..."; empty when the suite was started without a site (not through scripts/e2e).
+std::wstring siteDirectory();
+std::wstring windowsPathOfUnixPath(std::wstring_view unixPath);
+
+// Puts the catalogue the program fetches in place of any earlier one, or takes it away (the server
+// then answers 404).
+void publishCatalogue(std::string_view xml);
+void withdrawCatalogue();
+
+}  // namespace qv::e2e
