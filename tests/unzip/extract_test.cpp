@@ -125,7 +125,9 @@ TEST_F(ExtractTest, ArchiveDataEndingEarlyEndsTheRunButKeepsEarlierEntries) {
   EXPECT_TRUE(u.FilesList.empty());
   EXPECT_EQ(tree(at("out")), (Tree{"first.txt", "second.txt"}));
   EXPECT_EQ(readFile(at("out/second.txt")), "old");
+  // With no earlier file the cut entry leaves nothing of itself either.
   EXPECT_FALSE(unzipFile(at("t.zip"), at("out2")));
+  EXPECT_EQ(tree(at("out2")), (Tree{"first.txt"}));
 }
 
 TEST_F(ExtractTest, CorruptDeflateDataEndsTheRunWithZlibError) {
@@ -184,6 +186,47 @@ TEST_F(ExtractTest, EncryptedEntriesNeedTheirPassword) {
   EXPECT_TRUE(skipped.empty());
   EXPECT_EQ(readFile(at("pw/secret.txt")), "classified");
   EXPECT_EQ(readFile(at("pw/secret_dd.txt")), "also classified");
+}
+
+TEST_F(ExtractTest, EncryptedEntryChecksAgainstItsStoredTimeNotTheNormalisedOne) {
+  // Hour 25 and 62 seconds: normalising gives 23:30:58, and the hour lies in the check byte.
+  const uint32_t stored = (44u << 25) | (6u << 21) | (15u << 16) | (25u << 11) | (30u << 5) | 31u;
+  const uint32_t normalised = (44u << 25) | (6u << 21) | (15u << 16) | (23u << 11) | (30u << 5) | 29u;
+  ASSERT_NE((stored >> 8) & 0xFF, (normalised >> 8) & 0xFF);
+  ZipWriter w;
+  w.add({.name = "late.txt", .data = "after hours", .dosDateTime = stored, .password = "pw", .dataDescriptor = true});
+  TUnZip u(codec, stamps);
+  u.setZipName(archive(w));
+  u.setDestDir(at("out"));
+  u.setPassword("pw");
+  u.DoAll = true;
+  int badPassword = 0;
+  u.OnBadPassword = [&](TUnZip&, int, std::string&) { ++badPassword; };
+  EXPECT_EQ(u.ExtractFiles(), 1);
+  EXPECT_EQ(badPassword, 0);
+  EXPECT_EQ(readFile(at("out/late.txt")), "after hours");
+  EXPECT_EQ(stamps.dosDateTime(at("out/late.txt")), normalised);  // the file still gets the normalised time
+}
+
+TEST_F(ExtractTest, LinkAtTheTargetNameIsReplacedNotWrittenThrough) {
+  ZipWriter w;
+  w.add({.name = "a.txt", .data = "archive"});
+  const std::string zip = archive(w);
+  for (TUZOverwriteMode mode : {TUZOverwriteMode::Never, TUZOverwriteMode::Always}) {
+    std::filesystem::remove_all(at("out"));
+    std::filesystem::create_directories(at("out"));
+    std::filesystem::create_symlink(at("outside.txt"), at("out/a.txt"));  // dangling
+    TUnZip u(codec, stamps);
+    u.setZipName(zip);
+    u.setDestDir(at("out"));
+    u.DoAll = true;
+    u.OverwriteMode = mode;
+    EXPECT_EQ(u.ExtractFiles(), mode == TUZOverwriteMode::Always ? 1 : 0);
+    EXPECT_FALSE(std::filesystem::exists(at("outside.txt")));
+    EXPECT_EQ(tree(at("out")), (Tree{"a.txt"}));
+    EXPECT_EQ(std::filesystem::is_symlink(at("out/a.txt")), mode == TUZOverwriteMode::Never);
+  }
+  EXPECT_EQ(readFile(at("out/a.txt")), "archive");
 }
 
 TEST_F(ExtractTest, OverwriteModesDecideAboutExistingFiles) {
