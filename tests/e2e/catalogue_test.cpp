@@ -3,6 +3,7 @@
 // sees when the catalogue cannot be had or no game is set.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -240,6 +241,22 @@ TEST_F(CatalogueTest, CheckAllChecksEveryRowAndUncheckAllClearsThemInPlace) {
   EXPECT_TRUE(messageBoxes(program_->id()).empty()) << describeMessageBoxes(program_->id());
 }
 
+// The load error's three lines: the engine's reason, "Line: <n>", the start of the offending line.
+struct LoadError {
+  std::string reason;
+  std::string line;
+  std::string source;
+};
+
+std::optional<LoadError> splitLoadError(const std::string& text) {
+  const auto lineAt = text.find("\r\nLine: ");
+  if (lineAt == std::string::npos) return std::nullopt;
+  const auto numberAt = lineAt + 8;
+  const auto numberEnd = text.find("\r\n", numberAt);
+  if (numberEnd == std::string::npos) return std::nullopt;
+  return LoadError{text.substr(0, lineAt), text.substr(numberAt, numberEnd - numberAt), text.substr(numberEnd + 2)};
+}
+
 TEST_F(CatalogueTest, MissingCatalogueShowsTheLoadErrorAndLeavesListAndCountersAlone) {
   makeGame();  // the site holds no Data.xml: the server answers 404
   ASSERT_TRUE(startProgram());
@@ -248,17 +265,13 @@ TEST_F(CatalogueTest, MissingCatalogueShowsTheLoadErrorAndLeavesListAndCountersA
   ASSERT_TRUE(box) << "no message box for a catalogue the server does not have";
   EXPECT_EQ(utf8(box->caption), "Quorvane");
 
-  // Reason, "Line: <n>", and the offending line's start; the reason's wording is the XML engine's.
+  // The reason's wording is the XML engine's own; a page that never arrived has no line to show.
   const std::string text = utf8(box->text);
-  const auto lineAt = text.find("\r\nLine: ");
-  ASSERT_NE(lineAt, std::string::npos) << "not the load error's three lines: " << text;
-  EXPECT_GT(lineAt, 0u) << "the load error gives no reason";
-  const auto numberAt = lineAt + 8;
-  const auto numberEnd = text.find("\r\n", numberAt);
-  ASSERT_NE(numberEnd, std::string::npos) << "no third line: " << text;
-  const std::string number = text.substr(numberAt, numberEnd - numberAt);
-  EXPECT_TRUE(!number.empty() && number.find_first_not_of("-0123456789") == std::string::npos)
-      << "line number \"" << number << "\"";
+  const auto error = splitLoadError(text);
+  ASSERT_TRUE(error) << "not the load error's three lines: " << text;
+  EXPECT_FALSE(error->reason.empty()) << "the load error gives no reason";
+  EXPECT_TRUE(!error->line.empty() && error->line.find_first_not_of("0123456789") == std::string::npos)
+      << "line number \"" << error->line << "\"";
 
   HWND icon = iconOf(*box);
   ASSERT_TRUE(icon) << "the error box shows no icon";
@@ -275,6 +288,26 @@ TEST_F(CatalogueTest, MissingCatalogueShowsTheLoadErrorAndLeavesListAndCountersA
   EXPECT_EQ(label(form1::Label14), "0");
   EXPECT_EQ(label(form1::Label15), "0");
   EXPECT_TRUE(program_->running());
+}
+
+TEST_F(CatalogueTest, EntryWithoutFolderListStopsTheReadingAfterTheRowsBeforeIt) {
+  makeGame();
+  publishCatalogue("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plug>\n"
+                   "  <Item plugName=\"Zeta\" plugCName=\"第一\" plugfolder=\"Zeta\" plugdescribe=\"一\"/>\n"
+                   "  <Item plugName=\"Alpha\" plugCName=\"第二\" plugdescribe=\"二\"/>\n"
+                   "  <Item plugName=\"Beta\" plugCName=\"第三\" plugfolder=\"Beta\" plugdescribe=\"三\"/>\n"
+                   "</plug>\n");
+  ASSERT_TRUE(startProgram());
+  press(form1::Button3);
+  auto box = expectMessageBox(*program_, L"Could not convert variant of type (Null) into type (String)");
+  ASSERT_TRUE(box);
+  EXPECT_TRUE(iconOf(*box));
+  ASSERT_TRUE(answer(*box, IDOK, kReactionTimeoutMs));
+  EXPECT_TRUE(settle(main_));
+  // The first entry's row stays, never examined; the counters keep their start values.
+  EXPECT_EQ(rowTexts(list_, 5), (std::vector<Row>{{"Zeta", "狀態", "第一", "一", "Zeta"}}));
+  EXPECT_EQ(label(form1::Label10), "0");
+  EXPECT_TRUE(messageBoxes(program_->id()).empty()) << describeMessageBoxes(program_->id());
 }
 
 TEST_F(CatalogueTest, EmptyGamePathAsksForTheGameThenOpensSettingsAndFetchesNothing) {
