@@ -76,11 +76,13 @@ protected:
     makeDirectory(gameDirectory());
     writeBytes(gameDirectory() + L"\\JX3Client.exe", "MZ");
     makeDirectory(interfaceDirectory());
-    for (const wchar_t* folder : {L"bagSort", L"RaidFrame", L"QuestHelper", L"ChatPlus", L"Chat Emotes", L"MapMarker"})
+    for (const wchar_t* folder :
+         {L"bagSort", L"RaidFrame", L"QuestHelper", L"ChatPlus", L"Chat Emotes", L"MapMarker"})
       makeDirectory(interfaceDirectory() + L"\\" + folder);
     writeBytes(interfaceDirectory() + L"\\BuffMonitor", "not a folder");
     const std::wstring gamePath = gameDirectory() + L"\\JX3Client.exe";
-    writeBytes(configPath(), "[game]\r\ngamepath=" + encode(gamePath, 950) + "\r\n[updata]\r\nautoupdata=0\r\nnum=4\r\n");
+    writeBytes(configPath(),
+               "[game]\r\ngamepath=" + encode(gamePath, 950) + "\r\n[updata]\r\nautoupdata=0\r\nnum=4\r\n");
   }
 
   // Starts the program and finds its main window and list; false (with a failure) when either is missing.
@@ -108,10 +110,12 @@ protected:
   // message box) when it does not come.
   bool refreshAndWaitForRows(int rows) {
     press(form1::Button3);
-    const bool done = pollUntil([&] { return label(form1::Label10) == std::to_string(rows); }, kReactionTimeoutMs);
+    const bool done =
+        pollUntil([&] { return label(form1::Label10) == std::to_string(rows); }, kReactionTimeoutMs);
     if (!done)
-      ADD_FAILURE() << "the refresh did not end with " << rows << " rows; Label10 shows " << label(form1::Label10)
-                    << ", the list holds " << rowCount(list_) << "; " << describeMessageBoxes(program_->id());
+      ADD_FAILURE() << "the refresh did not end with " << rows << " rows; Label10 shows "
+                    << label(form1::Label10) << ", the list holds " << rowCount(list_) << "; "
+                    << describeMessageBoxes(program_->id());
     return done;
   }
 
@@ -182,7 +186,8 @@ TEST_F(CatalogueTest, SecondRefreshReplacesTheRowsWithWhatServerAndFolderHoldNow
   publishCatalogue(fewer);
   makeDirectory(interfaceDirectory() + L"\\Raid_Grid");
 
-  ASSERT_TRUE(refreshAndWaitForRows(6)) << "a second refresh must fetch the catalogue anew, not reuse the first";
+  ASSERT_TRUE(refreshAndWaitForRows(6))
+      << "a second refresh must fetch the catalogue anew, not reuse the first";
   std::vector<Row> expected(kRefreshed.begin() + 1, kRefreshed.end());
   expected[4][1] = "已安裝";  // Raid_Grid
   EXPECT_EQ(rowTexts(list_, 5), expected);
@@ -254,7 +259,8 @@ std::optional<LoadError> splitLoadError(const std::string& text) {
   const auto numberAt = lineAt + 8;
   const auto numberEnd = text.find("\r\n", numberAt);
   if (numberEnd == std::string::npos) return std::nullopt;
-  return LoadError{text.substr(0, lineAt), text.substr(numberAt, numberEnd - numberAt), text.substr(numberEnd + 2)};
+  return LoadError{text.substr(0, lineAt), text.substr(numberAt, numberEnd - numberAt),
+                   text.substr(numberEnd + 2)};
 }
 
 TEST_F(CatalogueTest, MissingCatalogueShowsTheLoadErrorAndLeavesListAndCountersAlone) {
@@ -281,7 +287,8 @@ TEST_F(CatalogueTest, MissingCatalogueShowsTheLoadErrorAndLeavesListAndCountersA
 
   ASSERT_TRUE(answer(*box, IDOK, kReactionTimeoutMs));
   EXPECT_TRUE(settle(main_));
-  EXPECT_TRUE(messageBoxes(program_->id()).empty()) << "a second box: " << describeMessageBoxes(program_->id());
+  EXPECT_TRUE(messageBoxes(program_->id()).empty())
+      << "a second box: " << describeMessageBoxes(program_->id());
   EXPECT_EQ(rowCount(list_), 0);
   EXPECT_EQ(label(form1::Label10), "0");
   EXPECT_EQ(label(form1::Label12), "0");
@@ -292,11 +299,12 @@ TEST_F(CatalogueTest, MissingCatalogueShowsTheLoadErrorAndLeavesListAndCountersA
 
 TEST_F(CatalogueTest, EntryWithoutFolderListStopsTheReadingAfterTheRowsBeforeIt) {
   makeGame();
-  publishCatalogue("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plug>\n"
-                   "  <Item plugName=\"Zeta\" plugCName=\"第一\" plugfolder=\"Zeta\" plugdescribe=\"一\"/>\n"
-                   "  <Item plugName=\"Alpha\" plugCName=\"第二\" plugdescribe=\"二\"/>\n"
-                   "  <Item plugName=\"Beta\" plugCName=\"第三\" plugfolder=\"Beta\" plugdescribe=\"三\"/>\n"
-                   "</plug>\n");
+  publishCatalogue(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plug>\n"
+      "  <Item plugName=\"Zeta\" plugCName=\"第一\" plugfolder=\"Zeta\" plugdescribe=\"一\"/>\n"
+      "  <Item plugName=\"Alpha\" plugCName=\"第二\" plugdescribe=\"二\"/>\n"
+      "  <Item plugName=\"Beta\" plugCName=\"第三\" plugfolder=\"Beta\" plugdescribe=\"三\"/>\n"
+      "</plug>\n");
   ASSERT_TRUE(startProgram());
   press(form1::Button3);
   auto box = expectMessageBox(*program_, L"Could not convert variant of type (Null) into type (String)");

@@ -27,7 +27,9 @@ HWND headerOf(HWND list) {
 
 }  // namespace
 
-int rowCount(HWND list) { return static_cast<int>(sendChecked(list, LVM_GETITEMCOUNT, 0, 0)); }
+int rowCount(HWND list) {
+  return static_cast<int>(sendChecked(list, LVM_GETITEMCOUNT, 0, 0));
+}
 
 std::wstring cellText(HWND list, int row, int column) {
   RemoteMemory block(list, kTextOffset + kTextChars * sizeof(wchar_t));
@@ -84,7 +86,9 @@ void setRowChecked(HWND list, int row, bool checked) {
     throw std::runtime_error("the list refused to change the check mark of row " + std::to_string(row));
 }
 
-int columnCount(HWND list) { return static_cast<int>(sendChecked(headerOf(list), HDM_GETITEMCOUNT, 0, 0)); }
+int columnCount(HWND list) {
+  return static_cast<int>(sendChecked(headerOf(list), HDM_GETITEMCOUNT, 0, 0));
+}
 
 std::wstring columnCaption(HWND list, int column) {
   RemoteMemory block(list, kTextOffset + kTextChars * sizeof(wchar_t));
@@ -111,9 +115,10 @@ void clickColumnHeader(HWND list, int column) {
   const RECT r = block.get<RECT>(0);
   const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
   // Posted in order, so the header sees the pointer arrive, the press and the release at one place.
-  for (const auto& [message, keys] : {std::pair<UINT, WPARAM>{WM_MOUSEMOVE, 0}, {WM_LBUTTONDOWN, MK_LBUTTON},
-                                      {WM_LBUTTONUP, 0}}) {
-    if (!PostMessageW(header, message, keys, at)) throw std::runtime_error("cannot post a click to the header");
+  for (const auto& [message, keys] :
+       {std::pair<UINT, WPARAM>{WM_MOUSEMOVE, 0}, {WM_LBUTTONDOWN, MK_LBUTTON}, {WM_LBUTTONUP, 0}}) {
+    if (!PostMessageW(header, message, keys, at))
+      throw std::runtime_error("cannot post a click to the header");
   }
 }
 

@@ -32,8 +32,8 @@ std::wstring boxText(HWND box) {
 
 BOOL CALLBACK pickIcon(HWND window, LPARAM param) {
   // A box without an icon may still hold the empty icon control of its template.
-  if (className(window) == L"Static" && IsWindowVisible(window) && (windowStyle(window) & SS_TYPEMASK) == SS_ICON &&
-      sendChecked(window, STM_GETICON, 0, 0) != 0) {
+  if (className(window) == L"Static" && IsWindowVisible(window) &&
+      (windowStyle(window) & SS_TYPEMASK) == SS_ICON && sendChecked(window, STM_GETICON, 0, 0) != 0) {
     *reinterpret_cast<HWND*>(param) = window;
     return FALSE;
   }

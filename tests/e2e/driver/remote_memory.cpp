@@ -15,8 +15,8 @@ namespace {
 RemoteMemory::RemoteMemory(HWND window, size_t size) {
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  process_ = UniqueHandle(
-      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION, FALSE, owner));
+  process_ = UniqueHandle(OpenProcess(
+      PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION, FALSE, owner));
   if (!process_.valid()) fail("cannot open process " + std::to_string(owner));
   block_ = VirtualAllocEx(process_.get(), nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   if (!block_) fail("cannot reserve memory in process " + std::to_string(owner));

@@ -26,7 +26,9 @@ public:
   void read(size_t offset, void* data, size_t size) const;
 
   template <class T>
-  void put(size_t offset, const T& value) { write(offset, &value, sizeof value); }
+  void put(size_t offset, const T& value) {
+    write(offset, &value, sizeof value);
+  }
   template <class T>
   T get(size_t offset) const {
     T value{};

@@ -12,7 +12,8 @@ namespace {
 
 std::wstring catalogueFile() {
   const std::wstring site = siteDirectory();
-  if (site.empty()) throw std::runtime_error("QV_E2E_SITE names no folder; run the suite through scripts/e2e");
+  if (site.empty())
+    throw std::runtime_error("QV_E2E_SITE names no folder; run the suite through scripts/e2e");
   return site + L"\\Data.xml";
 }
 
@@ -34,7 +35,9 @@ std::wstring siteDirectory() {
   return value.front() == L'/' ? windowsPathOfUnixPath(value) : value;
 }
 
-void publishCatalogue(std::string_view xml) { writeBytes(catalogueFile(), xml); }
+void publishCatalogue(std::string_view xml) {
+  writeBytes(catalogueFile(), xml);
+}
 
 void withdrawCatalogue() {
   const std::wstring file = catalogueFile();
