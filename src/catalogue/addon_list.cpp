@@ -17,16 +17,24 @@ void AddonList::configureColumns() {
   view_.setColumns({{"", 100}, {"", 70}, {"", 140}, {"", 265}, {"", 200}});
 }
 
-int AddonList::collate(const std::string& a, const std::string& b) const { return collation_.compare(a, b); }
-
 static std::vector<std::string> cellsOf(const AddonRow& r) {
   return {r.name, r.subItems[0], r.subItems[1], r.subItems[2], r.subItems[3]};
 }
 
-void AddonList::addRow(const std::string& name, const std::string& chineseName, const std::string& description,
-                       const std::string& folderList) {
-  AddonRow row{name, {kStatusUnchecked, chineseName, description, folderList}, false};
-  if (name.empty()) {
+void AddonList::addRow(std::string name, std::string chineseName, std::string description, std::string folderList) {
+  std::string key = collation_.sortKey(name);
+  const bool unnamed = name.empty();
+  AddonRow row{std::move(name),
+               {kStatusUnchecked, std::move(chineseName), std::move(description), std::move(folderList)},
+               false,
+               std::move(key)};
+  if (batchDepth_ > 0) {
+    rows_.push_back(std::move(row));
+    ++batchAdded_;
+    if (!unnamed) batchSortEnd_ = rows_.size();
+    return;
+  }
+  if (unnamed) {
     rows_.push_back(std::move(row));
     view_.insertRow(count() - 1, cellsOf(rows_.back()));
     unsortedTail_ = true;
@@ -40,10 +48,28 @@ void AddonList::addRow(const std::string& name, const std::string& chineseName, 
   // The list is sorted, so inserting after the last row that does not sort after the new one gives the
   // same order a re-sort would.
   auto pos = std::upper_bound(rows_.begin(), rows_.end(), row,
-                              [this](const AddonRow& a, const AddonRow& b) { return collate(a.name, b.name) < 0; });
+                              [](const AddonRow& a, const AddonRow& b) { return a.nameKey < b.nameKey; });
   const int index = static_cast<int>(pos - rows_.begin());
   rows_.insert(pos, std::move(row));
   view_.insertRow(index, cellsOf(rows_[static_cast<size_t>(index)]));
+}
+
+void AddonList::beginBatch() {
+  if (batchDepth_++ > 0) return;
+  batchAdded_ = 0;
+  batchSortEnd_ = 0;
+}
+
+void AddonList::endBatch() {
+  if (--batchDepth_ > 0 || batchAdded_ == 0) return;
+  if (batchSortEnd_ > 0) {
+    // Everything up to the last non-empty name is re-sorted; empty names added after it wait at the end.
+    stableSortByName(batchSortEnd_);
+    unsortedTail_ = batchSortEnd_ < rows_.size();
+  } else {
+    unsortedTail_ = true;
+  }
+  refreshView();
 }
 
 void AddonList::clear() {
@@ -66,6 +92,7 @@ void AddonList::setName(int i, const std::string& name) {
   AddonRow& r = rows_.at(static_cast<size_t>(i));
   if (r.name == name) return;
   r.name = name;
+  r.nameKey = collation_.sortKey(name);
   view_.setCell(i, 0, name);
   if (!name.empty()) sortByName();
 }
@@ -74,9 +101,20 @@ void AddonList::checkAll(bool checked) {
   for (int i = 0; i < count(); ++i) setChecked(i, checked);
 }
 
+void AddonList::stableSortByName(size_t end) {
+  std::vector<size_t> order(end);
+  for (size_t i = 0; i < end; ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [this](size_t a, size_t b) { return rows_[a].nameKey < rows_[b].nameKey; });
+  std::vector<AddonRow> sorted;
+  sorted.reserve(rows_.size());
+  for (size_t i : order) sorted.push_back(std::move(rows_[i]));
+  for (size_t i = end; i < rows_.size(); ++i) sorted.push_back(std::move(rows_[i]));
+  rows_ = std::move(sorted);
+}
+
 void AddonList::sortByName() {
-  std::stable_sort(rows_.begin(), rows_.end(),
-                   [this](const AddonRow& a, const AddonRow& b) { return collate(a.name, b.name) < 0; });
+  stableSortByName(rows_.size());
   unsortedTail_ = false;
   refreshView();
 }

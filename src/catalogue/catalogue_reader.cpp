@@ -17,6 +17,7 @@ void readCatalogue(const std::string& location, platform::XmlFactory& xml, Addon
   std::unique_ptr<platform::XmlNode> root = doc->documentElement();
   if (!root) return;
   const int n = root->childCount();
+  list.reserve(n);
   for (int i = 0; i < n; ++i) {
     std::unique_ptr<platform::XmlNode> item = root->child(i);
     // Attributes are read in this order, so the first one missing is the one reported.
@@ -24,7 +25,7 @@ void readCatalogue(const std::string& location, platform::XmlFactory& xml, Addon
     std::string chineseName = requireAttribute(*item, "plugCName");
     std::string folders = requireAttribute(*item, "plugfolder");
     std::string description = requireAttribute(*item, "plugdescribe");
-    list.addRow(name, chineseName, description, folders);
+    list.addRow(std::move(name), std::move(chineseName), std::move(description), std::move(folders));
   }
 }
 

@@ -2,6 +2,7 @@
 // Paths are UTF-8 strings in memory, built the way the program's texts describe them. The separator
 // is the file system's own: "\" in the Windows build, "/" in the native test build.
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -33,5 +34,26 @@ bool isFile(std::string_view utf8);
 bool exists(std::string_view utf8);
 // Deletes a file; false when it could not be deleted (or was not there).
 bool removeFile(std::string_view utf8);
+
+}  // namespace qv::path
+
+namespace qv::path {
+
+// Answers "is there a directory of this name directly inside `directory`" for many names at once. On
+// file systems where a listing answers exactly (case-sensitive names) the directory is read once;
+// elsewhere each question asks the file system, which also applies its own name matching rules.
+class DirectoryProbe {
+ public:
+  explicit DirectoryProbe(std::string directoryWithSeparator);
+  ~DirectoryProbe();
+  DirectoryProbe(const DirectoryProbe&) = delete;
+  DirectoryProbe& operator=(const DirectoryProbe&) = delete;
+  bool hasDirectory(const std::string& name) const;
+
+ private:
+  struct Listing;
+  std::string directory_;
+  std::unique_ptr<Listing> listing_;
+};
 
 }  // namespace qv::path

@@ -126,12 +126,11 @@ void TForm1::Button3Click() {
   } depth(refreshDepth_);
 
   list_->clear();
-  ListView1->beginUpdate();
-  struct EndUpdate {
-    platform::ListView& v;
-    ~EndUpdate() { v.endUpdate(); }
-  } endUpdate{*ListView1};
-  catalogue::readCatalogue(server_.catalogue(), platform_.xml(), *list_);
+  {
+    // Rows added before an error stay, ordered as usual, when the batch closes on the way out.
+    catalogue::AddonList::Batch batch(*list_);
+    catalogue::readCatalogue(server_.catalogue(), platform_.xml(), *list_);
+  }
   // The download-all road, which ends with the status check, is not built yet: check at once.
   BitBtn4Click();
 }

@@ -37,6 +37,9 @@ class Collation {
  public:
   virtual ~Collation() = default;
   virtual int compare(std::string_view a, std::string_view b) const = 0;
+  // A key whose byte-wise order (std::string comparison) is the order of compare(); lets a long list be
+  // sorted with one conversion per row instead of two per comparison.
+  virtual std::string sortKey(std::string_view s) const = 0;
 };
 
 // Windows file attributes as the zip format stores them in the low byte of the external attributes.

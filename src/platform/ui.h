@@ -89,7 +89,7 @@ class ListView : public Control {
   virtual std::string columnCaption(int column) const = 0;
   virtual int rowCount() const = 0;
   // cells[0] is the row caption, cells[1..] the sub-items.
-  virtual void insertRow(int index, const std::vector<std::string>& cells) = 0;
+  virtual void insertRow(int index, std::vector<std::string> cells) = 0;
   virtual void setCell(int row, int column, const std::string& text) = 0;
   virtual std::string cell(int row, int column) const = 0;
   virtual void setChecked(int row, bool checked) = 0;

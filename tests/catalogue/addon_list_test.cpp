@@ -19,6 +19,7 @@ class ByteCollation : public platform::Collation {
     const int c = a.compare(b);
     return c < 0 ? -1 : c > 0;
   }
+  std::string sortKey(std::string_view s) const override { return std::string(s); }
 };
 
 class AddonListTest : public ::testing::Test {
@@ -73,6 +74,40 @@ TEST_F(AddonListTest, InsertingInPlaceGivesTheSameOrderAsReSorting) {
     }
   }
   expectViewMatchesModel();
+}
+
+TEST_F(AddonListTest, ABatchOrdersRowsExactlyAsAddingThemOneByOne) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 50; ++round) {
+    HeadlessListView otherView{nullptr, {"other", 0, {}, ""}};
+    AddonList oneByOne{otherView, collation, big5};
+    list.clear();
+    // Rows present before the batch, sometimes with empty names waiting at the end.
+    std::vector<std::string> before, batch;
+    for (int i = 0; i < static_cast<int>(rng() % 4); ++i) before.push_back(rng() % 3 ? std::string(1, 'A' + rng() % 3) : "");
+    for (int i = 0; i < static_cast<int>(rng() % 8); ++i) batch.push_back(rng() % 3 ? std::string(1, 'A' + rng() % 3) : "");
+    int n = 0;
+    for (const auto& name : before) {
+      list.addRow(name, std::to_string(n), "", "");
+      oneByOne.addRow(name, std::to_string(n++), "", "");
+    }
+    {
+      AddonList::Batch b(list);
+      for (const auto& name : batch) list.addRow(name, std::to_string(n++), "", "");
+    }
+    n = static_cast<int>(before.size());
+    for (const auto& name : batch) oneByOne.addRow(name, std::to_string(n++), "", "");
+    ASSERT_EQ(list.count(), oneByOne.count());
+    for (int i = 0; i < list.count(); ++i) {
+      EXPECT_EQ(list.name(i), oneByOne.name(i)) << "round " << round << " row " << i;
+      EXPECT_EQ(list.subItem(i, 1), oneByOne.subItem(i, 1)) << "round " << round << " row " << i;
+    }
+    expectViewMatchesModel();
+    // Both lists go on the same way afterwards.
+    list.addRow("B", "after", "", "");
+    oneByOne.addRow("B", "after", "", "");
+    for (int i = 0; i < list.count(); ++i) EXPECT_EQ(list.subItem(i, 1), oneByOne.subItem(i, 1));
+  }
 }
 
 TEST_F(AddonListTest, EmptyNamesWaitAtTheEndUntilTheNextReSort) {

@@ -78,9 +78,9 @@ void HeadlessListView::setColumnCaption(int column, const std::string& caption) 
 
 std::string HeadlessListView::columnCaption(int column) const { return columns_.at(static_cast<size_t>(column)).caption; }
 
-void HeadlessListView::insertRow(int index, const std::vector<std::string>& cells) {
+void HeadlessListView::insertRow(int index, std::vector<std::string> cells) {
   if (index < 0 || index > rowCount()) index = rowCount();
-  rows_.insert(rows_.begin() + index, Row{cells, false});
+  rows_.insert(rows_.begin() + index, Row{std::move(cells), false});
 }
 
 void HeadlessListView::setCell(int row, int column, const std::string& text) {

@@ -137,7 +137,7 @@ class HeadlessListView : public HeadlessControl<ListView> {
   std::string columnCaption(int column) const override;
   const std::vector<ListColumn>& columns() const { return columns_; }
   int rowCount() const override { return static_cast<int>(rows_.size()); }
-  void insertRow(int index, const std::vector<std::string>& cells) override;
+  void insertRow(int index, std::vector<std::string> cells) override;
   void setCell(int row, int column, const std::string& text) override;
   std::string cell(int row, int column) const override;
   void setChecked(int row, bool checked) override;

@@ -20,4 +20,10 @@ int LocaleCollation::compare(std::string_view a, std::string_view b) const {
   return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
+std::string LocaleCollation::sortKey(std::string_view s) const {
+  if (!useLocale_) return std::string(s);
+  const auto& coll = std::use_facet<std::collate<char>>(locale_);
+  return coll.transform(s.data(), s.data() + s.size());
+}
+
 }  // namespace qv::platform::headless

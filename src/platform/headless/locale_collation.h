@@ -11,6 +11,7 @@ class LocaleCollation : public Collation {
  public:
   LocaleCollation();
   int compare(std::string_view a, std::string_view b) const override;
+  std::string sortKey(std::string_view s) const override;
 
  private:
   std::locale locale_;

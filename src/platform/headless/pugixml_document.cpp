@@ -174,7 +174,8 @@ class PugixmlDocument : public XmlDocument {
                                                          : XmlParseError{"DTD is prohibited.", 0, ""});
       }
     }
-    if (bytes) {
+    // Only a document with an "&" in it can hold a reference; most catalogues have none.
+    if (bytes && text.find('&') != std::string_view::npos) {
       if (auto bad = findBadReference(text)) throw XmlLoadError(std::move(*bad));
     }
     tree_ = std::move(tree);

@@ -8,6 +8,7 @@ class Win32Collation : public Collation {
  public:
   explicit Win32Collation(const Codec& codec) : codec_(codec) {}
   int compare(std::string_view a, std::string_view b) const override;
+  std::string sortKey(std::string_view s) const override;
 
  private:
   const Codec& codec_;

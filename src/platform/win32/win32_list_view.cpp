@@ -104,7 +104,7 @@ std::string Win32ListView::columnCaption(int column) const {
 
 int Win32ListView::rowCount() const { return static_cast<int>(::SendMessageW(hwnd_, LVM_GETITEMCOUNT, 0, 0)); }
 
-void Win32ListView::insertRow(int index, const std::vector<std::string>& cells) {
+void Win32ListView::insertRow(int index, std::vector<std::string> cells) {
   const Quiet quiet(quiet_);
   std::wstring caption = cells.empty() ? std::wstring() : toWide(cells[0]);
   LVITEMW item{};

@@ -16,7 +16,7 @@ class Win32ListView final : public ControlBase<ListView> {
   void setColumnCaption(int column, const std::string& caption) override;
   std::string columnCaption(int column) const override;
   int rowCount() const override;
-  void insertRow(int index, const std::vector<std::string>& cells) override;
+  void insertRow(int index, std::vector<std::string> cells) override;
   void setCell(int row, int column, const std::string& text) override;
   std::string cell(int row, int column) const override;
   void setChecked(int row, bool checked) override;
