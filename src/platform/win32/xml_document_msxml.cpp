@@ -132,7 +132,7 @@ class MsxmlDocument : public XmlDocument {
     source.get()->bstrVal = ::SysAllocString(toWide(location).c_str());
     VARIANT_BOOL ok = VARIANT_FALSE;
     const HRESULT hr = doc->load(*source.get(), &ok);
-    if (FAILED(hr) || ok != VARIANT_TRUE) throw XmlLoadError(parseError(doc.Get(), hr));
+    if (FAILED(hr) || ok != VARIANT_TRUE) throw XmlLoadError(parseError(doc.Get(), hr, location));
     // Not every MSXML honours ProhibitDTD (Wine's accepts the property and ignores it); a document
     // that still arrives with a DTD is refused here.
     ComPtr<IXMLDOMDocumentType> doctype;
@@ -163,12 +163,14 @@ class MsxmlDocument : public XmlDocument {
     return nullptr;
   }
 
-  static XmlParseError parseError(IXMLDOMDocument2* doc, HRESULT hr) {
+  static XmlParseError parseError(IXMLDOMDocument2* doc, HRESULT hr, const std::string& location) {
     XmlParseError report;
     ComPtr<IXMLDOMParseError> error;
     if (SUCCEEDED(doc->get_parseError(error.GetAddressOf())) && error) {
       Bstr reason, source;
       long line = 0;
+      long errorCode = 0;
+      if (SUCCEEDED(error->get_errorCode(&errorCode)) && errorCode != 0) hr = static_cast<HRESULT>(errorCode);
       error->get_reason(reason.out());
       error->get_line(&line);
       error->get_srcText(source.out());
@@ -176,10 +178,12 @@ class MsxmlDocument : public XmlDocument {
       report.line = line;
       report.sourceText = source.utf8();
     }
-    if (report.reason.empty()) {
+    // Some engines (Wine's among them) report every failure as a bare "error" on line 0, which tells
+    // the user nothing; then the document's address and the error code say at least what failed.
+    if (report.reason.empty() || (report.reason == "error" && report.line == 0 && report.sourceText.empty())) {
       char code[32];
       std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
-      report.reason = std::string("The document could not be loaded (") + code + ").";
+      report.reason = "The document " + location + " could not be loaded (" + code + ").";
     }
     return report;
   }
