@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "temp_dir.h"
+#include "test_dir.h"
 #include "test_server.h"
 
 namespace qv::test {
@@ -27,7 +27,7 @@ class CurlDownloaderTest : public ::testing::Test {
   }
 
   TestServer server;
-  TempDir dir;
+  TestDir dir;
   CurlDownloader downloader;
   std::vector<Report> reports;
 };
@@ -35,7 +35,7 @@ class CurlDownloaderTest : public ::testing::Test {
 TEST_F(CurlDownloaderTest, WholeResourceArrivesAndProgressEndsAtItsSize) {
   const std::string target = dir.file("a.zip");
   ASSERT_EQ(fetch("/bytes/150000", target), dr::kOk);
-  EXPECT_EQ(readFile(target), pattern(150000));
+  EXPECT_EQ(readAll(target), pattern(150000));
   EXPECT_EQ(dir.names(), std::vector<std::string>{"a.zip"});  // no temporary left behind
   ASSERT_FALSE(reports.empty());
   EXPECT_EQ(reports.back().done, 150000u);
@@ -45,21 +45,21 @@ TEST_F(CurlDownloaderTest, WholeResourceArrivesAndProgressEndsAtItsSize) {
 
 TEST_F(CurlDownloaderTest, ReplacesAnOldFileAndFollowsRedirects) {
   const std::string target = dir.file("a.zip");
-  writeFile(target, "old archive");
+  writeAll(target, "old archive");
   ASSERT_EQ(fetch("/moved", target), dr::kOk);
-  EXPECT_EQ(readFile(target), pattern(1000));
+  EXPECT_EQ(readAll(target), pattern(1000));
 }
 
 TEST_F(CurlDownloaderTest, NamesWithBlanksAndChineseReachTheServerIntact) {
   const std::string target = dir.file("n.zip");
   ASSERT_EQ(fetch("/named/團隊 面板 ⚔.zip", target), dr::kOk);
-  EXPECT_EQ(readFile(target), "團隊 面板 ⚔.zip");
+  EXPECT_EQ(readAll(target), "團隊 面板 ⚔.zip");
 }
 
 TEST_F(CurlDownloaderTest, WithoutLengthTotalsStayZeroUntilTheEnd) {
   const std::string target = dir.file("n.zip");
   ASSERT_EQ(fetch("/nolength", target), dr::kOk);
-  EXPECT_EQ(readFile(target).size(), 20000u);
+  EXPECT_EQ(readAll(target).size(), 20000u);
   ASSERT_GE(reports.size(), 2u);
   for (size_t i = 0; i + 1 < reports.size(); ++i) EXPECT_EQ(reports[i].total, 0u);
   EXPECT_EQ(reports.back().done, 20000u);
@@ -78,11 +78,11 @@ class CurlFailureTest : public CurlDownloaderTest, public ::testing::WithParamIn
 TEST_P(CurlFailureTest, FailsAndLeavesTheOldFile) {
   const FailureCase& c = GetParam();
   const std::string target = dir.file("keep.zip");
-  writeFile(target, "the good archive");
+  writeAll(target, "the good archive");
   const int32_t result = c.path ? fetch(c.path, target)
                                 : downloader.download(refusedUrl(), target, [](uint64_t, uint64_t) { return true; });
   EXPECT_EQ(result, c.expected);
-  EXPECT_EQ(readFile(target), "the good archive");
+  EXPECT_EQ(readAll(target), "the good archive");
   EXPECT_EQ(dir.names(), std::vector<std::string>{"keep.zip"});
 }
 
@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, CurlFailureTest,
 
 TEST_F(CurlDownloaderTest, AbortByTheCallbackEndsTheTransfer) {
   const std::string target = dir.file("keep.zip");
-  writeFile(target, "the good archive");
+  writeAll(target, "the good archive");
   int calls = 0;
   const int32_t result = downloader.download(server.url("/slow"), target, [&](uint64_t done, uint64_t) {
     ++calls;
@@ -103,7 +103,7 @@ TEST_F(CurlDownloaderTest, AbortByTheCallbackEndsTheTransfer) {
   });
   EXPECT_EQ(result, dr::kAborted);
   EXPECT_LT(calls, 50);  // ended long before the 200 chunks
-  EXPECT_EQ(readFile(target), "the good archive");
+  EXPECT_EQ(readAll(target), "the good archive");
   EXPECT_EQ(dir.names(), std::vector<std::string>{"keep.zip"});
 }
 

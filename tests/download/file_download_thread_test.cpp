@@ -8,7 +8,7 @@
 #include "download/download_workers.h"
 #include "platform/headless/curl_downloader.h"
 #include "queue_main_loop.h"
-#include "temp_dir.h"
+#include "test_dir.h"
 #include "test_server.h"
 
 namespace qv::test {
@@ -74,7 +74,7 @@ class WorkerTest : public ::testing::Test {
 
   QueueMainLoop loop;
   TestServer server;
-  TempDir dir;
+  TestDir dir;
   platform::headless::CurlDownloader curl;
   Outcome outcome;
 };
@@ -89,7 +89,7 @@ TEST_F(WorkerTest, ProgressReachesTheMainThreadAndCompletionTheWorker) {
   EXPECT_FALSE(outcome.progressOffMain);
   ASSERT_FALSE(outcome.progress.empty());
   EXPECT_EQ(outcome.progress.back(), std::make_pair(300000u, 300000u));
-  EXPECT_EQ(readFile(target), pattern(300000));
+  EXPECT_EQ(readAll(target), pattern(300000));
 }
 
 TEST_F(WorkerTest, FailedTransfersReachTheErrorHandlerWithTheirCode) {
@@ -109,7 +109,7 @@ TEST_F(WorkerTest, FailedTransfersReachTheErrorHandlerWithTheirCode) {
 
 TEST_F(WorkerTest, TerminateDuringTransferAbortsAtThatReport) {
   const std::string target = dir.file("keep.zip");
-  writeFile(target, "old");
+  writeAll(target, "old");
   size_t reportsAtRequest = 0;
   auto w = make(curl, server.url("/slow"), target, true, [&](TFileDownLoadThread& sender) {
     if (reportsAtRequest == 0 && outcome.progress.back().first > 0) {
@@ -121,7 +121,7 @@ TEST_F(WorkerTest, TerminateDuringTransferAbortsAtThatReport) {
   EXPECT_EQ(outcome.errorCode, dr::kAborted);
   EXPECT_EQ(outcome.completions, 0);
   EXPECT_EQ(outcome.progress.size(), reportsAtRequest);  // no report after the one that saw it
-  EXPECT_EQ(readFile(target), "old");
+  EXPECT_EQ(readAll(target), "old");
 }
 
 TEST_F(WorkerTest, MissingHandlerLeavesTheWorkerSuspendedUntilResumed) {

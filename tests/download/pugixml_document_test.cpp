@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "temp_dir.h"
+#include "test_dir.h"
 #include "test_server.h"
 
 namespace qv::test {
@@ -66,8 +66,8 @@ TEST_F(XmlTest, CatalogueChildrenIncludeCommentsAndInstructionsButNoBlankText) {
 }
 
 TEST_F(XmlTest, ALocalFileLoadsLikeAUrlAndAMissingOneIsALoadError) {
-  TempDir dir;
-  writeFile(dir.file("Data.xml"), kCatalogue);
+  TestDir dir;
+  writeAll(dir.file("Data.xml"), kCatalogue);
   auto doc = factory.createDocument();
   doc->load(dir.file("Data.xml"));
   EXPECT_EQ(doc->documentElement()->childCount(), 4);

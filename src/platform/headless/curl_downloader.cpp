@@ -11,31 +11,13 @@
 #include <mutex>
 #include <random>
 
+#include "platform/url_escape.h"
+
 namespace qv::platform::headless {
 
 namespace {
 
 namespace dr = download_result;
-
-// The program puts add-on names into URLs as they are. Blanks, control characters and non-ASCII
-// characters are sent percent-encoded as UTF-8 (what Windows' own URL handling does by default), so
-// any name reaches the server the same way in both builds.
-std::string escapeForWire(const std::string& url) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(url.size());
-  for (const char ch : url) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c <= 0x20 || c >= 0x7F) {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-    } else {
-      out += ch;
-    }
-  }
-  return out;
-}
 
 std::mutex globalLock;
 int globalUsers = 0;
@@ -53,7 +35,7 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 // Settings every transfer of the program shares: plain GET, redirects followed (bounded, so a loop
 // ends), HTTP errors are failures, no signals (we run on worker threads).
 void setCommonOptions(CURL* h, const std::string& url, char* errorBuffer) {
-  const std::string wire = escapeForWire(url);
+  const std::string wire = escapeUrlForWire(url);
   curl_easy_setopt(h, CURLOPT_URL, wire.c_str());
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(h, CURLOPT_MAXREDIRS, 30L);

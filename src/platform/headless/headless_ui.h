@@ -96,9 +96,11 @@ class HeadlessButton : public HeadlessControl<Button> {
   Handler onClick_;
 };
 
-class HeadlessCheckBox : public HeadlessControl<CheckBox> {
+// Check boxes and radio buttons: a control with a check mark.
+template <class Iface>
+class HeadlessCheckable : public HeadlessControl<Iface> {
  public:
-  using HeadlessControl::HeadlessControl;
+  using HeadlessControl<Iface>::HeadlessControl;
   bool checked() const override { return checked_; }
   void setChecked(bool checked) override { checked_ = checked; }
 
@@ -106,15 +108,8 @@ class HeadlessCheckBox : public HeadlessControl<CheckBox> {
   bool checked_ = false;
 };
 
-class HeadlessRadioButton : public HeadlessControl<RadioButton> {
- public:
-  using HeadlessControl::HeadlessControl;
-  bool checked() const override { return checked_; }
-  void setChecked(bool checked) override { checked_ = checked; }
-
- private:
-  bool checked_ = false;
-};
+using HeadlessCheckBox = HeadlessCheckable<CheckBox>;
+using HeadlessRadioButton = HeadlessCheckable<RadioButton>;
 
 class HeadlessProgressBar : public HeadlessControl<ProgressBar> {
  public:

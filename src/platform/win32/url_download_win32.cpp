@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/url_escape.h"
+#include "platform/win32/com_scope.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_text.h"
 
@@ -18,41 +20,6 @@ namespace {
 
 namespace dr = download_result;
 using Microsoft::WRL::ComPtr;
-
-// The program puts add-on names into URLs as they are. Blanks, control characters and non-ASCII
-// characters are sent percent-encoded as UTF-8 (what Windows' own URL handling does by default), so
-// any name reaches the server the same way in both builds.
-std::string escapeForWire(const std::string& url) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(url.size());
-  for (const char ch : url) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c <= 0x20 || c >= 0x7F) {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-    } else {
-      out += ch;
-    }
-  }
-  return out;
-}
-
-// COM for the length of one call on this thread. A thread already in another apartment mode keeps
-// it; the download works in either.
-class ComScope {
- public:
-  ComScope() : hr_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComScope() {
-    if (SUCCEEDED(hr_)) ::CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
- private:
-  HRESULT hr_;
-};
 
 // The value of a header in a block of "Name: value" lines, or an empty text.
 std::wstring headerValue(const wchar_t* headers, const wchar_t* name) {
@@ -197,7 +164,7 @@ int32_t UrlMonDownloader::download(const std::string& url, const std::string& fi
   if (!createTempBeside(target, temp)) return dr::kCannotWrite;
 
   ComPtr<BindStatusCallback> callback = BindStatusCallback::create(progress);
-  HRESULT hr = ::URLDownloadToFileW(nullptr, toWide(escapeForWire(url)).c_str(), temp.c_str(), 0, callback.Get());
+  HRESULT hr = ::URLDownloadToFileW(nullptr, toWide(escapeUrlForWire(url)).c_str(), temp.c_str(), 0, callback.Get());
   const DWORD status = callback->httpStatus();
   if (status >= 400) {
     hr = status == 404 || status == 410 ? dr::kNotFound : dr::kDownloadFailure;

@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "platform/win32/com_scope.h"
 #include "platform/win32/win32_text.h"
 
 namespace qv::platform::win32 {
@@ -21,18 +22,6 @@ using Microsoft::WRL::ComPtr;
 constexpr IID kIidXmlDomDocument2 = {0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
 
 // COM for as long as a document or a node of it lives on this thread.
-class ComScope {
- public:
-  ComScope() : hr_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComScope() {
-    if (SUCCEEDED(hr_)) ::CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
- private:
-  HRESULT hr_;
-};
 using SharedCom = std::shared_ptr<ComScope>;
 
 class Bstr {

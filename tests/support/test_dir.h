@@ -5,6 +5,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace qv::test {
 
@@ -25,6 +26,12 @@ class TestDir {
 
   std::string str() const { return path_.string(); }
   std::string file(const std::string& name) const { return (path_ / name).string(); }
+  // The names directly inside, in no particular order.
+  std::vector<std::string> names() const {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(path_)) out.push_back(e.path().filename().string());
+    return out;
+  }
 
  private:
   std::filesystem::path path_;
