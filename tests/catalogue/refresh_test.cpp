@@ -104,7 +104,8 @@ TEST_F(RefreshTest, ServerErrorsEndTheRefreshWithTheLoadErrorAndKeepTheCounters)
   startWith(std::string(kDecl) + "<plug>" + item("A", "甲", "A") + "</plug>");
   refresh();
   EXPECT_EQ(label("Label10"), "1");
-  for (const std::string& base : {server.url("/missing"), refusedUrl()}) {
+  // 404, 500 with an HTML page, a body cut short, nobody listening.
+  for (const std::string& base : {server.url("/missing"), server.url("/500"), server.url("/truncated"), refusedUrl()}) {
     RefreshFixture other(base);
     other.writeConfig("[game]\r\ngamepath=" + game + "/JX3Client.exe\r\n");
     ASSERT_TRUE(other.start());

@@ -2,8 +2,8 @@
 // A loopback HTTP server on a free port with the answers a real server gives when things go wrong.
 //   /bytes/N      N bytes of a known pattern, with Content-Length
 //   /moved        a redirect to /bytes/1000
-//   /404 /500     those statuses, each with an HTML body
-//   /truncated    announces 100000 bytes, sends 3000 and closes
+//   /404 /500     those statuses, each with an HTML body (also below them: /500/Data.xml)
+//   /truncated    announces 100000 bytes, sends 3000 and closes (also below it)
 //   /nolength     20000 bytes with no Content-Length, ended by closing the connection
 //   /slow         200 chunks of 1000 bytes, 20 ms apart
 //   /doc/NAME     the body registered with setDocument(NAME, ...)
@@ -41,13 +41,13 @@ class TestServer {
       res.set_redirect("/bytes/1000");
     });
     for (int status : {404, 500}) {
-      server_.Get("/" + std::to_string(status), [this, status](const httplib::Request&, httplib::Response& res) {
+      server_.Get("/" + std::to_string(status) + "(/.*)?", [this, status](const httplib::Request&, httplib::Response& res) {
         count();
         res.status = status;
         res.set_content("<html><body><h1>Error</h1><p>Something<br></body></html>", "text/html");
       });
     }
-    server_.Get("/truncated", [this](const httplib::Request&, httplib::Response& res) {
+    server_.Get("/truncated(/.*)?", [this](const httplib::Request&, httplib::Response& res) {
       count();
       res.set_content_provider(100000, "application/zip",
                                [](size_t offset, size_t, httplib::DataSink& sink) {
