@@ -1,6 +1,7 @@
 // Times qv-unzip against `unzip -o -q` and `bsdtar -xf` on two generated archives: 3,000 small
 // add-on files with Chinese names in folders, and three 20 MB files half random, half text. Each tool
-// extracts into a fresh directory, several rounds, medians compared. Also prints zlib's raw inflate
+// extracts into a fresh directory, several rounds, medians compared. Runs of the benchmark right after
+// one another see the file system still busy with the last one's deletions: give it a few minutes. Also prints zlib's raw inflate
 // plus CRC-32 of the large archive's entries into memory (the floor) and qv-unzip's peak memory.
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -150,6 +151,7 @@ int main(int argc, char** argv) {
   const fs::path work = fs::absolute(argc > 1 ? argv[1] : "unzip-bench-work");
   const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   fs::create_directories(work);
+  fs::remove_all(work / "out");  // left by an interrupted run
   makeCorpus(work);
   std::printf("corpus in %s, %d rounds, medians\n", work.c_str(), rounds);
 
@@ -169,14 +171,16 @@ int main(int argc, char** argv) {
          }},
     };
     constexpr int kTools = static_cast<int>(std::size(tools));
+    fs::create_directories(work / "out");
     for (int round = 0; round < rounds; ++round) {
-      // The tools take turns at going first: creating thousands of files right after thousands were
-      // deleted costs the file system more (ext4 steps over recently freed inodes), and no tool should
-      // always be the one that follows a particular other.
+      // The tools take turns at going first, so none always follows a particular other.
       for (int k = 0; k < kTools; ++k) {
-        Tool& t = tools[(round + k) % kTools];
-        const fs::path dest = work / "out";
-        fs::remove_all(dest);
+        const int index = (round + k) % kTools;
+        Tool& t = tools[index];
+        // Every run gets a directory of its own, and none is deleted before all rounds are done:
+        // creating thousands of files right after thousands were deleted costs ext4 far more (it
+        // steps over recently freed inodes), which would time the file system's state, not the tools.
+        const fs::path dest = work / "out" / (std::to_string(round) + "-" + std::to_string(index));
         const auto args = t.argv(zip, dest.string());
         const RunResult r = runTool(args);
         if (r.status != 0) std::fprintf(stderr, "%s exited with %d\n", t.label, r.status);
@@ -185,6 +189,7 @@ int main(int argc, char** argv) {
       }
     }
     fs::remove_all(work / "out");
+    sync();
     const double qv = median(tools[0].times), iz = median(tools[1].times), bt = median(tools[2].times);
     std::printf("\n%s\n", name);
     for (const Tool& t : tools)

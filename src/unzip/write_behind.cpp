@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+
 namespace qv::unzip {
 
 WriteBehind::WriteBehind(size_t slotSize, size_t slotCount) : slotSize_(slotSize), slots_(slotCount) {
@@ -30,6 +32,9 @@ void WriteBehind::begin(Stream& file) {
 
 uint8_t* WriteBehind::acquire() {
   std::unique_lock lock(mutex_);
+  // Rather than wait for the writer, do part of its work.
+  while (free_.empty() && takeQueuedCrc(lock)) {
+  }
   changed_.wait(lock, [this] { return !free_.empty(); });
   current_ = free_.back();
   free_.pop_back();
@@ -39,7 +44,7 @@ uint8_t* WriteBehind::acquire() {
 void WriteBehind::submit(size_t size) {
   {
     std::lock_guard lock(mutex_);
-    queue_.emplace_back(current_, size);
+    queue_.push_back({current_, size});
     current_ = nullptr;
   }
   changed_.notify_all();
@@ -57,28 +62,54 @@ bool WriteBehind::finish(uint32_t& crc) {
   return !failed_;
 }
 
+bool WriteBehind::takeQueuedCrc(std::unique_lock<std::mutex>& lock) {
+  // From the back: the writer works from the front.
+  auto it = std::find_if(queue_.rbegin(), queue_.rend(), [](const Queued& q) { return q.state == Queued::Crc::Pending; });
+  if (it == queue_.rend()) return false;
+  Queued& q = *it;  // stays put: the writer removes an entry only once its CRC is taken
+  q.state = Queued::Crc::Taking;
+  lock.unlock();
+  const uint32_t crc = static_cast<uint32_t>(crc32(0, q.slot, static_cast<uInt>(q.size)));
+  lock.lock();
+  q.crc = crc;
+  q.state = Queued::Crc::Taken;
+  ++crcsTakenByDecoder_;
+  changed_.notify_all();
+  return true;
+}
+
+size_t WriteBehind::crcsTakenByDecoder() {
+  std::lock_guard lock(mutex_);
+  return crcsTakenByDecoder_;
+}
+
 void WriteBehind::work() {
   std::unique_lock lock(mutex_);
   for (;;) {
     changed_.wait(lock, [this] { return stop_ || !queue_.empty(); });
     if (queue_.empty()) return;
-    const auto [slot, size] = queue_.front();
-    queue_.pop_front();
+    Queued& q = queue_.front();
+    const bool takeCrc = q.state == Queued::Crc::Pending;
+    if (takeCrc) q.state = Queued::Crc::Taking;
     busy_ = true;
     Stream* file = file_;
-    uint32_t crc = crc_;
     const bool skip = failed_;
     lock.unlock();
+    uint32_t crc = 0;
     bool ok = true;
-    if (!skip) {
-      crc = static_cast<uint32_t>(crc32(crc, slot, static_cast<uInt>(size)));
-      ok = file->write(slot, size) == size;
-    }
+    if (takeCrc) crc = static_cast<uint32_t>(crc32(0, q.slot, static_cast<uInt>(q.size)));
+    if (!skip) ok = file->write(q.slot, q.size) == q.size;
     lock.lock();
-    crc_ = crc;
+    if (takeCrc) {
+      q.crc = crc;
+      q.state = Queued::Crc::Taken;
+    }
+    changed_.wait(lock, [&q] { return q.state == Queued::Crc::Taken; });
+    crc_ = static_cast<uint32_t>(crc32_combine(crc_, q.crc, static_cast<z_off_t>(q.size)));
     if (!ok) failed_ = true;
+    free_.push_back(q.slot);
+    queue_.pop_front();
     busy_ = false;
-    free_.push_back(slot);
     changed_.notify_all();
   }
 }

@@ -4,26 +4,30 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
+#include <cstring>
+#include <future>
+#include <thread>
 
 #include "test_support.h"
+#include "unzip/write_behind.h"
 #include "unzip/zip_errors.h"
 
 namespace qv::unzip::test {
 namespace {
 
-class LargeEntryTest : public UnzipTest {
- protected:
-  static std::string pattern(size_t n) {
-    std::string s(n, '\0');
-    uint32_t x = 7;
-    for (size_t i = 0; i < n; ++i) {
-      x = x * 1664525u + 1013904223u;
-      s[i] = static_cast<char>(i % 3 == 0 ? 'a' + (x >> 28) : (x >> 24));
-    }
-    return s;
+std::string pattern(size_t n) {
+  std::string s(n, '\0');
+  uint32_t x = 7;
+  for (size_t i = 0; i < n; ++i) {
+    x = x * 1664525u + 1013904223u;
+    s[i] = static_cast<char>(i % 3 == 0 ? 'a' + (x >> 28) : (x >> 24));
   }
-};
+  return s;
+}
+
+class LargeEntryTest : public UnzipTest {};
 
 TEST_F(LargeEntryTest, DeflatedAndStoredEntriesRoundTrip) {
   const std::string big = pattern(3u << 20);
@@ -79,6 +83,48 @@ TEST_F(LargeEntryTest, ShortWriteEndsTheRunAndKeepsTheOldFile) {
     EXPECT_EQ(tree(at("out")), (std::set<std::string>{"big.bin"})) << size;
     EXPECT_EQ(readFile(at("out/big.bin")), "old") << size;
   }
+}
+
+// A file whose writes wait until the test opens it, so the writer thread stays busy on purpose.
+class GatedFile : public Stream {
+ public:
+  size_t read(void*, size_t) override { return 0; }
+  size_t write(const void* buffer, size_t count) override {
+    gate_.wait();
+    data.append(static_cast<const char*>(buffer), count);
+    return count;
+  }
+  int64_t seek(int64_t, SeekOrigin) override { return static_cast<int64_t>(data.size()); }
+  void open() { opener_.set_value(); }
+  std::string data;
+
+ private:
+  std::promise<void> opener_;
+  std::shared_future<void> gate_ = opener_.get_future().share();
+};
+
+TEST(WriteBehind, DecoderTakesQueuedCrcsWhileTheWriterIsBusyAndTheResultStaysExact) {
+  const std::string text = pattern(5000);
+  WriteBehind behind(1000, 2);
+  GatedFile file;
+  behind.begin(file);
+  // Opens the file once the decoder has done the writer's CRC work rather than wait for it.
+  std::thread opener([&] {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (behind.crcsTakenByDecoder() == 0 && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    file.open();
+  });
+  for (size_t at = 0; at < text.size(); at += 1000) {
+    std::memcpy(behind.acquire(), text.data() + at, 1000);
+    behind.submit(1000);
+  }
+  uint32_t crc = 0;
+  EXPECT_TRUE(behind.finish(crc));
+  opener.join();
+  EXPECT_GE(behind.crcsTakenByDecoder(), 1u);
+  EXPECT_EQ(crc, crcOf(text));
+  EXPECT_TRUE(file.data == text);
 }
 
 }  // namespace
