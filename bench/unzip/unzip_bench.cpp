@@ -1,8 +1,9 @@
 // Times qv-unzip against `unzip -o -q` and `bsdtar -xf` on two generated archives: 3,000 small
 // add-on files with Chinese names in folders, and three 20 MB files half random, half text. Each tool
-// extracts into a fresh directory, several rounds, medians compared. Runs of the benchmark right after
-// one another see the file system still busy with the last one's deletions: give it a few minutes. Also prints zlib's raw inflate
+// extracts into a fresh directory, several rounds, medians compared. Also prints zlib's raw inflate
 // plus CRC-32 of the large archive's entries into memory (the floor) and qv-unzip's peak memory.
+// Runs of the benchmark right after one another find the file system still busy with the last one's
+// deletions, which slows every tool: leave a few minutes between them.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
