@@ -102,13 +102,15 @@ void AddonList::checkAll(bool checked) {
 }
 
 void AddonList::stableSortByName(size_t end) {
-  std::vector<size_t> order(end);
-  for (size_t i = 0; i < end; ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(),
-                   [this](size_t a, size_t b) { return rows_[a].nameKey < rows_[b].nameKey; });
+  // Sorting compact (key, position) pairs keeps the comparisons in cache; the position breaks ties,
+  // which makes the order the stable one.
+  std::vector<std::pair<std::string_view, size_t>> order;
+  order.reserve(end);
+  for (size_t i = 0; i < end; ++i) order.emplace_back(rows_[i].nameKey, i);
+  std::sort(order.begin(), order.end());
   std::vector<AddonRow> sorted;
   sorted.reserve(rows_.size());
-  for (size_t i : order) sorted.push_back(std::move(rows_[i]));
+  for (const auto& entry : order) sorted.push_back(std::move(rows_[entry.second]));
   for (size_t i = end; i < rows_.size(); ++i) sorted.push_back(std::move(rows_[i]));
   rows_ = std::move(sorted);
 }

@@ -16,14 +16,14 @@ StatusCounts checkStatuses(AddonList& list, const std::string& addonDirectory) {
   StatusCounts counts;
   const path::DirectoryProbe probe(addonDirectory);
   for (int i = 0; i < list.count(); ++i) {
-    const std::string folders = text::trim(list.subItem(i, kFolderList));
-    if (folders.find(',') == std::string::npos) {
+    const std::string_view folders = text::trimView(list.subItem(i, kFolderList));
+    if (folders.find(',') == std::string_view::npos) {
       // The row's name, not its folder list, names the directory here.
-      const bool installed = probe.hasDirectory(text::trim(list.name(i)));
+      const bool installed = probe.hasDirectory(text::trimView(list.name(i)));
       list.setStatus(i, installed ? kStatusInstalled : kStatusNotInstalled);
       ++(installed ? counts.installed : counts.notInstalled);
     } else {
-      for (const std::string& folder : splitFolderList(folders))
+      for (const std::string& folder : splitFolderList(std::string(folders)))
         list.setStatus(i, probe.hasDirectory(folder) ? kStatusInstalled : kStatusNotInstalled);
     }
   }

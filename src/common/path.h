@@ -48,7 +48,7 @@ class DirectoryProbe {
   ~DirectoryProbe();
   DirectoryProbe(const DirectoryProbe&) = delete;
   DirectoryProbe& operator=(const DirectoryProbe&) = delete;
-  bool hasDirectory(const std::string& name) const;
+  bool hasDirectory(std::string_view name) const;
 
  private:
   struct Listing;

@@ -2,12 +2,14 @@
 
 namespace qv::text {
 
-std::string trim(std::string_view s) {
+std::string_view trimView(std::string_view s) {
   size_t b = 0, e = s.size();
   while (b < e && static_cast<unsigned char>(s[b]) <= 32) ++b;
   while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32) --e;
-  return std::string(s.substr(b, e - b));
+  return s.substr(b, e - b);
 }
+
+std::string trim(std::string_view s) { return std::string(trimView(s)); }
 
 std::string withErrorFullStop(std::string_view message) {
   std::string out(message);

@@ -8,6 +8,8 @@ namespace qv::text {
 
 // Removes characters with codes 0 to 32 from both ends (the program's one trimming rule).
 std::string trim(std::string_view s);
+// The same, as a view into `s`.
+std::string_view trimView(std::string_view s);
 
 // True when the text holds nothing but characters with codes 0 to 32.
 inline bool isBlank(std::string_view s) { return trim(s).empty(); }

@@ -39,7 +39,12 @@ bool exists(std::string_view utf8) {
 namespace qv::path {
 
 struct DirectoryProbe::Listing {
-  std::unordered_set<std::string> directories;
+  // Looked up by string_view without building a string per question.
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  std::unordered_set<std::string, Hash, std::equal_to<>> directories;
   bool complete = false;
 };
 
@@ -61,11 +66,11 @@ DirectoryProbe::DirectoryProbe(std::string directoryWithSeparator)
 
 DirectoryProbe::~DirectoryProbe() = default;
 
-bool DirectoryProbe::hasDirectory(const std::string& name) const {
+bool DirectoryProbe::hasDirectory(std::string_view name) const {
   // Names that reach further than one level (or back up) are not in the listing.
-  if (!listing_->complete || name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
-    return isDirectory(directory_ + name);
-  return listing_->directories.count(name) > 0;
+  if (!listing_->complete || name.empty() || name.find('/') != std::string_view::npos || name == "." || name == "..")
+    return isDirectory(directory_ + std::string(name));
+  return listing_->directories.find(name) != listing_->directories.end();
 }
 
 }  // namespace qv::path

@@ -34,6 +34,8 @@ DirectoryProbe::DirectoryProbe(std::string directoryWithSeparator)
 
 DirectoryProbe::~DirectoryProbe() = default;
 
-bool DirectoryProbe::hasDirectory(const std::string& name) const { return isDirectory(directory_ + name); }
+bool DirectoryProbe::hasDirectory(std::string_view name) const {
+  return isDirectory(directory_ + std::string(name));
+}
 
 }  // namespace qv::path
