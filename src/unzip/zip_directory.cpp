@@ -101,18 +101,24 @@ bool locateEndRecord(Stream& s, TEndCentral& end) {
   return true;
 }
 
+// Reads a fixed-size record with signature `sig` and the file name that follows it (its length at
+// `nameLengthAt`). On failure the stream goes back to where the record started.
+template <size_t N>
+bool readRecordAndName(Stream& s, uint8_t (&h)[N], uint32_t sig, size_t nameLengthAt, std::string& stored) {
+  const int64_t start = s.position();
+  if (readExact(s, h, N) && le32(h) == sig) {
+    stored.assign(le16(h + nameLengthAt), '\0');
+    if (readExact(s, stored.data(), stored.size())) return true;
+  }
+  s.seek(start, SeekOrigin::Begin);
+  return false;
+}
+
 bool readCentralRecord(Stream& s, TZipHeaderInfo& info, const DirectorySettings& settings) {
   const int64_t start = s.position();
   uint8_t h[46];
-  if (!readExact(s, h, sizeof h) || le32(h) != kCentralSig) {
-    s.seek(start, SeekOrigin::Begin);
-    return false;
-  }
-  std::string stored(le16(h + 28), '\0');
-  if (!readExact(s, stored.data(), stored.size())) {
-    s.seek(start, SeekOrigin::Begin);
-    return false;
-  }
+  std::string stored;
+  if (!readRecordAndName(s, h, kCentralSig, 28, stored)) return false;
   info.version_made_by = le16(h + 4);
   info.version_needed_to_extract = le16(h + 6);
   info.general_purpose_bit_flag = le16(h + 8);
@@ -144,15 +150,8 @@ bool readCentralRecord(Stream& s, TZipHeaderInfo& info, const DirectorySettings&
 bool readLocalAsEntry(Stream& s, TZipHeaderInfo& info, const DirectorySettings& settings) {
   const int64_t start = s.position();
   uint8_t h[30];
-  if (!readExact(s, h, sizeof h) || le32(h) != kLocalSig) {
-    s.seek(start, SeekOrigin::Begin);
-    return false;
-  }
-  std::string stored(le16(h + 26), '\0');
-  if (!readExact(s, stored.data(), stored.size())) {
-    s.seek(start, SeekOrigin::Begin);
-    return false;
-  }
+  std::string stored;
+  if (!readRecordAndName(s, h, kLocalSig, 26, stored)) return false;
   info.version_needed_to_extract = le16(h + 4);
   info.version_made_by = info.version_needed_to_extract;
   info.general_purpose_bit_flag = le16(h + 6);
