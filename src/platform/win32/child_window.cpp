@@ -104,4 +104,11 @@ bool routeNotify(LPARAM lp, LRESULT& result) {
   return true;
 }
 
+bool routeChildMessage(HWND receiver, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  result = 0;
+  if (msg == WM_COMMAND) return routeCommand(receiver, wp, lp);
+  if (msg == WM_NOTIFY) return routeNotify(lp, result);
+  return false;
+}
+
 }  // namespace qv::platform::win32

@@ -90,5 +90,8 @@ ChildWindow* controlOf(HWND hwnd);
 bool routeCommand(HWND receiver, WPARAM wp, LPARAM lp);
 // WM_NOTIFY in any of our containers; false when the sender is not one of our controls.
 bool routeNotify(LPARAM lp, LRESULT& result);
+// Both of the above for a window that hosts controls: true when `msg` was a command or notification
+// that a control took, with the window procedure's answer in `result`.
+bool routeChildMessage(HWND receiver, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
 
 }  // namespace qv::platform::win32

@@ -30,15 +30,8 @@ void paintCaption(HWND hwnd) {
 }
 
 LRESULT handle(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (LRESULT routed = 0; routeChildMessage(hwnd, msg, wp, lp, routed)) return routed;
   switch (msg) {
-    case WM_COMMAND:
-      if (routeCommand(hwnd, wp, lp)) return 0;
-      break;
-    case WM_NOTIFY: {
-      LRESULT result = 0;
-      if (routeNotify(lp, result)) return result;
-      break;
-    }
     case WM_SIZE:
       if (ChildHost* host = hostOf(hwnd)) host->layout();
       return 0;

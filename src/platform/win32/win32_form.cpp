@@ -104,15 +104,8 @@ LRESULT Win32Form::dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 LRESULT Win32Form::handle(UINT msg, WPARAM wp, LPARAM lp) {
   HWND hwnd = window_.get();
+  if (LRESULT routed = 0; routeChildMessage(hwnd, msg, wp, lp, routed)) return routed;
   switch (msg) {
-    case WM_COMMAND:
-      if (routeCommand(hwnd, wp, lp)) return 0;
-      break;
-    case WM_NOTIFY: {
-      LRESULT result = 0;
-      if (routeNotify(lp, result)) return result;
-      break;
-    }
     case WM_TIMER: {
       auto it = timers_.find(wp);
       if (it != timers_.end()) {
