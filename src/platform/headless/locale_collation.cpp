@@ -5,7 +5,10 @@ namespace qv::platform::headless {
 LocaleCollation::LocaleCollation() {
   try {
     locale_ = std::locale("");
-    useLocale_ = true;
+    // The C locales (C.UTF-8 included) collate by code point, which is the byte order of UTF-8:
+    // comparing the bytes gives the same order without a transformation per text.
+    const std::string name = locale_.name();
+    useLocale_ = !(name == "C" || name == "POSIX" || name == "C.UTF-8" || name == "C.utf8");
   } catch (const std::runtime_error&) {
     useLocale_ = false;
   }
