@@ -1,11 +1,12 @@
 #include "catalogue/addon_list.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace qv::catalogue {
 
 AddonList::AddonList(platform::ListView& view, const platform::Collation& collation, const platform::Codec& codec)
-    : view_(view), collation_(collation), codec_(codec) {
+    : view_(view), collation_(collation), codec_(codec), byBytes_(collation.ordersByBytes()) {
   view_.setOnCheckChanged([this](int row, bool checked) {
     if (row >= 0 && row < count()) rows_[static_cast<size_t>(row)].checked = checked;
   });
@@ -17,17 +18,23 @@ void AddonList::configureColumns() {
   view_.setColumns({{"", 100}, {"", 70}, {"", 140}, {"", 265}, {"", 200}});
 }
 
+// The row's five cells for the view. Built element by element: an initializer list would copy each
+// text twice.
 static std::vector<std::string> cellsOf(const AddonRow& r) {
-  return {r.name, r.subItems[0], r.subItems[1], r.subItems[2], r.subItems[3]};
+  std::vector<std::string> cells;
+  cells.reserve(5);
+  cells.push_back(r.name);
+  for (const std::string& sub : r.subItems) cells.push_back(sub);
+  return cells;
 }
 
 void AddonList::addRow(std::string name, std::string chineseName, std::string description, std::string folderList) {
-  std::string key = collation_.sortKey(name);
+  std::string nameKey = keyOf(name);
   const bool unnamed = name.empty();
   AddonRow row{std::move(name),
                {kStatusUnchecked, std::move(chineseName), std::move(description), std::move(folderList)},
                false,
-               std::move(key)};
+               std::move(nameKey)};
   if (batchDepth_ > 0) {
     rows_.push_back(std::move(row));
     ++batchAdded_;
@@ -48,11 +55,13 @@ void AddonList::addRow(std::string name, std::string chineseName, std::string de
   // The list is sorted, so inserting after the last row that does not sort after the new one gives the
   // same order a re-sort would.
   auto pos = std::upper_bound(rows_.begin(), rows_.end(), row,
-                              [](const AddonRow& a, const AddonRow& b) { return a.nameKey < b.nameKey; });
+                              [this](const AddonRow& a, const AddonRow& b) { return key(a) < key(b); });
   const int index = static_cast<int>(pos - rows_.begin());
   rows_.insert(pos, std::move(row));
   view_.insertRow(index, cellsOf(rows_[static_cast<size_t>(index)]));
 }
+
+std::string AddonList::keyOf(std::string_view name) const { return byBytes_ ? std::string() : collation_.sortKey(name); }
 
 void AddonList::beginBatch() {
   if (batchDepth_++ > 0) return;
@@ -92,7 +101,7 @@ void AddonList::setName(int i, const std::string& name) {
   AddonRow& r = rows_.at(static_cast<size_t>(i));
   if (r.name == name) return;
   r.name = name;
-  r.nameKey = collation_.sortKey(name);
+  r.nameKey = keyOf(name);
   view_.setCell(i, 0, name);
   if (!name.empty()) sortByName();
 }
@@ -101,16 +110,34 @@ void AddonList::checkAll(bool checked) {
   for (int i = 0; i < count(); ++i) setChecked(i, checked);
 }
 
+namespace {
+// The first eight bytes of a key as a number that orders like the bytes themselves.
+uint64_t keyPrefix(std::string_view key) {
+  uint64_t v = 0;
+  for (size_t i = 0; i < 8; ++i) v = (v << 8) | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
+  return v;
+}
+}  // namespace
+
 void AddonList::stableSortByName(size_t end) {
-  // Sorting compact (key, position) pairs keeps the comparisons in cache; the position breaks ties,
-  // which makes the order the stable one.
-  std::vector<std::pair<std::string_view, size_t>> order;
+  // Sorting compact entries keeps the comparisons in cache: most are decided by the keys' first eight
+  // bytes, the rest by the whole key, and the position breaks ties, which makes the order the stable one.
+  struct Entry {
+    uint64_t prefix;
+    std::string_view key;
+    size_t position;
+  };
+  std::vector<Entry> order;
   order.reserve(end);
-  for (size_t i = 0; i < end; ++i) order.emplace_back(rows_[i].nameKey, i);
-  std::sort(order.begin(), order.end());
+  for (size_t i = 0; i < end; ++i) order.push_back({keyPrefix(key(rows_[i])), key(rows_[i]), i});
+  std::sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    const int c = a.key.compare(b.key);
+    return c != 0 ? c < 0 : a.position < b.position;
+  });
   std::vector<AddonRow> sorted;
   sorted.reserve(rows_.size());
-  for (const auto& entry : order) sorted.push_back(std::move(rows_[entry.second]));
+  for (const Entry& entry : order) sorted.push_back(std::move(rows_[entry.position]));
   for (size_t i = end; i < rows_.size(); ++i) sorted.push_back(std::move(rows_[i]));
   rows_ = std::move(sorted);
 }

@@ -22,7 +22,8 @@ struct AddonRow {
   std::string name;
   std::string subItems[4];
   bool checked = false;
-  std::string nameKey;  // the collation key of name, kept by the list for ordering
+  std::string nameKey;  // the collation key of name, kept by the list for ordering (empty when the
+                        // collation orders by bytes and the name is its own key)
 };
 
 class AddonList {
@@ -75,6 +76,8 @@ class AddonList {
   // Stable-sorts rows [0, end) by their name keys, moving each row once.
   void stableSortByName(size_t end);
   void refreshView();
+  std::string keyOf(std::string_view name) const;
+  std::string_view key(const AddonRow& row) const { return byBytes_ ? std::string_view(row.name) : row.nameKey; }
   void beginBatch();
   void endBatch();
 
@@ -85,6 +88,7 @@ class AddonList {
   // Rows added with an empty name wait at the end until the next re-sort.
   bool unsortedTail_ = false;
   bool sortAscending_ = false;
+  bool byBytes_ = false;
   int batchDepth_ = 0;
   size_t batchAdded_ = 0;
   // Rows up to here (from the list's start) take part in the re-sort the batch owes.

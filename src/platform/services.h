@@ -40,6 +40,8 @@ class Collation {
   // A key whose byte-wise order (std::string comparison) is the order of compare(); lets a long list be
   // sorted with one conversion per row instead of two per comparison.
   virtual std::string sortKey(std::string_view s) const = 0;
+  // True when compare() is plain byte order, so texts can serve as their own keys.
+  virtual bool ordersByBytes() const { return false; }
 };
 
 // Windows file attributes as the zip format stores them in the low byte of the external attributes.

@@ -12,6 +12,7 @@ class LocaleCollation : public Collation {
   LocaleCollation();
   int compare(std::string_view a, std::string_view b) const override;
   std::string sortKey(std::string_view s) const override;
+  bool ordersByBytes() const override { return !useLocale_; }
 
  private:
   std::locale locale_;
