@@ -126,11 +126,7 @@ void TForm1::Button3Click() {
   } depth(refreshDepth_);
 
   list_->clear();
-  {
-    // Rows added before an error stay, ordered as usual, when the batch closes on the way out.
-    catalogue::AddonList::Batch batch(*list_);
-    catalogue::readCatalogue(server_.catalogue(), platform_.xml(), *list_);
-  }
+  catalogue::readCatalogue(server_.catalogue(), platform_.xml(), *list_);
   // The download-all road, which ends with the status check, is not built yet: check at once.
   BitBtn4Click();
 }
