@@ -110,8 +110,22 @@ size_t writeToFile(char* data, size_t size, size_t count, void* user) {
   return std::fwrite(data, size, count, static_cast<std::FILE*>(user)) * size;
 }
 
+struct MemorySink {
+  CURL* easy;
+  std::string* body;
+};
+
 size_t writeToString(char* data, size_t size, size_t count, void* user) {
-  static_cast<std::string*>(user)->append(data, size * count);
+  auto* sink = static_cast<MemorySink*>(user);
+  // Room for the whole announced body at the first piece, so a large catalogue is not copied again
+  // each time the text outgrows its buffer.
+  if (sink->body->empty()) {
+    curl_off_t length = -1;
+    if (curl_easy_getinfo(sink->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length > 0 &&
+        length < (curl_off_t{1} << 31))
+      sink->body->reserve(static_cast<size_t>(length));
+  }
+  sink->body->append(data, size * count);
   return size * count;
 }
 
@@ -214,8 +228,9 @@ MemoryFetch fetchToMemory(const std::string& url) {
   }
   char errorBuffer[CURL_ERROR_SIZE];
   setCommonOptions(easy.get(), url, errorBuffer);
+  MemorySink sink{easy.get(), &out.body};
   curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, writeToString);
-  curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &out.body);
+  curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &sink);
   const CURLcode code = curl_easy_perform(easy.get());
   curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &out.httpStatus);
   out.result = mapResult(code, out.httpStatus);
