@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <vector>
 
 #include "test_dir.h"
@@ -105,6 +106,23 @@ TEST_F(CurlDownloaderTest, AbortByTheCallbackEndsTheTransfer) {
   EXPECT_LT(calls, 50);  // ended long before the 200 chunks
   EXPECT_EQ(readAll(target), "the good archive");
   EXPECT_EQ(dir.names(), std::vector<std::string>{"keep.zip"});
+}
+
+TEST_F(CurlDownloaderTest, AServerThatNeverAnswersEndsAsAFailureAfterTheStallLimit) {
+  SilentServer silent;
+  CurlDownloader patient({5, 1});
+  const std::string target = dir.file("keep.zip");
+  writeAll(target, "the good archive");
+  const auto started = std::chrono::steady_clock::now();
+  const int32_t result = patient.download(silent.url("/a.zip"), target, [](uint64_t, uint64_t) { return true; });
+  EXPECT_NE(result, dr::kOk);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8));
+  EXPECT_EQ(readAll(target), "the good archive");
+  EXPECT_EQ(dir.names(), std::vector<std::string>{"keep.zip"});
+
+  const platform::headless::MemoryFetch fetched = platform::headless::fetchToMemory(silent.url("/Data.xml"), {5, 1});
+  EXPECT_NE(fetched.result, dr::kOk);
+  EXPECT_FALSE(fetched.errorText.empty());
 }
 
 TEST_F(CurlDownloaderTest, UnwritableFolderIsCannotWriteAndAsksNothingOfTheServer) {

@@ -34,13 +34,16 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // Settings every transfer of the program shares: plain GET, redirects followed (bounded, so a loop
 // ends), HTTP errors are failures, no signals (we run on worker threads).
-void setCommonOptions(CURL* h, const std::string& url, char* errorBuffer) {
+void setCommonOptions(CURL* h, const std::string& url, const CurlLimits& limits, char* errorBuffer) {
   const std::string wire = escapeUrlForWire(url);
   curl_easy_setopt(h, CURLOPT_URL, wire.c_str());
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(h, CURLOPT_MAXREDIRS, 30L);
   curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, limits.connectSeconds);
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, limits.stallSeconds);
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
   errorBuffer[0] = '\0';
 }
@@ -185,7 +188,7 @@ int32_t CurlDownloader::download(const std::string& url, const std::string& file
     return dr::kFailed;
   }
   char errorBuffer[CURL_ERROR_SIZE];
-  setCommonOptions(easy.get(), url, errorBuffer);
+  setCommonOptions(easy.get(), url, limits_, errorBuffer);
   curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, writeToFile);
   curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, temp.file.get());
 
@@ -219,7 +222,7 @@ int32_t CurlDownloader::download(const std::string& url, const std::string& file
   return result;
 }
 
-MemoryFetch fetchToMemory(const std::string& url) {
+MemoryFetch fetchToMemory(const std::string& url, const CurlLimits& limits) {
   MemoryFetch out;
   Easy easy(curl_easy_init());
   if (!easy) {
@@ -227,7 +230,7 @@ MemoryFetch fetchToMemory(const std::string& url) {
     return out;
   }
   char errorBuffer[CURL_ERROR_SIZE];
-  setCommonOptions(easy.get(), url, errorBuffer);
+  setCommonOptions(easy.get(), url, limits, errorBuffer);
   MemorySink sink{easy.get(), &out.body};
   curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, writeToString);
   curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &sink);

@@ -30,13 +30,23 @@ class CurlGlobal {
 // report is passed on when the figures changed, and otherwise at most twice a second, so the caller
 // sees every change and a stalled transfer still reaches the callback (which is where it can abort).
 // After a successful transfer one last report gives (size, size), as the end of the data.
+// How long a transfer may wait: for the connection, and without a single byte arriving. A server that
+// accepts and then says nothing must not hold a download, or the catalogue reading on the main
+// thread, for ever.
+struct CurlLimits {
+  long connectSeconds = 30;
+  long stallSeconds = 60;
+};
+
 class CurlDownloader : public UrlDownloader {
  public:
+  explicit CurlDownloader(CurlLimits limits = {}) : limits_(limits) {}
   int32_t download(const std::string& url, const std::string& filePath,
                    const ProgressCallback& progress) override;
 
  private:
   CurlGlobal global_;
+  CurlLimits limits_;
 };
 
 // A whole resource fetched into memory (the catalogue reading uses it).
@@ -49,6 +59,6 @@ struct MemoryFetch {
 
 // Same rules as CurlDownloader::download (redirects, status >= 400 a failure), without progress.
 // The caller keeps a CurlGlobal alive while calling.
-MemoryFetch fetchToMemory(const std::string& url);
+MemoryFetch fetchToMemory(const std::string& url, const CurlLimits& limits = {});
 
 }  // namespace qv::platform::headless

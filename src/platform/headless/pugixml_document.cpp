@@ -131,10 +131,12 @@ std::optional<XmlParseError> findBadReference(std::string_view t) {
 
 class PugixmlDocument : public XmlDocument {
  public:
+  explicit PugixmlDocument(CurlLimits limits = {}) : limits_(limits) {}
+
   void load(const std::string& location) override {
     const std::string lower = text::asciiLower(location.substr(0, 8));
     if (lower.starts_with("http://") || lower.starts_with("https://")) {
-      MemoryFetch fetched = fetchToMemory(location);
+      MemoryFetch fetched = fetchToMemory(location, limits_);
       if (fetched.result != download_result::kOk)
         throw XmlLoadError({"Could not fetch " + location + ": " + fetched.errorText + ".", 0, ""});
       parse(fetched.body);
@@ -183,11 +185,12 @@ class PugixmlDocument : public XmlDocument {
 
  private:
   Tree tree_;
+  CurlLimits limits_;
 };
 
 }  // namespace
 
-std::unique_ptr<XmlDocument> PugixmlFactory::createDocument() { return std::make_unique<PugixmlDocument>(); }
+std::unique_ptr<XmlDocument> PugixmlFactory::createDocument() { return std::make_unique<PugixmlDocument>(limits_); }
 
 std::unique_ptr<XmlDocument> parseXmlDocument(std::string_view text) {
   auto doc = std::make_unique<PugixmlDocument>();

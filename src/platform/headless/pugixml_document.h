@@ -17,10 +17,12 @@ namespace qv::platform::headless {
 
 class PugixmlFactory : public XmlFactory {
  public:
+  explicit PugixmlFactory(CurlLimits limits = {}) : limits_(limits) {}
   std::unique_ptr<XmlDocument> createDocument() override;
 
  private:
   CurlGlobal global_;  // http(s) locations are fetched with libcurl
+  CurlLimits limits_;
 };
 
 // Parses a document held in memory; throws XmlLoadError. For tests and benchmarks that measure the
