@@ -108,6 +108,4 @@ std::string directoryOf(std::string_view path) {
   return std::string(path.substr(0, pos));
 }
 
-std::string fromInt(long long v) { return std::to_string(v); }
-
 }  // namespace qv::text

@@ -28,6 +28,4 @@ bool equalsIgnoreAsciiCase(std::string_view a, std::string_view b);
 // The directory part of a path (everything before the last "\" or "/"), without the separator.
 std::string directoryOf(std::string_view path);
 
-std::string fromInt(long long v);
-
 }  // namespace qv::text

@@ -38,12 +38,9 @@ class TForm1 {
 
   int32_t storedAddonCount() const { return storedAddonCount_; }
   int32_t installedVersion() const { return installedVersion_; }
-  bool exitFlag() const { return exitFlag_; }
 
   platform::Form& form() { return *form_; }
-  platform::Label& statusLine() { return *Label6; }
   catalogue::AddonList& addonList() { return *list_; }
-  const download::ServerResources& server() const { return server_; }
 
  private:
   void buildControls();
@@ -78,7 +75,6 @@ class TForm1 {
 
   int32_t storedAddonCount_ = 0;
   int32_t installedVersion_ = 0;
-  bool exitFlag_ = false;
 };
 
 }  // namespace qv::mainwindow

@@ -5,11 +5,8 @@
 namespace qv::platform::headless {
 
 void HeadlessDialogs::record(ShownBox box) {
-  {
-    std::lock_guard lock(mutex_);
-    boxes_.push_back(box);
-  }
-  if (onBox) onBox(box);
+  std::lock_guard lock(mutex_);
+  boxes_.push_back(std::move(box));
 }
 
 void HeadlessDialogs::message(const std::string& text) {

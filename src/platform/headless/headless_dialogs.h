@@ -31,8 +31,6 @@ class HeadlessDialogs : public Dialogs {
   void answer(bool yes) { answers_.push_back(yes); }
   // The chooser the test stands in for: given what the program asked for, the chosen file or nothing.
   std::function<std::optional<std::string>(const FileChooserSpec&)> chooser;
-  // Runs each time a box is shown (after it is recorded).
-  std::function<void(const ShownBox&)> onBox;
 
  private:
   void record(ShownBox box);

@@ -33,7 +33,6 @@ class HeadlessMainLoop : public MainLoop {
   // Moves virtual time on, firing due timers in time order and pumping between ticks.
   void advance(int milliseconds);
   long long now() const { return now_; }
-  bool quitRequested() const { return quit_; }
 
   void registerTimer(HeadlessTimer* timer);
   void unregisterTimer(HeadlessTimer* timer);

@@ -43,7 +43,6 @@ class HeadlessPlatform : public Platform {
   HeadlessShell& headlessShell() { return shell_; }
   IconvCodec& iconvCodec() { return codec_; }
   void setProgramPath(std::string path) { programPath_ = std::move(path); }
-  void setDownloader(std::unique_ptr<UrlDownloader> d) { downloader_ = std::move(d); }
 
  private:
   std::string programPath_;

@@ -16,7 +16,6 @@ class HeadlessShell : public Shell {
   void open(const std::string& target) override;
   void execute(const std::string& commandLine) override;
 
-  void setTrashDirectory(std::string dir) { trash_ = std::move(dir); }
   std::vector<std::string> recycled() const;
   std::vector<std::string> opened() const;
   std::vector<std::string> executed() const;

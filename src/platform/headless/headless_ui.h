@@ -240,7 +240,6 @@ class HeadlessForm : public Form, public HeadlessContainerBase {
   }
   Timer& timer(const std::string& name) const { return *timers_.at(name); }
   void clickButton(const std::string& name);
-  bool inModalRun() const { return modal_; }
   int showCount() const { return showCount_; }
   // Set when the main loop should end as this form really closes.
   void setMainForm(bool main) { main_ = main; }
