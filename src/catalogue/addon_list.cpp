@@ -5,6 +5,30 @@
 
 namespace qv::catalogue {
 
+AddonRow::AddonRow(std::string_view name, std::string_view chineseName, std::string_view description,
+                   std::string_view folderList)
+    : status_(kStatusUnchecked) {
+  assign(name, chineseName, description, folderList);
+}
+
+void AddonRow::assign(std::string_view name, std::string_view chineseName, std::string_view description,
+                      std::string_view folderList) {
+  std::string texts;
+  texts.reserve(name.size() + chineseName.size() + description.size() + folderList.size());
+  size_t i = 0;
+  for (std::string_view t : {name, chineseName, description, folderList}) {
+    starts_[i++] = texts.size();
+    texts.append(t);
+  }
+  starts_[i] = texts.size();
+  texts_ = std::move(texts);
+}
+
+void AddonRow::setName(std::string_view name) {
+  // Safe when the name is a view into this row's texts: assign() builds the new buffer before the old goes.
+  assign(name, field(kChineseName), field(kDescription), field(kFolderList));
+}
+
 AddonList::AddonList(platform::ListView& view, const platform::Collation& collation, const platform::Codec& codec)
     : view_(view), collation_(collation), codec_(codec), byBytes_(collation.ordersByBytes()) {
   view_.setOnCheckChanged([this](int row, bool checked) {
@@ -12,29 +36,31 @@ AddonList::AddonList(platform::ListView& view, const platform::Collation& collat
   });
   view_.setOnColumnClick([this](int column) { sortByColumn(column); });
   view_.setOnInfoTip([this](int row) { return row >= 0 && row < count() ? infoTip(row) : std::string(); });
+  view_.setRowSource(this);
+}
+
+AddonList::~AddonList() {
+  // The view may outlive the list (both belong to the window, the view to its form); it must not
+  // read rows that are gone.
+  view_.setRowSource(nullptr);
+  view_.resetRows(0);
+}
+
+std::string_view AddonList::cellText(int row, int column) const {
+  if (row < 0 || row >= count() || column < 0 || column > 4) return {};
+  const AddonRow& r = rows_[static_cast<size_t>(row)];
+  return column == 0 ? r.name() : r.subItem(column - 1);
 }
 
 void AddonList::configureColumns() {
   view_.setColumns({{"", 100}, {"", 70}, {"", 140}, {"", 265}, {"", 200}});
 }
 
-// The row's five cells for the view. Built element by element: an initializer list would copy each
-// text twice.
-static std::vector<std::string> cellsOf(const AddonRow& r) {
-  std::vector<std::string> cells;
-  cells.reserve(5);
-  cells.push_back(r.name);
-  for (const std::string& sub : r.subItems) cells.push_back(sub);
-  return cells;
-}
-
-void AddonList::addRow(std::string name, std::string chineseName, std::string description, std::string folderList) {
-  std::string nameKey = keyOf(name);
+void AddonList::addRow(std::string_view name, std::string_view chineseName, std::string_view description,
+                       std::string_view folderList) {
+  AddonRow row(name, chineseName, description, folderList);
+  row.nameKey = keyOf(name);
   const bool unnamed = name.empty();
-  AddonRow row{std::move(name),
-               {kStatusUnchecked, std::move(chineseName), std::move(description), std::move(folderList)},
-               false,
-               std::move(nameKey)};
   if (batchDepth_ > 0) {
     rows_.push_back(std::move(row));
     ++batchAdded_;
@@ -43,7 +69,7 @@ void AddonList::addRow(std::string name, std::string chineseName, std::string de
   }
   if (unnamed) {
     rows_.push_back(std::move(row));
-    view_.insertRow(count() - 1, cellsOf(rows_.back()));
+    view_.insertRow(count() - 1);
     unsortedTail_ = true;
     return;
   }
@@ -58,7 +84,7 @@ void AddonList::addRow(std::string name, std::string chineseName, std::string de
                               [this](const AddonRow& a, const AddonRow& b) { return key(a) < key(b); });
   const int index = static_cast<int>(pos - rows_.begin());
   rows_.insert(pos, std::move(row));
-  view_.insertRow(index, cellsOf(rows_[static_cast<size_t>(index)]));
+  view_.insertRow(index);
 }
 
 std::string AddonList::keyOf(std::string_view name) const { return byBytes_ ? std::string() : collation_.sortKey(name); }
@@ -84,7 +110,7 @@ void AddonList::endBatch() {
 void AddonList::clear() {
   rows_.clear();
   unsortedTail_ = false;
-  view_.clear();
+  view_.resetRows(0);
 }
 
 void AddonList::setChecked(int i, bool checked) {
@@ -92,18 +118,20 @@ void AddonList::setChecked(int i, bool checked) {
   view_.setChecked(i, checked);
 }
 
-void AddonList::setStatus(int i, const std::string& status) {
-  rows_.at(static_cast<size_t>(i)).subItems[kStatus] = status;
-  view_.setCell(i, 1, status);
+void AddonList::setStatus(int i, std::string_view status) {
+  rows_.at(static_cast<size_t>(i)).setStatus(status);
+  view_.rowChanged(i);
 }
 
-void AddonList::setName(int i, const std::string& name) {
+void AddonList::setName(int i, std::string_view name) {
   AddonRow& r = rows_.at(static_cast<size_t>(i));
-  if (r.name == name) return;
-  r.name = name;
-  r.nameKey = keyOf(name);
-  view_.setCell(i, 0, name);
-  if (!name.empty()) sortByName();
+  if (r.name() == name) return;
+  r.setName(name);
+  r.nameKey = keyOf(r.name());
+  if (!r.name().empty())
+    sortByName();
+  else
+    view_.rowChanged(i);
 }
 
 void AddonList::checkAll(bool checked) {
@@ -111,35 +139,67 @@ void AddonList::checkAll(bool checked) {
 }
 
 namespace {
-// The first eight bytes of a key as a number that orders like the bytes themselves.
-uint64_t keyPrefix(std::string_view key) {
+// Eight bytes of a key from `from` on as a number that orders like the bytes themselves.
+uint64_t keyBytes(std::string_view key, size_t from) {
   uint64_t v = 0;
-  for (size_t i = 0; i < 8; ++i) v = (v << 8) | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
+  for (size_t i = from; i < from + 8; ++i) v = (v << 8) | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
   return v;
+}
+
+// How many leading bytes a and b have in common, counting no further than `limit`.
+size_t sharedLength(std::string_view a, std::string_view b, size_t limit) {
+  const size_t n = std::min({limit, a.size(), b.size()});
+  size_t i = 0;
+  while (i < n && a[i] == b[i]) ++i;
+  return i;
+}
+
+// Moves the rows so that position k holds the row that was at from[k]. Each row moves once, along the
+// cycle it belongs to, and no second list is needed. `from` is used up.
+void permute(std::vector<AddonRow>& rows, std::vector<size_t>& from) {
+  for (size_t start = 0; start < from.size(); ++start) {
+    if (from[start] == start) continue;
+    AddonRow held = std::move(rows[start]);
+    size_t k = start;
+    while (from[k] != start) {
+      const size_t next = from[k];
+      rows[k] = std::move(rows[next]);
+      from[k] = k;
+      k = next;
+    }
+    rows[k] = std::move(held);
+    from[k] = k;
+  }
 }
 }  // namespace
 
 void AddonList::stableSortByName(size_t end) {
-  // Sorting compact entries keeps the comparisons in cache: most are decided by the keys' first eight
-  // bytes, the rest by the whole key, and the position breaks ties, which makes the order the stable one.
+  // Sorting compact entries keeps the comparisons in cache. Catalogue names often share a beginning
+  // ("JX_", "Addon"), so each entry carries the sixteen bytes after the part all keys share: most
+  // comparisons are decided there, the rest by the whole key, and the position breaks ties, which makes
+  // the order the stable one.
+  size_t shared = end > 0 ? key(rows_[0]).size() : 0;
+  for (size_t i = 1; i < end && shared > 0; ++i) shared = sharedLength(key(rows_[0]), key(rows_[i]), shared);
   struct Entry {
-    uint64_t prefix;
+    uint64_t high, low;
     std::string_view key;
     size_t position;
   };
   std::vector<Entry> order;
   order.reserve(end);
-  for (size_t i = 0; i < end; ++i) order.push_back({keyPrefix(key(rows_[i])), key(rows_[i]), i});
+  for (size_t i = 0; i < end; ++i) {
+    const std::string_view k = key(rows_[i]);
+    order.push_back({keyBytes(k, shared), keyBytes(k, shared + 8), k, i});
+  }
   std::sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    if (a.high != b.high) return a.high < b.high;
+    if (a.low != b.low) return a.low < b.low;
     const int c = a.key.compare(b.key);
     return c != 0 ? c < 0 : a.position < b.position;
   });
-  std::vector<AddonRow> sorted;
-  sorted.reserve(rows_.size());
-  for (const Entry& entry : order) sorted.push_back(std::move(rows_[entry.position]));
-  for (size_t i = end; i < rows_.size(); ++i) sorted.push_back(std::move(rows_[i]));
-  rows_ = std::move(sorted);
+  std::vector<size_t> from(end);
+  for (size_t i = 0; i < end; ++i) from[i] = order[i].position;
+  permute(rows_, from);
 }
 
 void AddonList::sortByName() {
@@ -163,16 +223,18 @@ int compareColumnKeys(const std::string& a, const std::string& b) {
 void AddonList::sortByColumn(int column) {
   if (column >= 0 && column <= 4) {
     // Keys are compared in the system's code page, so convert each once rather than per comparison.
-    std::vector<std::pair<std::string, AddonRow>> keyed;
+    std::vector<std::pair<std::string, size_t>> keyed;
     keyed.reserve(rows_.size());
-    for (AddonRow& r : rows_)
-      keyed.emplace_back(codec_.toAnsi(column == 0 ? r.name : r.subItems[column - 1]), std::move(r));
+    for (size_t i = 0; i < rows_.size(); ++i)
+      keyed.emplace_back(codec_.toAnsi(column == 0 ? rows_[i].name() : rows_[i].subItem(column - 1)), i);
     const bool ascending = sortAscending_;
     std::stable_sort(keyed.begin(), keyed.end(), [ascending](const auto& a, const auto& b) {
       const int c = compareColumnKeys(a.first, b.first);
       return ascending ? c < 0 : c > 0;
     });
-    for (size_t i = 0; i < keyed.size(); ++i) rows_[i] = std::move(keyed[i].second);
+    std::vector<size_t> from(keyed.size());
+    for (size_t i = 0; i < keyed.size(); ++i) from[i] = keyed[i].second;
+    permute(rows_, from);
     refreshView();
   }
   sortAscending_ = !sortAscending_;
@@ -180,16 +242,16 @@ void AddonList::sortByColumn(int column) {
 
 std::string AddonList::infoTip(int i) const {
   const AddonRow& r = row(i);
-  return r.name + "\r\n" + r.subItems[kChineseName] + "\r\n" + r.subItems[kDescription];
+  std::string tip(r.name());
+  tip.append("\r\n").append(r.subItem(kChineseName)).append("\r\n").append(r.subItem(kDescription));
+  return tip;
 }
 
 void AddonList::refreshView() {
   view_.beginUpdate();
-  view_.clear();
-  for (int i = 0; i < count(); ++i) {
-    view_.insertRow(i, cellsOf(rows_[static_cast<size_t>(i)]));
+  view_.resetRows(count());
+  for (int i = 0; i < count(); ++i)
     if (rows_[static_cast<size_t>(i)].checked) view_.setChecked(i, true);
-  }
   view_.endUpdate();
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 // The add-on list: the program's only store of catalogue data while it runs. The model keeps the rows
-// in display order and mirrors every change into the report-view control; the control reports back
-// only what the user does (check marks, header clicks, tips).
+// in display order and is the report-view control's row source: the control reads the texts from here
+// and is told only which rows exist and which changed. It reports back what the user does (check
+// marks, header clicks, tips).
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/services.h"
@@ -18,23 +20,49 @@ inline constexpr const char* kStatusNotInstalled = "未安裝";
 // Sub-item numbers as the other commands address them.
 enum SubItem { kStatus = 0, kChineseName = 1, kDescription = 2, kFolderList = 3 };
 
-struct AddonRow {
-  std::string name;
-  std::string subItems[4];
+// One row of the list. The caption and the three catalogue texts share one buffer, so a row costs one
+// allocation however many texts it has; the status is one of a few short texts and needs none.
+class AddonRow {
+ public:
+  AddonRow(std::string_view name, std::string_view chineseName, std::string_view description,
+           std::string_view folderList);
+
+  std::string_view name() const { return field(0); }
+  // kStatus, kChineseName, kDescription or kFolderList.
+  std::string_view subItem(int sub) const { return sub == kStatus ? std::string_view(status_) : field(sub); }
+  void setName(std::string_view name);
+  void setStatus(std::string_view status) { status_.assign(status); }
+
   bool checked = false;
   std::string nameKey;  // the collation key of name, kept by the list for ordering (empty when the
                         // collation orders by bytes and the name is its own key)
+
+ private:
+  // Field 0 is the name, 1 to 3 the sub-items of the same numbers.
+  std::string_view field(int i) const {
+    return std::string_view(texts_).substr(starts_[i], starts_[i + 1] - starts_[i]);
+  }
+  void assign(std::string_view name, std::string_view chineseName, std::string_view description,
+              std::string_view folderList);
+
+  std::string texts_;
+  size_t starts_[5] = {};
+  std::string status_;
 };
 
-class AddonList {
+class AddonList : private platform::ListRowSource {
  public:
   AddonList(platform::ListView& view, const platform::Collation& collation, const platform::Codec& codec);
+  ~AddonList() override;
+  AddonList(const AddonList&) = delete;
+  AddonList& operator=(const AddonList&) = delete;
 
   // Sets the list's five columns (the header texts of columns 0 to 3 are set by the window's creation).
   void configureColumns();
 
   // Appends a row with the placeholder status; a non-empty name re-orders the list by caption.
-  void addRow(std::string name, std::string chineseName, std::string description, std::string folderList);
+  void addRow(std::string_view name, std::string_view chineseName, std::string_view description,
+              std::string_view folderList);
   void clear();
   // Makes room for rows about to be added.
   void reserve(int rows) { rows_.reserve(rows_.size() + static_cast<size_t>(rows > 0 ? rows : 0)); }
@@ -55,13 +83,13 @@ class AddonList {
 
   int count() const { return static_cast<int>(rows_.size()); }
   const AddonRow& row(int i) const { return rows_.at(static_cast<size_t>(i)); }
-  const std::string& name(int i) const { return row(i).name; }
-  const std::string& subItem(int i, int sub) const { return row(i).subItems[sub]; }
+  std::string_view name(int i) const { return row(i).name(); }
+  std::string_view subItem(int i, int sub) const { return row(i).subItem(sub); }
   bool checked(int i) const { return row(i).checked; }
   void setChecked(int i, bool checked);
-  void setStatus(int i, const std::string& status);
+  void setStatus(int i, std::string_view status);
   // Changing a caption re-orders the list when the text differs.
-  void setName(int i, const std::string& name);
+  void setName(int i, std::string_view name);
 
   void checkAll(bool checked);
   // Header click: sorts by the column's key with the byte rule, in the direction of the shared flag,
@@ -72,12 +100,13 @@ class AddonList {
   std::string infoTip(int i) const;
 
  private:
+  std::string_view cellText(int row, int column) const override;
   void sortByName();
   // Stable-sorts rows [0, end) by their name keys, moving each row once.
   void stableSortByName(size_t end);
   void refreshView();
   std::string keyOf(std::string_view name) const;
-  std::string_view key(const AddonRow& row) const { return byBytes_ ? std::string_view(row.name) : row.nameKey; }
+  std::string_view key(const AddonRow& row) const { return byBytes_ ? row.name() : std::string_view(row.nameKey); }
   void beginBatch();
   void endBatch();
 

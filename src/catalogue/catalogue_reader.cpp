@@ -3,10 +3,10 @@
 namespace qv::catalogue {
 
 namespace {
-std::string requireAttribute(const platform::XmlNode& node, const char* name) {
-  std::optional<std::string> v = node.attribute(name);
+std::string_view requireAttribute(const platform::XmlNode& node, std::string_view name) {
+  const std::optional<std::string_view> v = node.attribute(name);
   if (!v) throw MissingAttributeError();
-  return std::move(*v);
+  return *v;
 }
 }  // namespace
 
@@ -24,11 +24,11 @@ void readCatalogue(const std::string& location, platform::XmlFactory& xml, Addon
   for (int i = 0; i < n; ++i) {
     std::unique_ptr<platform::XmlNode> item = root->child(i);
     // Attributes are read in this order, so the first one missing is the one reported.
-    std::string name = requireAttribute(*item, "plugName");
-    std::string chineseName = requireAttribute(*item, "plugCName");
-    std::string folders = requireAttribute(*item, "plugfolder");
-    std::string description = requireAttribute(*item, "plugdescribe");
-    list.addRow(std::move(name), std::move(chineseName), std::move(description), std::move(folders));
+    const std::string_view name = requireAttribute(*item, "plugName");
+    const std::string_view chineseName = requireAttribute(*item, "plugCName");
+    const std::string_view folders = requireAttribute(*item, "plugfolder");
+    const std::string_view description = requireAttribute(*item, "plugdescribe");
+    list.addRow(name, chineseName, description, folders);
   }
 }
 

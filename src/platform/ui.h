@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qv::platform {
@@ -80,21 +81,38 @@ struct ListColumn {
   int width = 0;
 };
 
+// Where a list view reads its texts. The application keeps the rows; the view holds no copy of a text
+// and asks for a cell whenever it needs it (to paint it, or when someone reads it), so a list of
+// thousands of rows is filled or re-ordered without copying every text into the control.
+class ListRowSource {
+ public:
+  virtual ~ListRowSource() = default;
+  // Column 0 is the row caption, 1.. the sub-items. Rows or columns the source does not have read as
+  // empty.
+  virtual std::string_view cellText(int row, int column) const = 0;
+};
+
 // A report-view list with a check box per row. The add-on list model keeps the data and tells the view
-// what changed; the view tells back only what the user did (check marks, header clicks, tips).
+// which rows exist and what changed; the view tells back only what the user did (check marks, header
+// clicks, tips). Check marks are the view's own (the user sets them there).
 class ListView : public Control {
  public:
   virtual void setColumns(const std::vector<ListColumn>& columns) = 0;
   virtual void setColumnCaption(int column, const std::string& caption) = 0;
   virtual std::string columnCaption(int column) const = 0;
+  // The source must outlive the view or be replaced before it goes.
+  virtual void setRowSource(const ListRowSource* source) = 0;
   virtual int rowCount() const = 0;
-  // cells[0] is the row caption, cells[1..] the sub-items.
-  virtual void insertRow(int index, std::vector<std::string> cells) = 0;
-  virtual void setCell(int row, int column, const std::string& text) = 0;
+  // The source gained a row at `index`; the rows from there on moved down one. The new row is unchecked.
+  virtual void insertRow(int index) = 0;
+  // The source now has `count` rows that may all differ from before; every row is unchecked.
+  virtual void resetRows(int count) = 0;
+  // The texts of a row changed in the source.
+  virtual void rowChanged(int row) = 0;
+  // What the view shows in a cell.
   virtual std::string cell(int row, int column) const = 0;
   virtual void setChecked(int row, bool checked) = 0;
   virtual bool checked(int row) const = 0;
-  virtual void clear() = 0;
   // Lets the application repaint once after a batch of changes instead of after each one.
   virtual void beginUpdate() = 0;
   virtual void endUpdate() = 0;

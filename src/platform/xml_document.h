@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "common/error.h"
 
@@ -31,8 +32,9 @@ class XmlNode {
   // Every child node in document order, comments and processing instructions included.
   virtual int childCount() const = 0;
   virtual std::unique_ptr<XmlNode> child(int index) const = 0;
-  // The attribute's value (entities resolved), or nothing when the node has no such attribute.
-  virtual std::optional<std::string> attribute(const std::string& name) const = 0;
+  // The attribute's value (entities resolved), or nothing when the node has no such attribute. The
+  // text stays valid as long as this node: a large catalogue is read without a copy per value.
+  virtual std::optional<std::string_view> attribute(std::string_view name) const = 0;
 };
 
 class XmlDocument {

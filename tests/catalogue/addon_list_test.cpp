@@ -31,7 +31,7 @@ class AddonListTest : public ::testing::Test {
 
   std::vector<std::string> names() const {
     std::vector<std::string> out;
-    for (int i = 0; i < list.count(); ++i) out.push_back(list.name(i));
+    for (int i = 0; i < list.count(); ++i) out.emplace_back(list.name(i));
     return out;
   }
   // The view shows exactly what the model holds, row by row.
@@ -70,7 +70,7 @@ TEST_F(AddonListTest, InsertingInPlaceGivesTheSameOrderAsReSorting) {
   // Equal names keep the order they were added in.
   for (int i = 1; i < list.count(); ++i) {
     if (list.name(i) == list.name(i - 1)) {
-      EXPECT_LT(std::stoi(list.subItem(i - 1, 1)), std::stoi(list.subItem(i, 1)));
+      EXPECT_LT(std::stoi(std::string(list.subItem(i - 1, 1))), std::stoi(std::string(list.subItem(i, 1))));
     }
   }
   expectViewMatchesModel();
@@ -179,6 +179,40 @@ TEST_F(AddonListTest, RenamingReSortsOnlyWhenTheTextChanges) {
   list.setStatus(0, kStatusInstalled);
   EXPECT_EQ(names(), (std::vector<std::string>{"B", "C"}));
   expectViewMatchesModel();
+}
+
+TEST_F(AddonListTest, RenamingKeepsTheRowsOtherTextsEvenWhenTheNewNameIsOneOfThem) {
+  list.addRow("Zeta", "甲乙", "說明", "Zeta,Extra");
+  list.setStatus(0, kStatusInstalled);
+  // The new name is a view into the row's own texts, which the rename rebuilds.
+  list.setName(0, list.subItem(0, kChineseName));
+  EXPECT_EQ(list.name(0), "甲乙");
+  EXPECT_EQ(list.subItem(0, kChineseName), "甲乙");
+  EXPECT_EQ(list.subItem(0, kDescription), "說明");
+  EXPECT_EQ(list.subItem(0, kFolderList), "Zeta,Extra");
+  EXPECT_EQ(list.subItem(0, kStatus), kStatusInstalled);
+}
+
+TEST_F(AddonListTest, BatchOrderIsRightForNamesSharingLongBeginnings) {
+  // The batch sort decides most comparisons on the bytes after the part every name shares; names that
+  // differ only further on, or are prefixes of each other, must still come out in stable byte order.
+  std::mt19937 rng(5);
+  std::vector<std::pair<std::string, int>> added;
+  {
+    AddonList::Batch batch(list);
+    for (int i = 0; i < 400; ++i) {
+      std::string name = "JX3_Interface_Plugin_";
+      for (int k = 0; k < static_cast<int>(rng() % 22); ++k) name.push_back(static_cast<char>('a' + rng() % 2));
+      list.addRow(name, std::to_string(i), "", "");
+      added.emplace_back(name, i);
+    }
+  }
+  std::stable_sort(added.begin(), added.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  ASSERT_EQ(list.count(), static_cast<int>(added.size()));
+  for (int i = 0; i < list.count(); ++i) {
+    EXPECT_EQ(list.name(i), added[static_cast<size_t>(i)].first) << "row " << i;
+    EXPECT_EQ(list.subItem(i, kChineseName), std::to_string(added[static_cast<size_t>(i)].second)) << "row " << i;
+  }
 }
 
 }  // namespace

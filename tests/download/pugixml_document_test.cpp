@@ -165,8 +165,9 @@ TEST(DemoCatalogue, EveryEntryIsCompleteAndHasItsArchiveSource) {
     ASSERT_TRUE(name && item->attribute("plugCName") && item->attribute("plugfolder") &&
                 item->attribute("plugdescribe"))
         << "entry " << i;
-    const std::string source = std::string(QV_DEMO_DIR) + "/addons/" + *name;
-    EXPECT_TRUE(std::filesystem::is_directory(source + "/" + *name)) << source;
+    const std::string folder(*name);
+    const std::string source = std::string(QV_DEMO_DIR) + "/addons/" + folder;
+    EXPECT_TRUE(std::filesystem::is_directory(source + "/" + folder)) << source;
   }
   EXPECT_EQ(root->child(4)->attribute("plugfolder"), "ChatPlus,\"Chat Emotes\"");
   EXPECT_TRUE(std::filesystem::is_directory(std::string(QV_DEMO_DIR) + "/addons/ChatPlus/Chat Emotes"));

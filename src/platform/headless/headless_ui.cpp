@@ -78,25 +78,23 @@ void HeadlessListView::setColumnCaption(int column, const std::string& caption) 
 
 std::string HeadlessListView::columnCaption(int column) const { return columns_.at(static_cast<size_t>(column)).caption; }
 
-void HeadlessListView::insertRow(int index, std::vector<std::string> cells) {
+void HeadlessListView::insertRow(int index) {
   if (index < 0 || index > rowCount()) index = rowCount();
-  rows_.insert(rows_.begin() + index, Row{std::move(cells), false});
+  checked_.insert(checked_.begin() + index, false);
 }
 
-void HeadlessListView::setCell(int row, int column, const std::string& text) {
-  auto& cells = rows_.at(static_cast<size_t>(row)).cells;
-  if (static_cast<size_t>(column) >= cells.size()) cells.resize(static_cast<size_t>(column) + 1);
-  cells[static_cast<size_t>(column)] = text;
-}
+// Nothing to repaint here; naming a row the view does not have is the caller's fault, and tests
+// should hear of it.
+void HeadlessListView::rowChanged(int row) { (void)checked_.at(static_cast<size_t>(row)); }
 
 std::string HeadlessListView::cell(int row, int column) const {
-  const auto& cells = rows_.at(static_cast<size_t>(row)).cells;
-  return static_cast<size_t>(column) < cells.size() ? cells[static_cast<size_t>(column)] : std::string();
+  (void)checked_.at(static_cast<size_t>(row));
+  return source_ != nullptr ? std::string(source_->cellText(row, column)) : std::string();
 }
 
-void HeadlessListView::setChecked(int row, bool checked) { rows_.at(static_cast<size_t>(row)).checked = checked; }
+void HeadlessListView::setChecked(int row, bool checked) { checked_.at(static_cast<size_t>(row)) = checked; }
 
-bool HeadlessListView::checked(int row) const { return rows_.at(static_cast<size_t>(row)).checked; }
+bool HeadlessListView::checked(int row) const { return checked_.at(static_cast<size_t>(row)); }
 
 // A list made outside any form (in a unit test) has no error boundary to run in.
 void HeadlessListView::dispatch(const std::function<void()>& handler) {
@@ -107,7 +105,7 @@ void HeadlessListView::dispatch(const std::function<void()>& handler) {
 }
 
 void HeadlessListView::userCheck(int row, bool checked) {
-  rows_.at(static_cast<size_t>(row)).checked = checked;
+  checked_.at(static_cast<size_t>(row)) = checked;
   if (onCheck_) dispatch([&] { onCheck_(row, checked); });
 }
 

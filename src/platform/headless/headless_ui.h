@@ -131,13 +131,14 @@ class HeadlessListView : public HeadlessControl<ListView> {
   void setColumnCaption(int column, const std::string& caption) override;
   std::string columnCaption(int column) const override;
   const std::vector<ListColumn>& columns() const { return columns_; }
-  int rowCount() const override { return static_cast<int>(rows_.size()); }
-  void insertRow(int index, std::vector<std::string> cells) override;
-  void setCell(int row, int column, const std::string& text) override;
+  void setRowSource(const ListRowSource* source) override { source_ = source; }
+  int rowCount() const override { return static_cast<int>(checked_.size()); }
+  void insertRow(int index) override;
+  void resetRows(int count) override { checked_.assign(static_cast<size_t>(count > 0 ? count : 0), false); }
+  void rowChanged(int row) override;
   std::string cell(int row, int column) const override;
   void setChecked(int row, bool checked) override;
   bool checked(int row) const override;
-  void clear() override { rows_.clear(); }
   void beginUpdate() override { ++updateDepth_; }
   void endUpdate() override { --updateDepth_; }
   void setOnCheckChanged(std::function<void(int, bool)> handler) override { onCheck_ = std::move(handler); }
@@ -152,12 +153,10 @@ class HeadlessListView : public HeadlessControl<ListView> {
 
  private:
   void dispatch(const std::function<void()>& handler);
-  struct Row {
-    std::vector<std::string> cells;
-    bool checked = false;
-  };
   std::vector<ListColumn> columns_;
-  std::vector<Row> rows_;
+  const ListRowSource* source_ = nullptr;
+  // One check mark per row; the texts stay in the source.
+  std::vector<bool> checked_;
   int updateDepth_ = 0;
   std::function<void(int, bool)> onCheck_;
   std::function<void(int)> onColumn_;

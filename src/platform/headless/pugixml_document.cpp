@@ -18,6 +18,13 @@ namespace {
 // when the caller lets the document go first.
 using Tree = std::shared_ptr<pugi::xml_document>;
 
+// Compares without measuring `stored` first: a catalogue's items are searched for four names each.
+bool sameName(const char* stored, std::string_view wanted) {
+  for (const char c : wanted)
+    if (c == '\0' || *stored++ != c) return false;  // also stops at the end of a shorter stored name
+  return *stored == '\0';
+}
+
 class PugixmlNode : public XmlNode {
  public:
   PugixmlNode(Tree tree, pugi::xml_node node) : tree_(std::move(tree)), node_(node) {}
@@ -30,11 +37,12 @@ class PugixmlNode : public XmlNode {
     return std::make_unique<PugixmlNode>(tree_, all[static_cast<size_t>(index)]);
   }
 
-  std::optional<std::string> attribute(const std::string& name) const override {
+  std::optional<std::string_view> attribute(std::string_view name) const override {
     if (node_.type() != pugi::node_element) return std::nullopt;
-    const pugi::xml_attribute a = node_.attribute(name.c_str());
-    if (!a) return std::nullopt;
-    return std::string(a.value());
+    // The values live in the tree, which this node keeps alive.
+    for (pugi::xml_attribute a = node_.first_attribute(); a; a = a.next_attribute())
+      if (sameName(a.name(), name)) return std::string_view(a.value());
+    return std::nullopt;
   }
 
  private:

@@ -17,6 +17,15 @@ constexpr UINT_PTR kSubclassId = 1;
 
 UINT stateImage(UINT state) { return (state & LVIS_STATEIMAGEMASK) >> 12; }
 
+// Copies as much of `text` as fits into a buffer the control handed out, always terminated.
+void copyToBuffer(std::string_view utf8, wchar_t* buffer, int capacity) {
+  if (buffer == nullptr || capacity <= 0) return;
+  const std::wstring wide = toWide(utf8);
+  const size_t n = std::min(wide.size(), static_cast<size_t>(capacity - 1));
+  wide.copy(buffer, n);
+  buffer[n] = L'\0';
+}
+
 // Counts a change the program makes itself for as long as it lasts.
 class Quiet {
  public:
@@ -73,6 +82,7 @@ bool Win32ListView::placeTip(HWND tip) {
 void Win32ListView::setColumns(const std::vector<ListColumn>& columns) {
   while (::SendMessageW(hwnd_, LVM_DELETECOLUMN, 0, 0)) {
   }
+  columnCount_ = static_cast<int>(columns.size());
   for (size_t i = 0; i < columns.size(); ++i) {
     std::wstring caption = toWide(columns[i].caption);
     LVCOLUMNW column{};
@@ -104,24 +114,50 @@ std::string Win32ListView::columnCaption(int column) const {
 
 int Win32ListView::rowCount() const { return static_cast<int>(::SendMessageW(hwnd_, LVM_GETITEMCOUNT, 0, 0)); }
 
-void Win32ListView::insertRow(int index, std::vector<std::string> cells) {
-  const Quiet quiet(quiet_);
-  std::wstring caption = cells.empty() ? std::wstring() : toWide(cells[0]);
+bool Win32ListView::appendCallbackRow(int index) {
   LVITEMW item{};
   item.mask = LVIF_TEXT;
   item.iItem = index;
-  item.pszText = caption.data();
+  item.pszText = LPSTR_TEXTCALLBACKW;
   const int row = static_cast<int>(::SendMessageW(hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-  if (row < 0) return;
-  for (size_t column = 1; column < cells.size(); ++column) setCell(row, static_cast<int>(column), cells[column]);
+  if (row < 0) return false;
+  // Sub-items are callbacks only when marked so one by one.
+  for (int column = 1; column < columnCount_; ++column) {
+    LVITEMW sub{};
+    sub.iSubItem = column;
+    sub.pszText = LPSTR_TEXTCALLBACKW;
+    ::SendMessageW(hwnd_, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sub));
+  }
+  return true;
 }
 
-void Win32ListView::setCell(int row, int column, const std::string& text) {
-  std::wstring wide = toWide(text);
-  LVITEMW item{};
-  item.iSubItem = column;
-  item.pszText = wide.data();
-  ::SendMessageW(hwnd_, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+void Win32ListView::insertRow(int index) {
+  const Quiet quiet(quiet_);
+  appendCallbackRow(index);
+}
+
+void Win32ListView::resetRows(int count) {
+  const Quiet quiet(quiet_);
+  if (count < 0) count = 0;
+  const int have = rowCount();
+  // Every row of the control is alike (texts are callbacks), so rows are only added or dropped to
+  // match the count; re-ordering the list costs no re-insertion.
+  if (count < have) ::SendMessageW(hwnd_, LVM_DELETEALLITEMS, 0, 0);
+  const int start = rowCount();
+  if (count > start) ::SendMessageW(hwnd_, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), 0);
+  for (int row = start; row < count; ++row)
+    if (!appendCallbackRow(row)) break;
+  // Row -1 means every row: no check marks, nothing selected or focused, as in a list made afresh.
+  LVITEMW state{};
+  state.stateMask = LVIS_STATEIMAGEMASK | LVIS_SELECTED | LVIS_FOCUSED;
+  state.state = INDEXTOSTATEIMAGEMASK(kUnchecked);
+  ::SendMessageW(hwnd_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+  if (updateDepth_ == 0) ::InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void Win32ListView::rowChanged(int row) {
+  // While an update runs, its end repaints everything.
+  if (updateDepth_ == 0) ::SendMessageW(hwnd_, LVM_REDRAWITEMS, static_cast<WPARAM>(row), static_cast<LPARAM>(row));
 }
 
 std::string Win32ListView::cell(int row, int column) const {
@@ -154,11 +190,6 @@ bool Win32ListView::checked(int row) const {
   return stateImage(state) == kChecked;
 }
 
-void Win32ListView::clear() {
-  const Quiet quiet(quiet_);
-  ::SendMessageW(hwnd_, LVM_DELETEALLITEMS, 0, 0);
-}
-
 void Win32ListView::beginUpdate() {
   if (updateDepth_++ == 0) ::SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
 }
@@ -181,6 +212,9 @@ LRESULT Win32ListView::onNotify(NMHDR& header) {
         runGuarded(ctx_.dialogs(), [&] { handler(column); });
       }
       break;
+    case LVN_GETDISPINFOW:
+      fillText(header);
+      break;
     case LVN_GETINFOTIPW:
       infoTip(header);
       break;
@@ -201,6 +235,13 @@ void Win32ListView::itemChanged(const NMHDR& header) {
   runGuarded(ctx_.dialogs(), [&] { handler(change.iItem, after == kChecked); });
 }
 
+void Win32ListView::fillText(NMHDR& header) const {
+  auto& info = reinterpret_cast<NMLVDISPINFOW&>(header);
+  if ((info.item.mask & LVIF_TEXT) == 0) return;
+  copyToBuffer(source_ != nullptr ? source_->cellText(info.item.iItem, info.item.iSubItem) : std::string_view(),
+               info.item.pszText, info.item.cchTextMax);
+}
+
 void Win32ListView::infoTip(NMHDR& header) {
   auto& tip = reinterpret_cast<NMLVGETINFOTIPW&>(header);
   if (!onInfoTip_ || tip.iItem < 0 || tip.pszText == nullptr || tip.cchTextMax <= 0) return;
@@ -208,10 +249,7 @@ void Win32ListView::infoTip(NMHDR& header) {
   std::string text;
   const auto handler = onInfoTip_;
   runGuarded(ctx_.dialogs(), [&] { text = handler(tip.iItem); });
-  const std::wstring wide = toWide(text);
-  const size_t n = std::min(wide.size(), static_cast<size_t>(tip.cchTextMax - 1));
-  wide.copy(tip.pszText, n);
-  tip.pszText[n] = L'\0';
+  copyToBuffer(text, tip.pszText, tip.cchTextMax);
 }
 
 void Win32ListView::afterMove() {

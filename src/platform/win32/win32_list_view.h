@@ -1,6 +1,8 @@
 #pragma once
 // The report-view list with a check box per row. Rows stay where the model inserts them (no sorting
-// by the control); the view reports back what the user did: check marks, header clicks, tips.
+// by the control). Every text is a callback: the control keeps the rows and their check marks, and
+// asks the row source for a text when it paints or is asked for it. The view reports back what the
+// user did: check marks, header clicks, tips.
 #include <functional>
 
 #include "platform/win32/child_window.h"
@@ -15,13 +17,14 @@ class Win32ListView final : public ControlBase<ListView> {
   void setColumns(const std::vector<ListColumn>& columns) override;
   void setColumnCaption(int column, const std::string& caption) override;
   std::string columnCaption(int column) const override;
+  void setRowSource(const ListRowSource* source) override { source_ = source; }
   int rowCount() const override;
-  void insertRow(int index, std::vector<std::string> cells) override;
-  void setCell(int row, int column, const std::string& text) override;
+  void insertRow(int index) override;
+  void resetRows(int count) override;
+  void rowChanged(int row) override;
   std::string cell(int row, int column) const override;
   void setChecked(int row, bool checked) override;
   bool checked(int row) const override;
-  void clear() override;
   void beginUpdate() override;
   void endUpdate() override;
   void setOnCheckChanged(std::function<void(int row, bool checked)> handler) override {
@@ -35,6 +38,9 @@ class Win32ListView final : public ControlBase<ListView> {
 
  private:
   void itemChanged(const NMHDR& header);
+  void fillText(NMHDR& header) const;
+  // Appends a row whose caption and sub-items are all callbacks; returns false when the control refuses.
+  bool appendCallbackRow(int index);
   void infoTip(NMHDR& header);
   // The list's own tip window tells the list (not us) that it is about to show; a subclass hears it
   // and places the tip below-right of the row, one cursor size in, instead of under the pointer.
@@ -42,6 +48,8 @@ class Win32ListView final : public ControlBase<ListView> {
   bool placeTip(HWND tip);
 
   int tipRow_ = -1;
+  const ListRowSource* source_ = nullptr;
+  int columnCount_ = 0;
 
   // Above zero while the program itself changes check marks or inserts rows: those changes are not
   // the user's and are not reported back.

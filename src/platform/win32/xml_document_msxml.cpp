@@ -7,6 +7,8 @@
 
 #include <cstdio>
 #include <initializer_list>
+#include <list>
+#include <string>
 #include <utility>
 
 #include "platform/win32/com_scope.h"
@@ -74,7 +76,7 @@ class MsxmlNode : public XmlNode {
     return std::make_unique<MsxmlNode>(com_, std::move(c));
   }
 
-  std::optional<std::string> attribute(const std::string& name) const override {
+  std::optional<std::string_view> attribute(std::string_view name) const override {
     ComPtr<IXMLDOMElement> element;
     if (FAILED(node_->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(element.GetAddressOf()))))
       return std::nullopt;  // comments, instructions and text have no attributes
@@ -82,13 +84,17 @@ class MsxmlNode : public XmlNode {
     const Bstr key(toWide(name));
     if (element->getAttribute(key.get(), value.get()) != S_OK || value.value().vt != VT_BSTR) return std::nullopt;
     const BSTR b = value.value().bstrVal;
-    return b ? toUtf8(std::wstring_view(b, ::SysStringLen(b))) : std::string();
+    // Each value read is kept by the node, so every view handed out stays valid as long as the node.
+    values_.push_back(b ? toUtf8(std::wstring_view(b, ::SysStringLen(b))) : std::string());
+    return std::string_view(values_.back());
   }
 
  private:
   SharedCom com_;  // declared first: released last
   ComPtr<IXMLDOMNode> node_;
   ComPtr<IXMLDOMNodeList> children_;
+  // A list whose elements never move (unlike a vector's, whose short strings would).
+  mutable std::list<std::string> values_;
 };
 
 std::string withoutTrailingBreaks(std::string s) {
