@@ -18,13 +18,6 @@ namespace {
 // when the caller lets the document go first.
 using Tree = std::shared_ptr<pugi::xml_document>;
 
-// Compares without measuring `stored` first: a catalogue's items are searched for four names each.
-bool sameName(const char* stored, std::string_view wanted) {
-  for (const char c : wanted)
-    if (c == '\0' || *stored++ != c) return false;  // also stops at the end of a shorter stored name
-  return *stored == '\0';
-}
-
 class PugixmlNode : public XmlNode {
  public:
   PugixmlNode(Tree tree, pugi::xml_node node) : tree_(std::move(tree)), node_(node) {}
@@ -39,10 +32,24 @@ class PugixmlNode : public XmlNode {
 
   std::optional<std::string_view> attribute(std::string_view name) const override {
     if (node_.type() != pugi::node_element) return std::nullopt;
-    // The values live in the tree, which this node keeps alive.
-    for (pugi::xml_attribute a = node_.first_attribute(); a; a = a.next_attribute())
-      if (sameName(a.name(), name)) return std::string_view(a.value());
-    return std::nullopt;
+    // pugixml wants a terminated name; a name holding a NUL matches no attribute.
+    if (name.find('\0') != std::string_view::npos) return std::nullopt;
+    char shortName[64];
+    std::string longName;
+    const char* terminated = shortName;
+    if (name.size() < sizeof shortName) {
+      name.copy(shortName, name.size());
+      shortName[name.size()] = '\0';
+    } else {
+      longName = name;
+      terminated = longName.c_str();
+    }
+    // The search starts after the attribute found last: a catalogue item's attributes are read in the
+    // order they are written, so each is found at once. The values live in the tree, which this node
+    // keeps alive.
+    const pugi::xml_attribute a = node_.attribute(terminated, hint_);
+    if (!a) return std::nullopt;
+    return std::string_view(a.value());
   }
 
  private:
@@ -60,6 +67,7 @@ class PugixmlNode : public XmlNode {
   pugi::xml_node node_;
   mutable std::vector<pugi::xml_node> children_;
   mutable bool childrenKnown_ = false;
+  mutable pugi::xml_attribute hint_;
 };
 
 // Line number (from 1) and text of the line holding `offset`, from the raw bytes.
