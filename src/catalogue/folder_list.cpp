@@ -1,5 +1,7 @@
 #include "catalogue/folder_list.h"
 
+#include <algorithm>
+
 namespace qv::catalogue {
 
 namespace {
@@ -12,7 +14,7 @@ bool isBlank(char c) {
 
 // Works on UTF-8, where no byte of a multi-byte character is a quote, a comma or a blank, so such
 // characters are stepped over whole just as double-byte characters are in the system's code page.
-std::vector<std::string> splitFolderList(const std::string& f) {
+std::vector<std::string> splitFolderList(std::string_view f) {
   std::vector<std::string> names;
   size_t i = 0;
   const size_t n = f.size();
@@ -21,20 +23,24 @@ std::vector<std::string> splitFolderList(const std::string& f) {
     std::string name;
     if (f[i] == '"') {
       ++i;
+      // Runs between quotes are taken whole; a doubled quote stands for one.
       while (i < n) {
-        if (f[i] == '"') {
-          if (i + 1 < n && f[i + 1] == '"') {
-            name += '"';
-            i += 2;
-            continue;
-          }
-          ++i;
-          break;
+        const size_t quote = std::min(f.find('"', i), n);
+        name.append(f, i, quote - i);
+        i = quote;
+        if (i == n) break;
+        if (i + 1 < n && f[i + 1] == '"') {
+          name += '"';
+          i += 2;
+          continue;
         }
-        name += f[i++];
+        ++i;
+        break;
       }
     } else {
-      while (i < n && f[i] != ',' && !isBlank(f[i]) && f[i] != '\0') name += f[i++];
+      const size_t start = i;
+      while (i < n && f[i] != ',' && !isBlank(f[i])) ++i;
+      name.assign(f, start, i - start);
     }
     names.push_back(std::move(name));
     while (i < n && isBlank(f[i])) ++i;

@@ -23,7 +23,7 @@ StatusCounts checkStatuses(AddonList& list, const std::string& addonDirectory) {
       list.setStatus(i, installed ? kStatusInstalled : kStatusNotInstalled);
       ++(installed ? counts.installed : counts.notInstalled);
     } else {
-      for (const std::string& folder : splitFolderList(std::string(folders)))
+      for (const std::string& folder : splitFolderList(folders))
         list.setStatus(i, probe.hasDirectory(folder) ? kStatusInstalled : kStatusNotInstalled);
     }
   }

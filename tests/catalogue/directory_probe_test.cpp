@@ -32,6 +32,11 @@ TEST(DirectoryProbeTest, AnswersLikeOneQuestionPerName) {
 
   const path::DirectoryProbe absent(dir.file("NoSuchDir") + "/");
   EXPECT_FALSE(absent.hasDirectory("Plain"));
+  // Cut at the NUL, these would name "Nested" or "Plain", which they are not.
+  using namespace std::string_literals;
+  EXPECT_FALSE(probe.hasDirectory("Nested\0/Inner"s));
+  EXPECT_FALSE(probe.hasDirectory("Plain\0Other"s));
+  EXPECT_FALSE(absent.hasDirectory("\0"s));
 }
 
 }  // namespace

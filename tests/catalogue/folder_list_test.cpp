@@ -27,5 +27,12 @@ TEST(FolderListTest, SplitsOnCommasAndBlanksKeepingQuotedAndEmptyNames) {
   for (const Case& c : cases) EXPECT_EQ(splitFolderList(c.list), c.names) << "list: " << c.list;
 }
 
+TEST(FolderListTest, ANulIsAnOrdinaryCharacterOfAName) {
+  // Once a NUL ended a name without being consumed, and the split never finished.
+  using namespace std::string_literals;
+  EXPECT_EQ(splitFolderList("A\0B,C"s), (Names{"A\0B"s, "C"}));
+  EXPECT_EQ(splitFolderList("\0,"s), (Names{"\0"s, ""}));
+}
+
 }  // namespace
 }  // namespace qv::catalogue

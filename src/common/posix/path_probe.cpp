@@ -67,6 +67,8 @@ DirectoryProbe::DirectoryProbe(std::string directoryWithSeparator)
 DirectoryProbe::~DirectoryProbe() = default;
 
 bool DirectoryProbe::hasDirectory(std::string_view name) const {
+  // The system would read such a name only up to the NUL, which names some other directory.
+  if (name.find('\0') != std::string_view::npos) return false;
   // Names that reach further than one level (or back up) are not in the listing.
   if (!listing_->complete || name.empty() || name.find('/') != std::string_view::npos || name == "." || name == "..")
     return isDirectory(directory_ + std::string(name));

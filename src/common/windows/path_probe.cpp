@@ -35,6 +35,8 @@ DirectoryProbe::DirectoryProbe(std::string directoryWithSeparator)
 DirectoryProbe::~DirectoryProbe() = default;
 
 bool DirectoryProbe::hasDirectory(std::string_view name) const {
+  // The system would read such a name only up to the NUL, which names some other directory.
+  if (name.find('\0') != std::string_view::npos) return false;
   return isDirectory(directory_ + std::string(name));
 }
 
