@@ -58,15 +58,16 @@ void AddonList::configureColumns() {
 
 void AddonList::addRow(std::string_view name, std::string_view chineseName, std::string_view description,
                        std::string_view folderList) {
-  AddonRow row(name, chineseName, description, folderList);
-  row.nameKey = keyOf(name);
   const bool unnamed = name.empty();
   if (batchDepth_ > 0) {
-    rows_.push_back(std::move(row));
+    // Built where it stays: a batch may add ten thousand rows.
+    rows_.emplace_back(name, chineseName, description, folderList).nameKey = keyOf(name);
     ++batchAdded_;
     if (!unnamed) batchSortEnd_ = rows_.size();
     return;
   }
+  AddonRow row(name, chineseName, description, folderList);
+  row.nameKey = keyOf(name);
   if (unnamed) {
     rows_.push_back(std::move(row));
     view_.insertRow(count() - 1);
