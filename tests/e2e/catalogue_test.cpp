@@ -207,13 +207,22 @@ TEST_F(CatalogueTest, NameHeaderSortsDescendingThenAscendingByUpperCasedBytes) {
   const std::vector<std::string> ascending = {"bagSort",     "BuffMonitor", "ChatPlus", "MapMarker",
                                               "QuestHelper", "RaidFrame",   "Raid_Grid"};
   const std::vector<std::string> descending(ascending.rbegin(), ascending.rend());
+  // A check mark belongs to its add-on, not to a place in the list.
+  setRowChecked(list_, 2, true);  // ChatPlus
+  auto onlyChecked = [](size_t row) {
+    std::vector<bool> marks(kRefreshed.size(), false);
+    marks[row] = true;
+    return marks;
+  };
 
   clickColumnHeader(list_, 0);
   EXPECT_TRUE(pollUntil([&] { return names() == descending; }, kReactionTimeoutMs))
       << "after the first click: " << testing::PrintToString(names());
+  EXPECT_EQ(checkMarks(list_), onlyChecked(4));
   clickColumnHeader(list_, 0);
   EXPECT_TRUE(pollUntil([&] { return names() == ascending; }, kReactionTimeoutMs))
       << "after the second click: " << testing::PrintToString(names());
+  EXPECT_EQ(checkMarks(list_), onlyChecked(2));
 
   // Whole rows move: every row still carries its own cells.
   auto rows = rowTexts(list_, 5);
