@@ -176,26 +176,21 @@ void permute(std::vector<AddonRow>& rows, std::vector<size_t>& from) {
 
 void AddonList::stableSortByName(size_t end) {
   // Sorting compact entries keeps the comparisons in cache. Catalogue names often share a beginning
-  // ("JX_", "Addon"), so each entry carries the sixteen bytes after the part all keys share: most
-  // comparisons are decided there, the rest by the whole key, and the position breaks ties, which makes
-  // the order the stable one.
+  // ("JX_", "Addon"), so each entry carries the eight bytes after the part all keys share: most
+  // comparisons are decided there, the rest by the keys from there on, and the position breaks ties,
+  // which makes the order the stable one.
   size_t shared = end > 0 ? key(rows_[0]).size() : 0;
   for (size_t i = 1; i < end && shared > 0; ++i) shared = sharedLength(key(rows_[0]), key(rows_[i]), shared);
   struct Entry {
-    uint64_t high, low;
-    std::string_view key;
+    uint64_t prefix;
     size_t position;
   };
   std::vector<Entry> order;
   order.reserve(end);
-  for (size_t i = 0; i < end; ++i) {
-    const std::string_view k = key(rows_[i]);
-    order.push_back({keyBytes(k, shared), keyBytes(k, shared + 8), k, i});
-  }
-  std::sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) {
-    if (a.high != b.high) return a.high < b.high;
-    if (a.low != b.low) return a.low < b.low;
-    const int c = a.key.compare(b.key);
+  for (size_t i = 0; i < end; ++i) order.push_back({keyBytes(key(rows_[i]), shared), i});
+  std::sort(order.begin(), order.end(), [this, shared](const Entry& a, const Entry& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    const int c = key(rows_[a.position]).substr(shared).compare(key(rows_[b.position]).substr(shared));
     return c != 0 ? c < 0 : a.position < b.position;
   });
   std::vector<size_t> from(end);
