@@ -174,25 +174,49 @@ void permute(std::vector<AddonRow>& rows, std::vector<size_t>& from) {
 }
 }  // namespace
 
+namespace {
+struct SortEntry {
+  uint64_t prefix;
+  size_t position;
+};
+
+// Orders entries by prefix, equal prefixes keeping their order: one counting pass per byte, lowest
+// byte first. Passes over a byte every entry has alike are skipped.
+void radixSortByPrefix(std::vector<SortEntry>& entries) {
+  std::vector<SortEntry> other(entries.size());
+  for (int shift = 0; shift < 64; shift += 8) {
+    size_t count[257] = {};
+    for (const SortEntry& e : entries) ++count[((e.prefix >> shift) & 0xFF) + 1];
+    if (std::find(count + 1, count + 257, entries.size()) != count + 257) continue;
+    for (int digit = 1; digit <= 256; ++digit) count[digit] += count[digit - 1];
+    for (const SortEntry& e : entries) other[count[(e.prefix >> shift) & 0xFF]++] = e;
+    entries.swap(other);
+  }
+}
+}  // namespace
+
 void AddonList::stableSortByName(size_t end) {
-  // Sorting compact entries keeps the comparisons in cache. Catalogue names often share a beginning
-  // ("JX_", "Addon"), so each entry carries the eight bytes after the part all keys share: most
-  // comparisons are decided there, the rest by the keys from there on, and the position breaks ties,
-  // which makes the order the stable one.
+  // Catalogue names often share a beginning ("JX_", "Addon"), so each entry carries, as a number, the
+  // eight bytes after the part all keys share. A radix sort orders the entries by those bytes without
+  // comparing keys; only runs of equal bytes are then compared by the rest of their keys. Both steps
+  // keep equal keys in the order of their positions, which makes the order the stable one.
   size_t shared = end > 0 ? key(rows_[0]).size() : 0;
   for (size_t i = 1; i < end && shared > 0; ++i) shared = sharedLength(key(rows_[0]), key(rows_[i]), shared);
-  struct Entry {
-    uint64_t prefix;
-    size_t position;
-  };
-  std::vector<Entry> order;
+  std::vector<SortEntry> order;
   order.reserve(end);
   for (size_t i = 0; i < end; ++i) order.push_back({keyBytes(key(rows_[i]), shared), i});
-  std::sort(order.begin(), order.end(), [this, shared](const Entry& a, const Entry& b) {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    const int c = key(rows_[a.position]).substr(shared).compare(key(rows_[b.position]).substr(shared));
-    return c != 0 ? c < 0 : a.position < b.position;
-  });
+  radixSortByPrefix(order);
+  for (auto run = order.begin(); run != order.end();) {
+    const auto runEnd = std::find_if(run, order.end(), [&](const SortEntry& e) { return e.prefix != run->prefix; });
+    if (runEnd - run > 1) {
+      // From the shared part on, not from after the eight bytes: a key that ends within them was
+      // padded with zero bytes, which a zero byte of a longer key would equal.
+      std::stable_sort(run, runEnd, [this, shared](const SortEntry& a, const SortEntry& b) {
+        return key(rows_[a.position]).substr(shared) < key(rows_[b.position]).substr(shared);
+      });
+    }
+    run = runEnd;
+  }
   std::vector<size_t> from(end);
   for (size_t i = 0; i < end; ++i) from[i] = order[i].position;
   permute(rows_, from);
