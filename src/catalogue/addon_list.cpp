@@ -172,9 +172,7 @@ void permute(std::vector<AddonRow>& rows, std::vector<size_t>& from) {
     from[k] = k;
   }
 }
-}  // namespace
 
-namespace {
 struct SortEntry {
   uint64_t prefix;
   size_t position;
