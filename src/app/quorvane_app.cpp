@@ -8,8 +8,10 @@ bool QuorvaneApp::start() {
     platform_.dialogs().message("程式已經開啟");
     return false;
   }
-  form1_ = std::make_unique<mainwindow::TForm1>(platform_, server_);
-  form2_ = std::make_unique<settings::TForm2>(platform_, [this] { return form1_->configPath(); });
+  // The program's own files lie beside the running executable, wherever the process was started from.
+  const ProgramFiles files(platform_.programPath());
+  form1_ = std::make_unique<mainwindow::TForm1>(platform_, files, server_);
+  form2_ = std::make_unique<settings::TForm2>(platform_, files);
   form1_->attachSettingsDialog(*form2_);
   // The main loop shows the main window first, which runs its show step.
   form1_->form().show();

@@ -1,6 +1,7 @@
 #include "catalogue/status_check.h"
 
 #include "catalogue/folder_list.h"
+#include "common/file_system.h"
 #include "common/path.h"
 #include "common/text.h"
 
@@ -14,7 +15,7 @@ std::string addonDirectoryOf(const std::string& gamePath) {
 
 StatusCounts checkStatuses(AddonList& list, const std::string& addonDirectory) {
   StatusCounts counts;
-  const path::DirectoryProbe probe(addonDirectory);
+  const files::DirectoryProbe probe(addonDirectory);
   for (int i = 0; i < list.count(); ++i) {
     const std::string_view folders = text::trimView(list.subItem(i, kFolderList));
     if (folders.find(',') == std::string_view::npos) {

@@ -1,9 +1,10 @@
 #include "mainwindow/main_window.h"
 
-#include "app/control_ids.h"
+#include "mainwindow/form1_ids.h"
 #include "catalogue/catalogue_reader.h"
 #include "catalogue/progress_display.h"
 #include "catalogue/status_check.h"
+#include "common/file_system.h"
 #include "common/path.h"
 #include "common/text.h"
 #include "settings/private_profile.h"
@@ -13,8 +14,8 @@ namespace qv::mainwindow {
 namespace ids = qv::ids::form1;
 using platform::Align;
 
-TForm1::TForm1(platform::Platform& platform, download::ServerResources server)
-    : platform_(platform), server_(std::move(server)) {
+TForm1::TForm1(platform::Platform& platform, ProgramFiles files, download::ServerResources server)
+    : platform_(platform), files_(std::move(files)), server_(std::move(server)) {
   // Single border, system menu and minimise box, no maximise box, always on top.
   form_ = platform_.ui().createForm({ids::kClass, "QuorvaneTW Ver1.0", {439, 246, 588, 557}, true, false, true});
   buildControls();
@@ -71,22 +72,18 @@ void TForm1::FormCreate() {
   ListView1->setColumnCaption(3, "描述");
 }
 
-std::string TForm1::programDirectory() const { return path::directoryWithSeparator(platform_.programPath()); }
-std::string TForm1::configPath() const { return programDirectory() + "Config.ini"; }
-std::string TForm1::localVersionPath() const { return programDirectory() + "UPdate.ini"; }
-
 void TForm1::FormShow() {
   // 1. Whatever was typed into the dialog and not saved is dropped.
   settingsDialog().resetToDefaults();
 
   // 2-3. The version file is fetched anew at every show.
-  const std::string config = configPath();
-  const std::string localVersion = localVersionPath();
-  if (path::isFile(localVersion)) path::removeFile(localVersion);
+  const std::string config = files_.config();
+  const std::string localVersion = files_.localVersion();
+  if (files::isFile(localVersion)) files::removeFile(localVersion);
 
   // 4. Settings, only when the file exists; otherwise the dialog keeps its defaults and the two
   //    numbers keep their values.
-  if (path::isFile(config)) {
+  if (files::isFile(config)) {
     const settings::PrivateProfile ini(config, platform_.codec(), platform_.fileStamps());
     settingsDialog().setGamePath(ini.readString("game", "gamepath", ""));
     settingsDialog().setAutoUpdate(ini.readBool("updata", "autoupdata", false));
@@ -99,8 +96,8 @@ void TForm1::FormShow() {
   // 6. The skin is always "active": there is nothing to switch on again.
 
   // 7. What an earlier self-update left behind.
-  path::removeFile(programDirectory() + "Quorvane.old");
-  path::removeFile(programDirectory() + "delme.bat");
+  files::removeFile(files_.oldExecutableLeftover());
+  files::removeFile(files_.swapScript());
 
   // 8. (start-up pass) arming the start-up timer comes here.
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "catalogue/addon_list.h"
+#include "common/program_files.h"
 #include "download/server_resources.h"
 #include "platform/platform.h"
 #include "settings/settings_dialog.h"
@@ -14,7 +15,7 @@ namespace qv::mainwindow {
 
 class TForm1 {
  public:
-  TForm1(platform::Platform& platform, download::ServerResources server);
+  TForm1(platform::Platform& platform, ProgramFiles files, download::ServerResources server);
   ~TForm1();
 
   // The settings dialog is created after the main window (its creation step runs then).
@@ -31,10 +32,7 @@ class TForm1 {
   void Button2Click();   // enlarge / restore the list
   void DownLoadProgress(uint32_t progress, uint32_t progressMax);
 
-  // Paths of the program directory's files, built from the program's own path at each use.
-  std::string programDirectory() const;
-  std::string configPath() const;
-  std::string localVersionPath() const;
+  const ProgramFiles& programFiles() const { return files_; }
 
   int32_t storedAddonCount() const { return storedAddonCount_; }
   int32_t installedVersion() const { return installedVersion_; }
@@ -68,6 +66,7 @@ class TForm1 {
   platform::Button* Button2 = nullptr;
   platform::ProgressBar* ProgressBar1 = nullptr;
   std::unique_ptr<catalogue::AddonList> list_;
+  ProgramFiles files_;
   download::ServerResources server_;
   // A status check started from within a refresh never starts another refresh, which ends the cycle
   // an empty catalogue would otherwise make.

@@ -25,7 +25,7 @@ struct Rect {
 enum class Align { None, Top, Bottom, Client };
 
 // Everything a form needs to create one control. `id` is the control's command identifier in the
-// Windows build; out-of-process tests find controls by it (src/app/control_ids.h).
+// Windows build; out-of-process tests find controls by it (each form's ids sit beside the form).
 struct ControlSpec {
   std::string name;
   int id = 0;
@@ -55,6 +55,58 @@ class Button : public Control {
   // The handler a user's click runs. Code that runs a button "as if clicked" calls the form's
   // handler method directly, outside the error boundary, so errors reach the caller.
   virtual void setOnClick(Handler handler) = 0;
+};
+
+// What a menu item is made from. Menu items have command ids of a range of their own, apart from the
+// controls' ids, so a menu command can never reach a control.
+struct MenuItemSpec {
+  std::string name;
+  int id = 0;
+  std::string caption;  // "-" makes a separator
+  // The check mark flips on every click, before the click's handler runs.
+  bool autoCheck = false;
+  bool checked = false;
+};
+
+class MenuItem {
+ public:
+  virtual ~MenuItem() = default;
+  virtual const std::string& name() const = 0;
+  virtual std::string caption() const = 0;
+  virtual bool checked() const = 0;
+  virtual void setChecked(bool checked) = 0;
+  // Runs inside the error boundary when the user picks the item.
+  virtual void setOnClick(Handler handler) = 0;
+};
+
+// A menu bar, a pop-up menu or a sub-menu; items appear in the order they are added.
+class Menu {
+ public:
+  virtual ~Menu() = default;
+  virtual MenuItem& addItem(const MenuItemSpec& spec) = 0;
+  // An item that opens a sub-menu; the sub-menu is returned to be filled.
+  virtual Menu& addSubMenu(const MenuItemSpec& spec) = 0;
+};
+
+enum class BalloonIcon { None, Information, Warning, Error };
+
+// The form's icon in the notification area. It has no tip text; a right-button press pops its menu up
+// at the cursor, clicks and double clicks run their handlers (a single click only once the system's
+// double-click time has passed without a second click).
+class TrayIcon {
+ public:
+  virtual ~TrayIcon() = default;
+  // Adds the icon to the notification area; it is shown again by itself when the shell restarts.
+  virtual void show() = 0;
+  // Takes it out of the notification area.
+  virtual void remove() = 0;
+  virtual bool shown() const = 0;
+  // A balloon on the shown icon: text up to 255 characters, title up to 63, for `seconds`.
+  virtual void showBalloon(const std::string& title, const std::string& text, BalloonIcon icon, int seconds) = 0;
+  // A pop-up menu made by the same form's addPopupMenu.
+  virtual void setPopupMenu(Menu* menu) = 0;
+  virtual void setOnClick(Handler handler) = 0;
+  virtual void setOnDblClick(Handler handler) = 0;
 };
 
 class Edit : public Control {};
@@ -143,6 +195,8 @@ class Container {
   virtual ListView& addListView(const ControlSpec& spec) = 0;
   // A label that wraps its words inside its rectangle.
   virtual Label& addWrappingLabel(const ControlSpec& spec) = 0;
+  // A button that shows the program's picture instead of a caption, with the hand cursor over it.
+  virtual Button& addPictureButton(const ControlSpec& spec) = 0;
 };
 
 // Container is a virtual base so an implementation can share one container class between forms,
@@ -197,7 +251,16 @@ class Form : public virtual Container {
   virtual void setOnShow(Handler handler) = 0;
   // Answers whether a close request may go ahead. Without a handler every close goes ahead.
   virtual void setOnCloseQuery(std::function<bool()> handler) = 0;
+  // The system asks whether the user's log-on may end (log-off, shutdown). The handler runs and the
+  // answer is always yes, at once: the form's close-query rule is not asked.
+  virtual void setOnQueryEndSession(Handler handler) = 0;
   virtual Timer& addTimer(const std::string& name, int intervalMs, bool enabled) = 0;
+  // The form's menu bar (made on the first call; one per form).
+  virtual Menu& menuBar() = 0;
+  // A pop-up menu owned by the form (for its tray icon). Its items' commands reach them only.
+  virtual Menu& addPopupMenu(const std::string& name) = 0;
+  // The form's tray icon (made on the first call, not shown), with the program's icon.
+  virtual TrayIcon& trayIcon() = 0;
 };
 
 class UiFactory {

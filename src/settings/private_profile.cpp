@@ -1,20 +1,14 @@
 #include "settings/private_profile.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <vector>
 
-#include "common/path.h"
+#include "common/file_system.h"
 #include "common/text.h"
 
 namespace qv::settings {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // One physical line of the file, kept with its own line ending so untouched lines are written back
 // exactly as they were.
@@ -64,11 +58,9 @@ std::optional<std::pair<std::string, size_t>> keyOf(const std::string& body) {
 }
 
 std::optional<std::string> readBytes(const std::string& path) {
-  std::error_code ec;
-  if (!fs::is_regular_file(path::toFs(path), ec)) return std::nullopt;
-  std::ifstream in(path::toFs(path), std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string bytes;
+  if (!files::isFile(path) || !files::readFile(path, bytes)) return std::nullopt;
+  return bytes;
 }
 
 // Section and key names are matched without regard to the case of ASCII letters.
@@ -147,11 +139,9 @@ bool PrivateProfile::readBool(const std::string& section, const std::string& key
 }
 
 void PrivateProfile::writeString(const std::string& section, const std::string& key, const std::string& value) {
-  std::error_code ec;
-  const fs::path target = path::toFs(path_);
-  const bool existed = fs::exists(target, ec);
+  const bool existed = files::exists(path_);
   // A directory, a read-only file or a file we cannot read back is refused before anything changes.
-  if (existed && (!fs::is_regular_file(target, ec) || (stamps_.attributes(path_) & platform::attr::kReadOnly)))
+  if (existed && (!files::isFile(path_) || (stamps_.attributes(path_) & platform::attr::kReadOnly)))
     throw IniWriteError(path_);
   std::string bytes;
   if (existed) {
@@ -198,23 +188,7 @@ void PrivateProfile::writeString(const std::string& section, const std::string& 
 
   // The new content goes to a file beside the old one and replaces it whole, so an interrupted write
   // never leaves half a settings file.
-  const fs::path temp = path::toFs(path_ + ".new~");
-  {
-    std::ofstream o(temp, std::ios::binary | std::ios::trunc);
-    if (!o) throw IniWriteError(path_);
-    o.write(out.data(), static_cast<std::streamsize>(out.size()));
-    o.flush();
-    if (!o) {
-      o.close();
-      fs::remove(temp, ec);
-      throw IniWriteError(path_);
-    }
-  }
-  fs::rename(temp, target, ec);
-  if (ec) {
-    fs::remove(temp, ec);
-    throw IniWriteError(path_);
-  }
+  if (!files::writeFileReplacing(path_, out)) throw IniWriteError(path_);
 }
 
 void PrivateProfile::writeInteger(const std::string& section, const std::string& key, int32_t value) {

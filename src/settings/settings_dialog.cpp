@@ -1,6 +1,6 @@
 #include "settings/settings_dialog.h"
 
-#include "app/control_ids.h"
+#include "settings/form2_ids.h"
 #include "common/text.h"
 #include "settings/private_profile.h"
 
@@ -9,8 +9,7 @@ namespace qv::settings {
 namespace ids = qv::ids::form2;
 using platform::ControlSpec;
 
-TForm2::TForm2(platform::Platform& platform, std::function<std::string()> configPath)
-    : platform_(platform), configPath_(std::move(configPath)) {
+TForm2::TForm2(platform::Platform& platform, ProgramFiles files) : platform_(platform), files_(std::move(files)) {
   form_ = platform_.ui().createForm({ids::kClass, "設置", {397, 233, 554, 380}, false, false, false});
   buildControls();
   FormCreate();
@@ -59,7 +58,7 @@ void TForm2::Button1Click() {
     return;
   }
   try {
-    PrivateProfile ini(configPath_(), platform_.codec(), platform_.fileStamps());
+    PrivateProfile ini(files_.config(), platform_.codec(), platform_.fileStamps());
     ini.writeString("game", "gamepath", path);
     ini.writeBool("updata", "autoupdata", CheckBox1->checked());
   } catch (const std::exception&) {

@@ -6,14 +6,14 @@
 #include <memory>
 #include <string>
 
+#include "common/program_files.h"
 #include "platform/platform.h"
 
 namespace qv::settings {
 
 class TForm2 {
  public:
-  // `configPath` gives the settings file's full path at the moment of a write.
-  TForm2(platform::Platform& platform, std::function<std::string()> configPath);
+  TForm2(platform::Platform& platform, ProgramFiles files);
 
   // Back to the built-in state: page 1 in front, empty path, automatic update checked.
   void resetToDefaults();
@@ -37,7 +37,7 @@ class TForm2 {
   void buildControls();
 
   platform::Platform& platform_;
-  std::function<std::string()> configPath_;
+  ProgramFiles files_;
   std::unique_ptr<platform::Form> form_;
   platform::PageControl* PageControl1 = nullptr;
   platform::Edit* Edit1 = nullptr;

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "common/path.h"
+#include "common/file_system.h"
 #include "test_dir.h"
 
 namespace qv::test {
@@ -22,15 +22,15 @@ TEST(DirectoryProbeTest, AnswersLikeOneQuestionPerName) {
   fs::create_symlink(dir.file("Gone"), dir.file("Dangling"));
 
   const std::string base = dir.str() + "/";
-  const path::DirectoryProbe probe(base);
+  const files::DirectoryProbe probe(base);
   for (const char* name : {"Plain", "Nested", "Nested/Inner", "中文 插件", "File", "LinkToDir", "LinkToFile",
                            "Dangling", "Missing", "plain", "", ".", "..", "Nested/Missing"}) {
-    EXPECT_EQ(probe.hasDirectory(name), path::isDirectory(base + name)) << "'" << name << "'";
+    EXPECT_EQ(probe.hasDirectory(name), files::isDirectory(base + name)) << "'" << name << "'";
   }
   EXPECT_TRUE(probe.hasDirectory("LinkToDir"));
   EXPECT_FALSE(probe.hasDirectory("File"));
 
-  const path::DirectoryProbe absent(dir.file("NoSuchDir") + "/");
+  const files::DirectoryProbe absent(dir.file("NoSuchDir") + "/");
   EXPECT_FALSE(absent.hasDirectory("Plain"));
   // Cut at the NUL, these would name "Nested" or "Plain", which they are not.
   using namespace std::string_literals;

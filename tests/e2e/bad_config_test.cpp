@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <ostream>
 
-#include "app/control_ids.h"
+#include "mainwindow/form1_ids.h"
+#include "settings/form2_ids.h"
 #include "driver/files.h"
 #include "driver/quorvane_test.h"
 #include "driver/settings_dialog.h"

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/control_ids.h"
+#include "mainwindow/form1_ids.h"
+#include "settings/form2_ids.h"
 #include "driver/files.h"
 #include "driver/list_view.h"
 #include "driver/quorvane_test.h"

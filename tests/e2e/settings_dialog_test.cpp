@@ -2,7 +2,8 @@
 // Big5), and the three ways OK or Cancel must leave the file alone.
 #include <gtest/gtest.h>
 
-#include "app/control_ids.h"
+#include "mainwindow/form1_ids.h"
+#include "settings/form2_ids.h"
 #include "driver/files.h"
 #include "driver/quorvane_test.h"
 #include "driver/screenshot.h"

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
-#include <random>
 
+#include "common/file_system.h"
 #include "platform/url_escape.h"
 
 namespace qv::platform::headless {
@@ -78,35 +78,27 @@ std::string describe(CURLcode code, long httpStatus, const char* errorBuffer) {
   return errorBuffer[0] != '\0' ? std::string(errorBuffer) : std::string(curl_easy_strerror(code));
 }
 
-// A temporary file beside the target: same directory, so the final rename stays on one file system
-// and is atomic. The name is random, so two transfers of the same target never share one.
+// A temporary file beside the target from the file-system room: same directory, so the final rename
+// is atomic, and a name of its own, so two transfers of the same target never share one.
 struct TempFile {
   std::string path;
   File file;
 };
 
 bool createTempBeside(const std::string& target, TempFile& out) {
-  static thread_local std::mt19937_64 random{std::random_device{}()};
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".~%016llx.part", static_cast<unsigned long long>(random()));
-    std::string candidate = target + suffix;
-    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      return false;
-    }
-    std::FILE* f = ::fdopen(fd, "wb");
-    if (f == nullptr) {
-      ::close(fd);
-      ::unlink(candidate.c_str());
-      return false;
-    }
-    out.path = std::move(candidate);
-    out.file.reset(f);
-    return true;
+  std::string path = files::createSiblingTemp(target, ".part");
+  if (path.empty()) return false;
+  // Opened again by the name it was just created under, never through a link put there since.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+  std::FILE* f = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+  if (f == nullptr) {
+    if (fd >= 0) ::close(fd);
+    ::unlink(path.c_str());
+    return false;
   }
-  return false;
+  out.path = std::move(path);
+  out.file.reset(f);
+  return true;
 }
 
 size_t writeToFile(char* data, size_t size, size_t count, void* user) {
@@ -217,7 +209,7 @@ int32_t CurlDownloader::download(const std::string& url, const std::string& file
     if (!alreadyShown && !state.report(bytes, bytes, true)) result = dr::kAborted;
   }
 
-  if (result == dr::kOk && std::rename(temp.path.c_str(), filePath.c_str()) != 0) result = dr::kCannotWrite;
+  if (result == dr::kOk && !files::renameReplacing(temp.path, filePath)) result = dr::kCannotWrite;
   if (result != dr::kOk) ::unlink(temp.path.c_str());
   return result;
 }

@@ -1,6 +1,8 @@
 #pragma once
-// Shell operations of the native build: the recycle bin is a trash folder the removed items are moved
-// into (so they can be restored), and open/execute requests are recorded for tests.
+// Shell operations of the native build. The recycle bin is the freedesktop.org trash of the user's home
+// ($XDG_DATA_HOME/Trash, else ~/.local/share/Trash): the item moves to files/ and a .trashinfo file
+// in info/ tells where it came from and when, so the desktop's trash can restore it. Open and execute
+// requests are recorded for tests.
 #include <mutex>
 #include <string>
 #include <vector>
@@ -11,11 +13,16 @@ namespace qv::platform::headless {
 
 class HeadlessShell : public Shell {
  public:
+  // `trashDirectory` is the trash's root (holding files/ and info/); empty takes the user's.
   explicit HeadlessShell(std::string trashDirectory = {});
-  bool deleteToRecycleBin(const std::string& path) override;
+  void setTrashDirectory(std::string trashDirectory);
+  const std::string& trashDirectory() const { return trash_; }
+
+  Recycled recycle(const std::string& path) override;
   void open(const std::string& target) override;
   void execute(const std::string& commandLine) override;
 
+  // Paths that went to the trash, in order.
   std::vector<std::string> recycled() const;
   std::vector<std::string> opened() const;
   std::vector<std::string> executed() const;

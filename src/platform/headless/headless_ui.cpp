@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "common/text.h"
 #include "platform/error_boundary.h"
 #include "platform/headless/headless_main_loop.h"
 #include "platform/headless/headless_timer.h"
@@ -52,6 +53,9 @@ ProgressBar& HeadlessContainerBase::addProgressBar(const ControlSpec& spec) {
 }
 ListView& HeadlessContainerBase::addListView(const ControlSpec& spec) {
   return adopt(std::make_unique<HeadlessListView>(this, spec));
+}
+Button& HeadlessContainerBase::addPictureButton(const ControlSpec& spec) {
+  return adopt(std::make_unique<HeadlessButton>(this, spec));
 }
 
 void HeadlessContainerBase::relayout() {
@@ -115,6 +119,65 @@ void HeadlessListView::userColumnClick(int column) {
 
 std::string HeadlessListView::infoTip(int row) { return onTip_ ? onTip_(row) : std::string(); }
 
+void HeadlessMenuItem::click() {
+  if (isSeparator()) return;
+  if (spec_.autoCheck) spec_.checked = !spec_.checked;
+  if (onClick_) runGuarded(dialogs_, onClick_);
+}
+
+void HeadlessMenuItem::setSubMenu(std::unique_ptr<HeadlessMenu> sub) { sub_ = std::move(sub); }
+
+MenuItem& HeadlessMenu::addItem(const MenuItemSpec& spec) {
+  items_.push_back(std::make_unique<HeadlessMenuItem>(spec, dialogs_));
+  return *items_.back();
+}
+
+Menu& HeadlessMenu::addSubMenu(const MenuItemSpec& spec) {
+  auto& item = static_cast<HeadlessMenuItem&>(addItem(spec));
+  item.setSubMenu(std::make_unique<HeadlessMenu>(spec.name, dialogs_));
+  return *item.subMenu();
+}
+
+HeadlessMenuItem* HeadlessMenu::findByName(const std::string& name) const {
+  for (const auto& item : items_) {
+    if (item->name() == name) return item.get();
+    if (item->subMenu())
+      if (HeadlessMenuItem* found = item->subMenu()->findByName(name)) return found;
+  }
+  return nullptr;
+}
+
+HeadlessMenuItem* HeadlessMenu::findById(int id) const {
+  for (const auto& item : items_) {
+    if (item->id() == id && !item->subMenu()) return item.get();
+    if (item->subMenu())
+      if (HeadlessMenuItem* found = item->subMenu()->findById(id)) return found;
+  }
+  return nullptr;
+}
+
+void HeadlessTrayIcon::showBalloon(const std::string& title, const std::string& text, BalloonIcon icon,
+                                   int seconds) {
+  // The notification area keeps at most 63 and 255 characters; a balloon needs a shown icon.
+  if (!shown_) return;
+  auto cut = [](const std::string& s, size_t n) {
+    std::u32string u = text::utf8ToUtf32(s);
+    if (u.size() > n) u.resize(n);
+    return text::utf32ToUtf8(u);
+  };
+  balloons_.push_back({cut(title, 63), cut(text, 255), icon, seconds});
+}
+
+void HeadlessTrayIcon::userClick() {
+  if (shown_ && onClick_) runGuarded(dialogs_, onClick_);
+}
+
+void HeadlessTrayIcon::userDblClick() {
+  if (shown_ && onDblClick_) runGuarded(dialogs_, onDblClick_);
+}
+
+bool HeadlessTrayIcon::userRightClick() { return shown_ && popup_ != nullptr; }
+
 Container& HeadlessPageControl::addPage(const std::string& name, const std::string& caption) {
   const Rect r = layout_.rect;
   // Tabs take the top 24 pixels of the control; pages fill the rest.
@@ -170,6 +233,42 @@ Timer& HeadlessForm::addTimer(const std::string& name, int intervalMs, bool enab
   Timer& ref = *timer;
   timers_[name] = std::move(timer);
   return ref;
+}
+
+Menu& HeadlessForm::menuBar() {
+  if (!menuBar_) menuBar_ = std::make_unique<HeadlessMenu>("MainMenu", dialogs_);
+  return *menuBar_;
+}
+
+Menu& HeadlessForm::addPopupMenu(const std::string& name) {
+  popups_.push_back(std::make_unique<HeadlessMenu>(name, dialogs_));
+  return *popups_.back();
+}
+
+TrayIcon& HeadlessForm::trayIcon() {
+  if (!tray_) tray_ = std::make_unique<HeadlessTrayIcon>(dialogs_);
+  return *tray_;
+}
+
+HeadlessMenuItem& HeadlessForm::menuItem(const std::string& name) const {
+  if (menuBar_)
+    if (HeadlessMenuItem* item = menuBar_->findByName(name)) return *item;
+  for (const auto& popup : popups_)
+    if (HeadlessMenuItem* item = popup->findByName(name)) return *item;
+  throw std::logic_error("no menu item " + name + " on " + spec_.name);
+}
+
+bool HeadlessForm::command(int id) {
+  HeadlessMenuItem* item = menuBar_ ? menuBar_->findById(id) : nullptr;
+  for (size_t i = 0; item == nullptr && i < popups_.size(); ++i) item = popups_[i]->findById(id);
+  if (item == nullptr) return false;
+  item->click();
+  return true;
+}
+
+bool HeadlessForm::queryEndSession() {
+  if (onQueryEndSession_) runGuarded(dialogs_, onQueryEndSession_);
+  return true;
 }
 
 Control* HeadlessForm::find(const std::string& name) const {

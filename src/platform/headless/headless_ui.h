@@ -60,6 +60,7 @@ class HeadlessContainerBase : public virtual Container {
   PageControl& addPageControl(const ControlSpec& spec) override;
   ProgressBar& addProgressBar(const ControlSpec& spec) override;
   ListView& addListView(const ControlSpec& spec) override;
+  Button& addPictureButton(const ControlSpec& spec) override;
 
   // Re-applies the alignment rules after a size or visibility change.
   void relayout();
@@ -163,6 +164,83 @@ class HeadlessListView : public HeadlessControl<ListView> {
   std::function<std::string(int)> onTip_;
 };
 
+class HeadlessMenuItem : public MenuItem {
+ public:
+  HeadlessMenuItem(const MenuItemSpec& spec, Dialogs& dialogs) : spec_(spec), dialogs_(dialogs) {}
+  const std::string& name() const override { return spec_.name; }
+  std::string caption() const override { return spec_.caption; }
+  bool checked() const override { return spec_.checked; }
+  void setChecked(bool checked) override { spec_.checked = checked; }
+  void setOnClick(Handler handler) override { onClick_ = std::move(handler); }
+  int id() const { return spec_.id; }
+  bool autoCheck() const { return spec_.autoCheck; }
+  bool isSeparator() const { return spec_.caption == "-"; }
+  // The user picks the item: an auto-check item flips its mark, then the handler runs in the boundary.
+  void click();
+  // The sub-menu this item opens, or null.
+  class HeadlessMenu* subMenu() const { return sub_.get(); }
+  void setSubMenu(std::unique_ptr<class HeadlessMenu> sub);
+
+ private:
+  MenuItemSpec spec_;
+  Dialogs& dialogs_;
+  Handler onClick_;
+  std::unique_ptr<class HeadlessMenu> sub_;
+};
+
+class HeadlessMenu : public Menu {
+ public:
+  HeadlessMenu(std::string name, Dialogs& dialogs) : name_(std::move(name)), dialogs_(dialogs) {}
+  MenuItem& addItem(const MenuItemSpec& spec) override;
+  Menu& addSubMenu(const MenuItemSpec& spec) override;
+  const std::string& name() const { return name_; }
+  // Items in order, sub-menu items not included.
+  const std::vector<std::unique_ptr<HeadlessMenuItem>>& items() const { return items_; }
+  // Search through this menu and its sub-menus.
+  HeadlessMenuItem* findByName(const std::string& name) const;
+  HeadlessMenuItem* findById(int id) const;
+
+ private:
+  std::string name_;
+  Dialogs& dialogs_;
+  std::vector<std::unique_ptr<HeadlessMenuItem>> items_;
+};
+
+struct ShownBalloon {
+  std::string title;
+  std::string text;
+  BalloonIcon icon;
+  int seconds;
+};
+
+class HeadlessTrayIcon : public TrayIcon {
+ public:
+  explicit HeadlessTrayIcon(Dialogs& dialogs) : dialogs_(dialogs) {}
+  void show() override { shown_ = true; }
+  void remove() override { shown_ = false; }
+  bool shown() const override { return shown_; }
+  void showBalloon(const std::string& title, const std::string& text, BalloonIcon icon, int seconds) override;
+  void setPopupMenu(Menu* menu) override { popup_ = dynamic_cast<HeadlessMenu*>(menu); }
+  void setOnClick(Handler handler) override { onClick_ = std::move(handler); }
+  void setOnDblClick(Handler handler) override { onDblClick_ = std::move(handler); }
+
+  // What the user does with the icon. A right-button press pops the menu up: the test then picks an
+  // item from popupMenu(). Each does nothing while the icon is not shown.
+  void userClick();
+  void userDblClick();
+  bool userRightClick();
+  HeadlessMenu* popupMenu() const { return popup_; }
+  const std::vector<ShownBalloon>& balloons() const { return balloons_; }
+
+ private:
+  Dialogs& dialogs_;
+  bool shown_ = false;
+  HeadlessMenu* popup_ = nullptr;
+  Handler onClick_;
+  Handler onDblClick_;
+  std::vector<ShownBalloon> balloons_;
+};
+
 class HeadlessPanel : public HeadlessControl<Panel>, public HeadlessContainerBase {
  public:
   HeadlessPanel(HeadlessContainerBase* parent, const ControlSpec& spec)
@@ -225,7 +303,11 @@ class HeadlessForm : public Form, public HeadlessContainerBase {
   void close() override;
   void setOnShow(Handler handler) override { onShow_ = std::move(handler); }
   void setOnCloseQuery(std::function<bool()> handler) override { onCloseQuery_ = std::move(handler); }
+  void setOnQueryEndSession(Handler handler) override { onQueryEndSession_ = std::move(handler); }
   Timer& addTimer(const std::string& name, int intervalMs, bool enabled) override;
+  Menu& menuBar() override;
+  Menu& addPopupMenu(const std::string& name) override;
+  TrayIcon& trayIcon() override;
   Rect clientRect() const override { return {0, 0, spec_.outer.width - 6, spec_.outer.height - 25}; }
 
   // Lookup by control name for tests.
@@ -239,6 +321,17 @@ class HeadlessForm : public Form, public HeadlessContainerBase {
   }
   Timer& timer(const std::string& name) const { return *timers_.at(name); }
   void clickButton(const std::string& name);
+  // A menu item of the menu bar or of a pop-up menu, by name; throws when there is none.
+  HeadlessMenuItem& menuItem(const std::string& name) const;
+  // A command without a control, as a menu item or an accelerator sends it: it reaches the menu item
+  // with that id and nothing else. False when no item has the id.
+  bool command(int id);
+  HeadlessMenu* menuBarIfAny() const { return menuBar_.get(); }
+  HeadlessTrayIcon* trayIconIfAny() const { return tray_.get(); }
+  // The system asks whether the log-on may end; the answer (always yes).
+  bool queryEndSession();
+  // A close request from the window's close box (the same question as the program's own close()).
+  void userClose() { close(); }
   int showCount() const { return showCount_; }
   // Set when the main loop should end as this form really closes.
   void setMainForm(bool main) { main_ = main; }
@@ -254,6 +347,10 @@ class HeadlessForm : public Form, public HeadlessContainerBase {
   int showCount_ = 0;
   Handler onShow_;
   std::function<bool()> onCloseQuery_;
+  Handler onQueryEndSession_;
+  std::unique_ptr<HeadlessMenu> menuBar_;
+  std::vector<std::unique_ptr<HeadlessMenu>> popups_;
+  std::unique_ptr<HeadlessTrayIcon> tray_;
   std::map<std::string, Control*> byName_;
   std::map<std::string, std::unique_ptr<Timer>> timers_;
 };

@@ -119,5 +119,9 @@ ProgressBar& ChildHost::addProgressBar(const ControlSpec& spec) {
 ListView& ChildHost::addListView(const ControlSpec& spec) {
   return adopt(std::make_unique<Win32ListView>(ctx_, *this, spec));
 }
+// PLACEHOLDER until the picture button lands: a plain button.
+Button& ChildHost::addPictureButton(const ControlSpec& spec) {
+  return adopt(std::make_unique<Win32Button>(ctx_, *this, spec));
+}
 
 }  // namespace qv::platform::win32

@@ -44,6 +44,7 @@ class ChildHost {
   PageControl& addPageControl(const ControlSpec& spec);
   ProgressBar& addProgressBar(const ControlSpec& spec);
   ListView& addListView(const ControlSpec& spec);
+  Button& addPictureButton(const ControlSpec& spec);
 
  private:
   template <class T>
@@ -72,6 +73,7 @@ class HostedContainer : public Base {
   PageControl& addPageControl(const ControlSpec& s) override { return children().addPageControl(s); }
   ProgressBar& addProgressBar(const ControlSpec& s) override { return children().addProgressBar(s); }
   ListView& addListView(const ControlSpec& s) override { return children().addListView(s); }
+  Button& addPictureButton(const ControlSpec& s) override { return children().addPictureButton(s); }
 
  protected:
   virtual ChildHost& children() = 0;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "common/file_system.h"
 #include "platform/url_escape.h"
 #include "platform/win32/com_scope.h"
 #include "platform/win32/win32_handles.h"
@@ -128,25 +129,6 @@ class BindStatusCallback final : public IBindStatusCallback, public IHttpNegotia
   long long announcedLength_ = -1;
 };
 
-// A new, empty file beside the target under a name no other transfer uses. Creating it here tells
-// an unwritable folder apart from a network failure before anything is fetched.
-bool createTempBeside(const std::wstring& target, std::wstring& temp) {
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    wchar_t suffix[64];
-    std::swprintf(suffix, 64, L".~%08lx%08x%04x.part", ::GetCurrentThreadId(),
-                  static_cast<unsigned>(::GetTickCount64()), ++counter & 0xFFFF);
-    std::wstring candidate = target + suffix;
-    UniqueHandle h(::CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                 nullptr));
-    if (h.valid()) {
-      temp = std::move(candidate);
-      return true;
-    }
-    if (::GetLastError() != ERROR_FILE_EXISTS) return false;
-  }
-  return false;
-}
 
 long long fileSize(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
@@ -159,9 +141,12 @@ long long fileSize(const std::wstring& path) {
 int32_t UrlMonDownloader::download(const std::string& url, const std::string& filePath,
                                    const ProgressCallback& progress) {
   ComScope com;
+  // Creating the temporary first tells an unwritable folder apart from a network failure before
+  // anything is fetched.
+  const std::string tempPath = files::createSiblingTemp(filePath, ".part");
+  if (tempPath.empty()) return dr::kCannotWrite;
   const std::wstring target = toWidePath(filePath);
-  std::wstring temp;
-  if (!createTempBeside(target, temp)) return dr::kCannotWrite;
+  const std::wstring temp = toWidePath(tempPath);
 
   ComPtr<BindStatusCallback> callback = BindStatusCallback::create(progress);
   HRESULT hr = ::URLDownloadToFileW(nullptr, toWide(escapeUrlForWire(url)).c_str(), temp.c_str(), 0, callback.Get());

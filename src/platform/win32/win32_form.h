@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <stdexcept>
 
 #include "platform/win32/child_host.h"
 #include "platform/win32/win32_handles.h"
@@ -35,6 +36,11 @@ class Win32Form final : public HostedContainer<Form> {
   void setOnShow(Handler handler) override { onShow_ = std::move(handler); }
   void setOnCloseQuery(std::function<bool()> handler) override { onCloseQuery_ = std::move(handler); }
   Timer& addTimer(const std::string& name, int intervalMs, bool enabled) override;
+  // PLACEHOLDERS until the menus and the tray icon land.
+  void setOnQueryEndSession(Handler) override {}
+  Menu& menuBar() override { throw std::logic_error("menus are not built yet"); }
+  Menu& addPopupMenu(const std::string&) override { throw std::logic_error("menus are not built yet"); }
+  TrayIcon& trayIcon() override { throw std::logic_error("the tray icon is not built yet"); }
 
  protected:
   ChildHost& children() override { return *host_; }

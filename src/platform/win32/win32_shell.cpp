@@ -11,21 +11,30 @@
 
 namespace qv::platform::win32 {
 
-bool Win32Shell::deleteToRecycleBin(const std::string& path) {
-  // The recycle bin needs a full path (a relative one is deleted for good), and the source list is
-  // ended by two nulls.
+Shell::Recycled Win32Shell::recycle(const std::string& path) {
+  // The recycle bin needs a full path (a relative one is deleted for good). The buffer is sized to the
+  // path, so a long path is passed whole, never cut into another folder's name; the list of one path
+  // ends with two nulls.
   const std::wstring wide = toWide(path);
   const DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (n == 0) return false;
+  if (n == 0) return Recycled::Failed;
   std::vector<wchar_t> from(static_cast<size_t>(n) + 2, L'\0');
-  if (::GetFullPathNameW(wide.c_str(), n, from.data(), nullptr) == 0) return false;
+  if (::GetFullPathNameW(wide.c_str(), n, from.data(), nullptr) == 0) return Recycled::Failed;
+
+  // With "allow undo" and "no confirmation" the shell deletes for good whatever its bin cannot take
+  // (a drive without one, a bin switched off), and still reports success. So ask first whether a bin
+  // serves this path at all; where none does, the item stays.
+  SHQUERYRBINFO bin{};
+  bin.cbSize = sizeof(bin);
+  if (FAILED(::SHQueryRecycleBinW(from.data(), &bin))) return Recycled::NoRecycleBin;
 
   SHFILEOPSTRUCTW op{};
-  op.hwnd = programOwnerWindow();
+  op.hwnd = nullptr;
   op.wFunc = FO_DELETE;
   op.pFrom = from.data();
   op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT;
-  return ::SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
+  const bool ok = ::SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
+  return ok ? Recycled::Yes : Recycled::Failed;
 }
 
 void Win32Shell::open(const std::string& target) {

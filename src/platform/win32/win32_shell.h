@@ -6,7 +6,7 @@ namespace qv::platform::win32 {
 
 class Win32Shell : public Shell {
  public:
-  bool deleteToRecycleBin(const std::string& path) override;
+  Recycled recycle(const std::string& path) override;
   void open(const std::string& target) override;
   void execute(const std::string& commandLine) override;
 };

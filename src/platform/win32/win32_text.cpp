@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "common/file_system.h"
+
 namespace qv::platform::win32 {
 
 std::wstring toWide(std::string_view utf8) {
@@ -23,15 +25,8 @@ std::string toUtf8(std::wstring_view wide) {
 }
 
 std::wstring toWidePath(std::string_view utf8) {
-  std::wstring p = toWide(utf8);
-  if (p.size() < MAX_PATH || p.starts_with(L"\\\\?\\")) return p;
-  for (wchar_t& c : p)
-    if (c == L'/') c = L'\\';
-  const bool drive = p.size() > 2 && p[1] == L':' && p[2] == L'\\';
-  const bool unc = p.starts_with(L"\\\\");
-  if (drive) return L"\\\\?\\" + p;
-  if (unc) return L"\\\\?\\UNC\\" + p.substr(2);
-  return p;  // relative paths cannot take the prefix; they keep the MAX_PATH limit
+  // Relative paths cannot take the "\\?\" prefix; they keep the classic length limit.
+  return toWide(files::longPathForm(utf8));
 }
 
 std::wstring windowTextW(HWND hwnd) {

@@ -2,7 +2,8 @@
 
 #include <exception>
 
-#include "app/control_ids.h"
+#include "mainwindow/form1_ids.h"
+#include "settings/form2_ids.h"
 #include "driver/files.h"
 #include "driver/screenshot.h"
 #include "driver/text.h"

@@ -1,6 +1,6 @@
 #include "driver/settings_dialog.h"
 
-#include "app/control_ids.h"
+#include "settings/form2_ids.h"
 #include "driver/ui.h"
 
 namespace qv::e2e {

@@ -1,0 +1,78 @@
+#pragma once
+// The program's one room for the file system: existence probes, the long-path rule, creating and
+// removing, and "write a temporary beside the target, then rename". Install, remove, settings, the
+// downloaders, the unzip engine and the self-update all come here, so each rule is written once. The
+// build picks the implementation (posix/ or windows/); paths are UTF-8 texts in both.
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace qv::files {
+
+// The "\\?\" form of an absolute Windows path ("C:\..." or "\\server\share\...") when it is longer
+// than the classic limit allows; any other path is returned unchanged. Pure text, so it can be checked
+// on any platform.
+std::string longPathForm(std::string_view windowsPath);
+
+// The path the file system calls take. On Windows: absolute, backslashed and long-path-prefixed when
+// needed; elsewhere the UTF-8 bytes as they are.
+std::filesystem::path fsPath(std::string_view utf8);
+// The same path as UTF-8 text for services that take names (file stamps, the shell).
+std::string serviceName(std::string_view utf8);
+
+bool isDirectory(std::string_view utf8);
+bool isFile(std::string_view utf8);
+// Anything at that path, a dangling link included.
+bool exists(std::string_view utf8);
+// A link (Windows: a reparse point) at that path, whatever it points at.
+bool isLink(std::string_view utf8);
+// Creates the directory with its missing parents; true when it exists afterwards.
+bool createDirectories(std::string_view utf8);
+// Deletes a file (never a directory); false when it could not be deleted or was not there.
+bool removeFile(std::string_view utf8);
+// Deletes an empty directory; false otherwise.
+bool removeEmptyDirectory(std::string_view utf8);
+// Deletes a directory tree that the program made itself (staging folders); links inside are removed,
+// never followed. False when something stayed.
+bool removeTree(std::string_view utf8);
+// Moves `from` over `to`, replacing a file that is there (not a directory).
+bool renameReplacing(std::string_view from, std::string_view to);
+// Moves `from` to `to` only when nothing has that name yet (files and directories alike).
+bool renameNoReplace(std::string_view from, std::string_view to);
+// The modification time of a file as a number that changes whenever the file changes; 0 if absent.
+int64_t modificationStamp(std::string_view utf8);
+// The size of a file, or -1.
+int64_t fileSize(std::string_view utf8);
+
+// Creates a new, empty file beside `target` (same directory, so the final rename is atomic) under a
+// name no other writer uses: "<target>.~<random><tag>". It is created exclusively and never through a
+// link. Returns its path, or empty when the directory cannot take it.
+std::string createSiblingTemp(std::string_view target, std::string_view tag);
+// True for a name createSiblingTemp made for this tag (a leftover of a killed run).
+bool isSiblingTempOf(std::string_view fileName, std::string_view targetFileName, std::string_view tag);
+// Writes `bytes` to `target` whole or not at all: into a sibling temporary first, renamed over the
+// target once everything is written. The target keeps its old content on any failure.
+bool writeFileReplacing(std::string_view target, std::string_view bytes);
+// Reads a whole file; false when it cannot be read.
+bool readFile(std::string_view utf8, std::string& bytes);
+
+// Answers "is there a directory of this name directly inside `directory`" for many names at once. On
+// file systems where a listing answers exactly (case-sensitive names) the directory is read once;
+// elsewhere each question asks the file system, which also applies its own name matching rules.
+class DirectoryProbe {
+ public:
+  explicit DirectoryProbe(std::string directoryWithSeparator);
+  ~DirectoryProbe();
+  DirectoryProbe(const DirectoryProbe&) = delete;
+  DirectoryProbe& operator=(const DirectoryProbe&) = delete;
+  bool hasDirectory(std::string_view name) const;
+
+ private:
+  struct Listing;
+  std::string directory_;
+  std::unique_ptr<Listing> listing_;
+};
+
+}  // namespace qv::files

@@ -1,0 +1,210 @@
+// The file-system room on POSIX systems: plain system calls on the UTF-8 bytes of the path. The
+// status check probes every catalogue row, so the probes skip building a std::filesystem::path.
+#include "common/file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <random>
+#include <unordered_set>
+
+#include "common/path.h"
+
+namespace qv::files {
+
+namespace {
+bool statOf(std::string_view utf8, struct stat& st) {
+  const std::string z(utf8);
+  return ::stat(z.c_str(), &st) == 0;
+}
+bool lstatOf(std::string_view utf8, struct stat& st) {
+  const std::string z(utf8);
+  return ::lstat(z.c_str(), &st) == 0;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+}  // namespace
+
+std::filesystem::path fsPath(std::string_view utf8) { return path::toFs(utf8); }
+
+bool isDirectory(std::string_view utf8) {
+  struct stat st {};
+  return statOf(utf8, st) && S_ISDIR(st.st_mode);
+}
+
+bool isFile(std::string_view utf8) {
+  struct stat st {};
+  return statOf(utf8, st) && S_ISREG(st.st_mode);
+}
+
+bool exists(std::string_view utf8) {
+  struct stat st {};
+  return lstatOf(utf8, st);
+}
+
+bool isLink(std::string_view utf8) {
+  struct stat st {};
+  return lstatOf(utf8, st) && S_ISLNK(st.st_mode);
+}
+
+bool createDirectories(std::string_view utf8) {
+  std::error_code ec;
+  const std::filesystem::path p = fsPath(utf8);
+  std::filesystem::create_directories(p, ec);
+  return std::filesystem::is_directory(p, ec);
+}
+
+bool removeFile(std::string_view utf8) {
+  struct stat st {};
+  if (!lstatOf(utf8, st) || S_ISDIR(st.st_mode)) return false;
+  const std::string z(utf8);
+  return ::unlink(z.c_str()) == 0;
+}
+
+bool removeEmptyDirectory(std::string_view utf8) {
+  const std::string z(utf8);
+  return ::rmdir(z.c_str()) == 0;
+}
+
+bool removeTree(std::string_view utf8) {
+  std::error_code ec;
+  // remove_all removes links themselves and does not descend through them.
+  std::filesystem::remove_all(fsPath(utf8), ec);
+  return !ec && !exists(utf8);
+}
+
+bool renameReplacing(std::string_view from, std::string_view to) {
+  if (isDirectory(to)) return false;
+  const std::string a(from), b(to);
+  return ::rename(a.c_str(), b.c_str()) == 0;
+}
+
+bool renameNoReplace(std::string_view from, std::string_view to) {
+  const std::string a(from), b(to);
+  struct stat st {};
+  if (!lstatOf(from, st)) return false;
+  if (!S_ISDIR(st.st_mode)) {
+    // A hard link fails when the name is taken, whatever is there.
+    if (::link(a.c_str(), b.c_str()) == 0) {
+      ::unlink(a.c_str());
+      return true;
+    }
+    if (errno == EEXIST) return false;
+  }
+  // Directories (which have no hard links) and file systems without links: check, then rename. The
+  // program is the only writer of the folders it moves this way.
+  if (exists(to)) return false;
+  return ::rename(a.c_str(), b.c_str()) == 0;
+}
+
+int64_t modificationStamp(std::string_view utf8) {
+  struct stat st {};
+  if (!statOf(utf8, st)) return 0;
+  return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+int64_t fileSize(std::string_view utf8) {
+  struct stat st {};
+  if (!statOf(utf8, st) || !S_ISREG(st.st_mode)) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+std::string createSiblingTemp(std::string_view target, std::string_view tag) {
+  static thread_local std::mt19937_64 random{std::random_device{}()};
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    char digits[20];
+    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(random()));
+    std::string candidate = std::string(target) + ".~" + digits + std::string(tag);
+    // O_NOFOLLOW with O_EXCL: a link planted at the name makes this fail instead of writing elsewhere.
+    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      ::close(fd);
+      return candidate;
+    }
+    if (errno != EEXIST) return {};
+  }
+  return {};
+}
+
+bool writeFileReplacing(std::string_view target, std::string_view bytes) {
+  const std::string temp = createSiblingTemp(target, ".new");
+  if (temp.empty()) return false;
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+  bool ok = fd >= 0 && writeAll(fd, bytes);
+  if (fd >= 0 && ::close(fd) != 0) ok = false;
+  if (ok) ok = renameReplacing(temp, target);
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+bool readFile(std::string_view utf8, std::string& bytes) {
+  const std::string z(utf8);
+  const int fd = ::open(z.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bytes.clear();
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return true;
+}
+
+struct DirectoryProbe::Listing {
+  // Looked up by string_view without building a string per question.
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  std::unordered_set<std::string, Hash, std::equal_to<>> directories;
+  bool complete = false;
+};
+
+DirectoryProbe::DirectoryProbe(std::string directoryWithSeparator)
+    : directory_(std::move(directoryWithSeparator)), listing_(std::make_unique<Listing>()) {
+  DIR* dir = ::opendir(directory_.c_str());
+  if (!dir) return;  // an absent add-on directory holds nothing; questions then ask the file system
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    bool isDir = e->d_type == DT_DIR;
+    // Links and file systems that do not say what an entry is are looked at like a single question.
+    if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) isDir = isDirectory(directory_ + name);
+    if (isDir) listing_->directories.insert(name);
+  }
+  ::closedir(dir);
+  listing_->complete = true;
+}
+
+DirectoryProbe::~DirectoryProbe() = default;
+
+bool DirectoryProbe::hasDirectory(std::string_view name) const {
+  // The system would read such a name only up to the NUL, which names some other directory.
+  if (name.find('\0') != std::string_view::npos) return false;
+  // Names that reach further than one level (or back up) are not in the listing.
+  if (!listing_->complete || name.empty() || name.find('/') != std::string_view::npos || name == "." || name == "..")
+    return isDirectory(directory_ + std::string(name));
+  return listing_->directories.find(name) != listing_->directories.end();
+}
+
+}  // namespace qv::files
