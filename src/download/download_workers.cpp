@@ -17,64 +17,79 @@ DownloadWorkers::~DownloadWorkers() {
   *self_ = nullptr;
 }
 
-TFileDownLoadThread& DownloadWorkers::start(std::string URL, std::string FileName,
+TFileDownLoadThread* DownloadWorkers::start(std::string URL, std::string FileName,
                                             TDownLoadProgressEvent OnDownLoadProgress,
                                             TDownLoadCompleteEvent OnDownLoadComplete,
                                             TDownLoadErrorEvent OnDownLoadError, bool CreateSuspended) {
-  reap();
-  // Created suspended in any case: the pool decides when it runs.
-  workers_.push_back(std::make_unique<TFileDownLoadThread>(
-      downloader_, mainLoop_, std::move(URL), std::move(FileName), std::move(OnDownLoadProgress),
-      std::move(OnDownLoadComplete), std::move(OnDownLoadError), true));
-  TFileDownLoadThread& worker = *workers_.back();
-  if (worker.handlersComplete() && !CreateSuspended) {
-    waiting_.push_back(&worker);
-    startWaiting();
+  const bool handlersComplete = OnDownLoadProgress && OnDownLoadComplete && OnDownLoadError;
+  if (!handlersComplete || CreateSuspended) {
+    workers_.push_back(std::make_unique<TFileDownLoadThread>(
+        downloader_, mainLoop_, std::move(URL), std::move(FileName), std::move(OnDownLoadProgress),
+        std::move(OnDownLoadComplete), std::move(OnDownLoadError), true));
+    return workers_.back().get();
   }
-  return worker;
+  waiting_.push_back({std::move(URL), std::move(FileName), std::move(OnDownLoadProgress),
+                      std::move(OnDownLoadComplete), std::move(OnDownLoadError)});
+  startWaiting();
+  return nullptr;
 }
 
-void DownloadWorkers::launch(TFileDownLoadThread& worker) {
-  ++running_;
+void DownloadWorkers::launch(Request request) {
+  workers_.push_back(std::make_unique<TFileDownLoadThread>(
+      downloader_, mainLoop_, std::move(request.url), std::move(request.file), std::move(request.onProgress),
+      std::move(request.onComplete), std::move(request.onError), true));
+  TFileDownLoadThread& worker = *workers_.back();
+  launched_.emplace(&worker, std::prev(workers_.end()));
   busyFiles_.insert(worker.fileName());
-  // The worker tells the main thread when its body has ended; the post holds only a weak hold on
-  // the pool, so a pool already gone is simply not told.
+  // The worker tells the main thread when its body has ended; the post holds only a weak hold on the
+  // pool, so a pool already gone is simply not told. Only ended() frees a worker the pool started, so
+  // the pointer is good when the post runs.
   std::weak_ptr<DownloadWorkers*> pool = self_;
   platform::MainLoop& loop = mainLoop_;
-  // The file's name travels by value: the worker may be reaped before the post is run.
-  worker.setOnEnded([pool, &loop, file = worker.fileName()] {
-    loop.post([pool, file] {
-      if (auto p = pool.lock(); p && *p != nullptr) (*p)->ended(file);
+  TFileDownLoadThread* raw = &worker;
+  worker.setOnEnded([pool, &loop, raw] {
+    loop.post([pool, raw] {
+      if (auto p = pool.lock(); p && *p != nullptr) (*p)->ended(raw);
     });
   });
   worker.resume();
 }
 
-void DownloadWorkers::ended(const std::string& fileName) {
-  if (running_ > 0) --running_;
-  busyFiles_.erase(fileName);
+void DownloadWorkers::ended(TFileDownLoadThread* worker) {
+  const auto it = launched_.find(worker);
+  if (it == launched_.end()) return;
+  busyFiles_.erase(worker->fileName());
+  workers_.erase(it->second);  // joins: the thread is past its last call
+  launched_.erase(it);
   startWaiting();
 }
 
 void DownloadWorkers::startWaiting() {
-  for (auto it = waiting_.begin(); it != waiting_.end() && running_ < maxRunning_;) {
-    if (busyFiles_.contains((*it)->fileName())) {
+  // Requests whose file is being written keep their place; the ones behind them may go first.
+  for (auto it = waiting_.begin(); it != waiting_.end() && launched_.size() < maxRunning_;) {
+    if (busyFiles_.contains(it->file)) {
       ++it;
       continue;
     }
-    TFileDownLoadThread* next = *it;
+    Request next = std::move(*it);
     it = waiting_.erase(it);
-    launch(*next);
+    launch(std::move(next));
   }
 }
 
 void DownloadWorkers::reap() {
   // A finished worker has left its handlers; joining it only waits for the thread's last return.
-  std::erase_if(workers_, [](const std::unique_ptr<TFileDownLoadThread>& w) { return w->finished(); });
+  for (auto it = workers_.begin(); it != workers_.end();) {
+    if ((*it)->finished() && !launched_.contains(it->get())) {
+      it = workers_.erase(it);
+    } else {
+      ++it;
+    }
+  }
 }
 
 void DownloadWorkers::shutdown() {
-  // Waiting workers never started: they have no thread and nothing to end.
+  // Waiting requests never started: there is nothing to end.
   waiting_.clear();
   for (auto& w : workers_) w->terminate();
   // A suspended worker never started: it has no thread to wait for.
@@ -87,8 +102,8 @@ void DownloadWorkers::shutdown() {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   workers_.clear();
+  launched_.clear();
   busyFiles_.clear();
-  running_ = 0;
 }
 
 }  // namespace qv::download
