@@ -39,7 +39,7 @@ void TForm1::Button1Click() {
   catalogue::RefusedNames refused;
   int failed = 0;
   std::string lastFailure;
-  bool staleStagingRemoved = false;
+  install::StagedInstaller installer(services);
   for (int i = 0; i < list_->count(); ++i) {
     if (!passesTheThreeTests(*list_, i)) continue;
     const std::string caption(list_->name(i));
@@ -53,11 +53,7 @@ void TForm1::Button1Click() {
     if (!files::isFile(archive)) continue;  // not fetched (yet): the row stays checked
     list_->setChecked(i, false);
     const std::string destination = catalogue::addonDirectoryOf(settingsDialog().gamePath());
-    if (!staleStagingRemoved) {
-      install::removeStaleStaging(destination);
-      staleStagingRemoved = true;
-    }
-    const install::InstallResult result = install::installArchive(archive, destination, services);
+    const install::InstallResult result = installer.install(archive, destination);
     if (!result.ok) {
       ++failed;
       lastFailure = caption + ": " + result.failure;

@@ -40,6 +40,8 @@ std::string makeStagingFolder(const std::string& addonDirectory) {
 class Journal {
  public:
   void createdDirectory(std::string dir) { createdDirectories_.push_back(std::move(dir)); }
+  // A whole new folder moved in from the staging folder at `from`.
+  void movedFolder(std::string to, std::string from) { movedFolders_.push_back({std::move(to), std::move(from)}); }
   void placed(std::string target, std::optional<std::string> keptOld) {
     placed_.push_back({std::move(target), std::move(keptOld)});
   }
@@ -48,6 +50,10 @@ class Journal {
     for (auto it = placed_.rbegin(); it != placed_.rend(); ++it) {
       files::removeFile(it->target);
       if (it->keptOld) files::renameNoReplace(*it->keptOld, it->target);
+    }
+    for (auto it = movedFolders_.rbegin(); it != movedFolders_.rend(); ++it) {
+      // It was not there before: back into staging it goes, or away.
+      if (!files::renameNoReplace(it->first, it->second)) files::removeTree(it->first);
     }
     for (auto it = createdDirectories_.rbegin(); it != createdDirectories_.rend(); ++it)
       files::removeEmptyDirectory(*it);
@@ -64,6 +70,7 @@ class Journal {
     std::optional<std::string> keptOld;
   };
   std::vector<std::string> createdDirectories_;
+  std::vector<std::pair<std::string, std::string>> movedFolders_;
   std::vector<Placed> placed_;
 };
 
@@ -76,7 +83,12 @@ std::string commit(const std::string& staging, const std::string& addonDirectory
     journal.undo();
     return why;
   };
+  // Entries below a folder that moved in whole are in place already; the listing names parents before
+  // their contents, so one such folder at a time is enough to know.
+  std::string movedWhole;
   for (const files::TreeEntry& entry : entries) {
+    if (!movedWhole.empty() && entry.relative.starts_with(movedWhole)) continue;
+    movedWhole.clear();
     const std::string from = staging + path::kSep + entry.relative;
     const std::string to = addonDirectory + entry.relative;
     if (entry.kind == files::TreeEntry::Kind::Other) return fail("壓縮檔含有無法安裝的項目 " + entry.relative);
@@ -85,6 +97,13 @@ std::string commit(const std::string& staging, const std::string& addonDirectory
     if (entry.kind == files::TreeEntry::Kind::Directory) {
       if (files::isDirectory(to)) continue;
       if (files::exists(to)) return fail("已有同名檔案擋住資料夾: " + entry.relative);
+      // A folder the add-on directory does not have yet moves in whole, with everything in it: one
+      // rename instead of one per file (a fresh install is mostly that).
+      if (files::renameNoReplace(from, to)) {
+        journal.movedFolder(to, from);
+        movedWhole = entry.relative + path::kSep;
+        continue;
+      }
       if (!files::createDirectories(to)) return fail("無法建立資料夾: " + entry.relative);
       journal.createdDirectory(to);
       continue;
@@ -107,21 +126,6 @@ std::string commit(const std::string& staging, const std::string& addonDirectory
   return {};
 }
 
-// Removes the staging folder however the install went.
-class StagingFolder {
- public:
-  explicit StagingFolder(std::string path) : path_(std::move(path)) {}
-  ~StagingFolder() {
-    if (!path_.empty()) files::removeTree(path_);
-  }
-  StagingFolder(const StagingFolder&) = delete;
-  StagingFolder& operator=(const StagingFolder&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 }  // namespace
 
 bool isStagingName(std::string_view name) {
@@ -139,22 +143,53 @@ void removeStaleStaging(const std::string& addonDirectory) {
   }
 }
 
-InstallResult installArchive(const std::string& archive, const std::string& addonDirectory,
-                             const unzip::UnZipServices& services) {
+StagedInstaller::~StagedInstaller() { dropStaging(); }
+
+void StagedInstaller::dropStaging() {
+  if (!staging_.empty()) files::removeTree(staging_);
+  staging_.clear();
+}
+
+InstallResult StagedInstaller::install(const std::string& archive, const std::string& addonDirectory) {
   InstallResult result;
+  if (addonDirectory != addonDirectory_) {
+    dropStaging();
+    addonDirectory_ = addonDirectory;
+    // An interrupted earlier run may have left its staging folder behind.
+    removeStaleStaging(addonDirectory);
+  }
   // Unpacking in place would create the add-on directory; so does installing.
   if (!files::isDirectory(addonDirectory) && !files::createDirectories(addonDirectory)) {
     result.failure = "無法建立 Interface 資料夾";
     return result;
   }
-  const StagingFolder staging(makeStagingFolder(addonDirectory));
-  if (staging.path().empty()) {
+  if (staging_.empty()) staging_ = makeStagingFolder(addonDirectory);
+  if (staging_.empty()) {
     result.failure = "無法在 Interface 資料夾內建立暫存資料夾";
     return result;
   }
+  // Whatever happens below, the staging folder is empty (or gone) for the next archive.
+  struct Tidy {
+    StagedInstaller& self;
+    bool keep = false;
+    ~Tidy() {
+      if (!keep) {
+        self.dropStaging();
+        return;
+      }
+      // Left behind by a good install: folders that existed already (their files moved out) and
+      // read-only files that were kept.
+      std::error_code ec;
+      std::vector<std::string> leftovers;
+      for (const auto& e : std::filesystem::directory_iterator(files::fsPath(self.staging_), ec))
+        leftovers.push_back(self.staging_ + path::kSep + path::fromFs(e.path().filename()));
+      for (const std::string& l : leftovers) files::removeTree(l);
+    }
+  } tidy{*this};
+
   // Opening the archive and reading its directory raise, as the engine does for the install command.
   int entries = 0;
-  if (!unzip::UnZipFile(archive, staging.path(), services, &result.extracted, &entries)) {
+  if (!unzip::UnZipFile(archive, staging_, services_, &result.extracted, &entries)) {
     result.failure = "壓縮檔損壞或不完整";
     return result;
   }
@@ -164,8 +199,9 @@ InstallResult installArchive(const std::string& archive, const std::string& addo
     result.failure = "壓縮檔有 " + std::to_string(entries - result.extracted) + " 個項目無法解開";
     return result;
   }
-  result.failure = commit(staging.path(), addonDirectory, services.stamps);
+  result.failure = commit(staging_, addonDirectory, services_.stamps);
   result.ok = result.failure.empty();
+  tidy.keep = result.ok;
   return result;
 }
 

@@ -17,11 +17,28 @@ struct InstallResult {
   std::string failure;   // why it failed, for the status line; empty when ok
 };
 
-// `addonDirectory` ends with a separator. Errors while opening the archive or reading its directory
-// leave this function as the engine raised them (nothing has been written by then); every other
-// failure is the result's: an archive that does not unpack whole, entry for entry, is not installed.
-InstallResult installArchive(const std::string& archive, const std::string& addonDirectory,
-                             const unzip::UnZipServices& services);
+// Installs archives one after another through one staging folder, made at the first archive and
+// emptied after each (making a folder per archive costs more than the rest of a small add-on's
+// install on some file systems). The folder goes with the installer.
+class StagedInstaller {
+ public:
+  explicit StagedInstaller(const unzip::UnZipServices& services) : services_(services) {}
+  ~StagedInstaller();
+  StagedInstaller(const StagedInstaller&) = delete;
+  StagedInstaller& operator=(const StagedInstaller&) = delete;
+
+  // `addonDirectory` ends with a separator. Errors while opening the archive or reading its directory
+  // leave this function as the engine raised them (nothing has been written by then); every other
+  // failure is the result's: an archive that does not unpack whole, entry for entry, is not installed.
+  InstallResult install(const std::string& archive, const std::string& addonDirectory);
+
+ private:
+  void dropStaging();
+
+  const unzip::UnZipServices& services_;
+  std::string addonDirectory_;
+  std::string staging_;
+};
 
 // Removes staging folders an interrupted earlier run left in the add-on directory.
 void removeStaleStaging(const std::string& addonDirectory);
