@@ -79,16 +79,33 @@ TEST_F(DownloadAllTest, NamesThatWouldLeaveTheirFolderAreNeverFetched) {
   }
 }
 
-TEST_F(DownloadAllTest, AServerThatIsDownKeepsTheOldArchivesAndSaysSo) {
+TEST_F(DownloadAllTest, AnArchiveTheServerLacksKeepsTheOldOneAndSaysSo) {
   serveCatalogue({{"Kept", "舊", "Kept"}});
   startProgram();
   placeArchive("Kept", "the archive of an earlier day");
-  form().clickButton("Button3");  // the catalogue still comes from the test server...
-  // ...but the archive is missing there (404): the failure handler's text, the old file intact.
+  form().clickButton("Button3");  // the catalogue comes, the archive is missing there (404)
   waitForDownloads();
   EXPECT_EQ(readAll(app->dir.file("zip/Kept.zip")), "the archive of an earlier day");
   EXPECT_EQ(label("Label6"), "檢查完成");
   EXPECT_EQ(window().downLoadedCount(), 0);
+}
+
+TEST_F(DownloadAllTest, AServerThatIsDownFailsEveryTransferAndLosesNoArchive) {
+  // The list as an earlier refresh left it; the server has gone away since.
+  app = std::make_unique<AppFixture>(download::ServerResources{refusedUrl()});
+  ASSERT_TRUE(app->start());
+  for (const char* name : {"A", "B", "C"}) {
+    window().addonList().addRow(name, "甲", "", name);
+    placeArchive(name, std::string("old ") + name);
+  }
+  form().clickButton("Button4");
+  waitForDownloads();
+  for (const char* name : {"A", "B", "C"})
+    EXPECT_EQ(readAll(app->dir.file(std::string("zip/") + name + ".zip")), std::string("old ") + name);
+  EXPECT_EQ(std::distance(fs::directory_iterator(app->dir.file("zip")), fs::directory_iterator()), 3);
+  EXPECT_EQ(label("Label6"), "檢查完成");
+  EXPECT_EQ(window().downLoadedCount(), 0);
+  EXPECT_TRUE(app->boxes().empty());
 }
 
 TEST_F(DownloadAllTest, CompletionNamesTheRowWhoseIndexIsTheCountAndTheLastButOneSaysUpToDate) {
