@@ -4,6 +4,21 @@
 
 namespace qv::platform {
 
+class Control;
+
+// A message the main loop has taken from the queue, before it is dispatched.
+class LoopMessage {
+ public:
+  virtual ~LoopMessage() = default;
+  // The window message number (0x0204 is a right-button press).
+  virtual unsigned id() const = 0;
+  // Whether the message's target window is the control's window or lies inside it.
+  virtual bool targetsInside(const Control& control) const = 0;
+};
+
+// Looks at every queued message first; true marks it handled, and it is dropped.
+using MessageFilter = std::function<bool(const LoopMessage& message)>;
+
 class MainLoop {
  public:
   virtual ~MainLoop() = default;
@@ -18,6 +33,9 @@ class MainLoop {
   virtual void invokeSync(std::function<void()> call) = 0;
   // Lets pending window messages and posted calls run (the unzip engine pumps during long loops).
   virtual void processMessages() = 0;
+  // The filter every message taken from the queue passes first, in every loop of the main thread
+  // (modal ones included). One at a time; an empty filter removes it.
+  virtual void setMessageFilter(MessageFilter filter) = 0;
 };
 
 }  // namespace qv::platform

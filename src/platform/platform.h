@@ -3,8 +3,10 @@
 // receives one Platform and hands its parts to the forms; nothing else reaches the platform globally.
 #include <string>
 
+#include "platform/automation.h"
 #include "platform/dialogs.h"
 #include "platform/main_loop.h"
+#include "platform/screen.h"
 #include "platform/services.h"
 #include "platform/shell.h"
 #include "platform/ui.h"
@@ -26,6 +28,8 @@ class Platform {
   virtual UrlDownloader& downloader() = 0;
   virtual XmlFactory& xml() = 0;
   virtual Shell& shell() = 0;
+  virtual Screen& screen() = 0;
+  virtual Automation& automation() = 0;
   // Full path of the running executable.
   virtual std::string programPath() = 0;
 };

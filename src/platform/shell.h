@@ -17,8 +17,15 @@ class Shell {
   virtual Recycled recycle(const std::string& path) = 0;
   // Asks the shell to "open" a file or URL; the result is not reported.
   virtual void open(const std::string& target) = 0;
-  // Starts a command line without waiting for it.
-  virtual void execute(const std::string& commandLine) = 0;
+  struct StartOptions {
+    // The started program's current directory; empty keeps ours.
+    std::string workingDirectory;
+    // No window shows for it (a command script runs invisibly).
+    bool hidden = false;
+  };
+  // Starts a command line without waiting for it; a command script (.bat) runs in the system's command
+  // interpreter. False when it could not be started.
+  virtual bool execute(const std::string& commandLine, const StartOptions& options) = 0;
 };
 
 }  // namespace qv::platform

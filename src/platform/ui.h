@@ -178,6 +178,7 @@ class Container;
 class Panel;
 class GroupBox;
 class PageControl;
+class WebBrowser;
 
 // Anything that holds controls: forms, panels, group boxes and the pages of a page control.
 class Container {
@@ -197,6 +198,9 @@ class Container {
   virtual Label& addWrappingLabel(const ControlSpec& spec) = 0;
   // A button that shows the program's picture instead of a caption, with the hand cursor over it.
   virtual Button& addPictureButton(const ControlSpec& spec) = 0;
+  // An embedded web browser (platform/web_browser.h). Only the containers that can host one override
+  // this; the others refuse with std::logic_error.
+  virtual WebBrowser& addWebBrowser(const ControlSpec& spec);
 };
 
 // Container is a virtual base so an implementation can share one container class between forms,

@@ -92,6 +92,17 @@ void HeadlessMainLoop::advance(int milliseconds) {
   pump();
 }
 
+bool HeadlessLoopMessage::targetsInside(const Control& control) const {
+  return std::find(targets_.begin(), targets_.end(), &control) != targets_.end();
+}
+
+bool HeadlessMainLoop::deliver(const LoopMessage& message) {
+  if (!filter_) return true;
+  bool handled = false;
+  runGuarded(dialogs_, [&] { handled = filter_(message); });
+  return !handled;
+}
+
 void HeadlessMainLoop::registerTimer(HeadlessTimer* timer) { timers_.push_back(timer); }
 
 void HeadlessMainLoop::unregisterTimer(HeadlessTimer* timer) {

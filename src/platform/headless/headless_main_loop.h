@@ -9,12 +9,28 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ui.h"
+
 #include "platform/dialogs.h"
 #include "platform/main_loop.h"
 
 namespace qv::platform::headless {
 
 class HeadlessTimer;
+
+// A window message as a test sends it: its number and the window it is for, given as that control and
+// the controls it lies inside (innermost first).
+class HeadlessLoopMessage : public LoopMessage {
+ public:
+  HeadlessLoopMessage(unsigned id, std::vector<const Control*> targetAndAncestors)
+      : id_(id), targets_(std::move(targetAndAncestors)) {}
+  unsigned id() const override { return id_; }
+  bool targetsInside(const Control& control) const override;
+
+ private:
+  unsigned id_;
+  std::vector<const Control*> targets_;
+};
 
 class HeadlessMainLoop : public MainLoop {
  public:
@@ -25,6 +41,11 @@ class HeadlessMainLoop : public MainLoop {
   void post(std::function<void()> call) override;
   void invokeSync(std::function<void()> call) override;
   void processMessages() override { pump(); }
+  void setMessageFilter(MessageFilter filter) override { filter_ = std::move(filter); }
+
+  // A message from the queue: it passes the filter (inside the error boundary; a failing filter lets
+  // it pass) and is dispatched unless the filter took it. True when it was dispatched.
+  bool deliver(const LoopMessage& message);
 
   // Runs every queued call (and calls queued while running them); returns how many ran.
   int pump();
@@ -45,6 +66,7 @@ class HeadlessMainLoop : public MainLoop {
   std::condition_variable wake_;
   std::deque<std::function<void()>> queue_;
   std::vector<HeadlessTimer*> timers_;
+  MessageFilter filter_;
   long long now_ = 0;
   bool quit_ = false;
 };

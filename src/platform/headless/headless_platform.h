@@ -1,12 +1,15 @@
 #pragma once
 // The platform of the native build, scriptable by tests: in-memory windows, recorded message boxes,
-// virtual time, a lock-file instance guard, iconv code pages, libcurl downloads and pugixml documents.
+// virtual time, a lock-file instance guard, iconv code pages, libcurl downloads, pugixml documents, a
+// screen of a chosen size and recording browser and automation objects.
 #include <memory>
 #include <string>
 
 #include "platform/headless/curl_downloader.h"
+#include "platform/headless/headless_automation.h"
 #include "platform/headless/headless_dialogs.h"
 #include "platform/headless/headless_main_loop.h"
+#include "platform/headless/headless_screen.h"
 #include "platform/headless/headless_shell.h"
 #include "platform/headless/headless_ui.h"
 #include "platform/headless/iconv_codec.h"
@@ -34,6 +37,8 @@ class HeadlessPlatform : public Platform {
   UrlDownloader& downloader() override { return *downloader_; }
   XmlFactory& xml() override { return *xml_; }
   Shell& shell() override { return shell_; }
+  Screen& screen() override { return screen_; }
+  Automation& automation() override { return automation_; }
   std::string programPath() override { return programPath_; }
 
   // Typed access for tests.
@@ -41,6 +46,8 @@ class HeadlessPlatform : public Platform {
   HeadlessMainLoop& loop() { return loop_; }
   HeadlessUiFactory& headlessUi() { return ui_; }
   HeadlessShell& headlessShell() { return shell_; }
+  HeadlessScreen& headlessScreen() { return screen_; }
+  HeadlessAutomation& headlessAutomation() { return automation_; }
   IconvCodec& iconvCodec() { return codec_; }
   void setProgramPath(std::string path) { programPath_ = std::move(path); }
 
@@ -54,6 +61,8 @@ class HeadlessPlatform : public Platform {
   LocaleCollation collation_;
   PosixFileStamps stamps_;
   HeadlessShell shell_;
+  HeadlessScreen screen_;
+  HeadlessAutomation automation_;
   std::unique_ptr<UrlDownloader> downloader_;
   std::unique_ptr<XmlFactory> xml_;
 };

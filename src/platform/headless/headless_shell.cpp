@@ -117,9 +117,11 @@ void HeadlessShell::open(const std::string& target) {
   opened_.push_back(target);
 }
 
-void HeadlessShell::execute(const std::string& commandLine) {
+bool HeadlessShell::execute(const std::string& commandLine, const StartOptions& options) {
   std::lock_guard lock(mutex_);
-  executed_.push_back(commandLine);
+  if (failStarts_) return false;
+  executed_.push_back({commandLine, options});
+  return true;
 }
 
 std::vector<std::string> HeadlessShell::recycled() const {
@@ -130,7 +132,7 @@ std::vector<std::string> HeadlessShell::opened() const {
   std::lock_guard lock(mutex_);
   return opened_;
 }
-std::vector<std::string> HeadlessShell::executed() const {
+std::vector<HeadlessShell::Started> HeadlessShell::executed() const {
   std::lock_guard lock(mutex_);
   return executed_;
 }

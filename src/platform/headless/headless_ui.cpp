@@ -7,6 +7,7 @@
 #include "platform/error_boundary.h"
 #include "platform/headless/headless_main_loop.h"
 #include "platform/headless/headless_timer.h"
+#include "platform/headless/headless_web_browser.h"
 
 namespace qv::platform::headless {
 
@@ -56,6 +57,9 @@ ListView& HeadlessContainerBase::addListView(const ControlSpec& spec) {
 }
 Button& HeadlessContainerBase::addPictureButton(const ControlSpec& spec) {
   return adopt(std::make_unique<HeadlessButton>(this, spec));
+}
+WebBrowser& HeadlessContainerBase::addWebBrowser(const ControlSpec& spec) {
+  return adopt(std::make_unique<HeadlessWebBrowser>(this, spec));
 }
 
 void HeadlessContainerBase::relayout() {

@@ -36,6 +36,7 @@ class HeadlessControl : public Iface {
   bool visible() const override { return visible_; }
   Rect bounds() const override { return layout_.rect; }
   LayoutItem& layoutItem() { return layout_; }
+  HeadlessContainerBase* parentContainer() const { return parent_; }
 
  protected:
   HeadlessContainerBase* parent_;
@@ -61,6 +62,7 @@ class HeadlessContainerBase : public virtual Container {
   ProgressBar& addProgressBar(const ControlSpec& spec) override;
   ListView& addListView(const ControlSpec& spec) override;
   Button& addPictureButton(const ControlSpec& spec) override;
+  WebBrowser& addWebBrowser(const ControlSpec& spec) override;
 
   // Re-applies the alignment rules after a size or visibility change.
   void relayout();
@@ -296,6 +298,11 @@ class HeadlessForm : public Form, public HeadlessContainerBase {
   std::string caption() const override { return spec_.caption; }
   Rect outerBounds() const override { return spec_.outer; }
   const FormSpec& spec() const { return spec_; }
+  // Moves the outer top-left corner (the screen does it for the program).
+  void moveTo(int left, int top) {
+    spec_.outer.left = left;
+    spec_.outer.top = top;
+  }
   void show() override;
   void hide() override { visible_ = false; }
   bool visible() const override { return visible_; }
