@@ -4,8 +4,10 @@
 
 namespace qv::app {
 
-int runApplication(platform::Platform& platform) {
-  QuorvaneApp app(platform);
+int runApplication(platform::Platform& platform, const std::string& caption) {
+  mainwindow::WindowSettings window = mainwindow::WindowSettings::builtIn();
+  window.caption = caption;
+  QuorvaneApp app(platform, download::ServerResources::builtIn(), std::move(window));
   if (app.start()) platform.mainLoop().run();
   return 0;
 }

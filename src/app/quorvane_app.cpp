@@ -10,7 +10,7 @@ bool QuorvaneApp::start() {
   }
   // The program's own files lie beside the running executable, wherever the process was started from.
   const ProgramFiles files(platform_.programPath());
-  form1_ = std::make_unique<mainwindow::TForm1>(platform_, files, server_);
+  form1_ = std::make_unique<mainwindow::TForm1>(platform_, files, server_, window_);
   form2_ = std::make_unique<settings::TForm2>(platform_, files);
   form1_->attachSettingsDialog(*form2_);
   // The main loop shows the main window first, which runs its show step.

@@ -13,8 +13,9 @@ namespace qv::app {
 class QuorvaneApp {
  public:
   explicit QuorvaneApp(platform::Platform& platform,
-                       download::ServerResources server = download::ServerResources::builtIn())
-      : platform_(platform), server_(std::move(server)) {}
+                       download::ServerResources server = download::ServerResources::builtIn(),
+                       mainwindow::WindowSettings window = mainwindow::WindowSettings::builtIn())
+      : platform_(platform), server_(std::move(server)), window_(std::move(window)) {}
 
   // Up to the main loop: false when another instance runs (the message has been shown then).
   bool start();
@@ -25,6 +26,7 @@ class QuorvaneApp {
  private:
   platform::Platform& platform_;
   download::ServerResources server_;
+  mainwindow::WindowSettings window_;
   std::unique_ptr<mainwindow::TForm1> form1_;
   std::unique_ptr<settings::TForm2> form2_;
 };

@@ -22,6 +22,17 @@ std::string longPathForm(std::string_view p) {
 
 std::string serviceName(std::string_view utf8) { return path::fromFs(fsPath(utf8)); }
 
+bool copyFileNoReplace(std::string_view from, std::string_view to) {
+  if (exists(to)) return false;
+  const std::string temp = createSiblingTemp(to, ".copy");
+  if (temp.empty()) return false;
+  std::error_code ec;
+  std::filesystem::copy_file(fsPath(from), fsPath(temp), std::filesystem::copy_options::overwrite_existing, ec);
+  if (!ec && renameNoReplace(temp, to)) return true;
+  removeFile(temp);
+  return false;
+}
+
 bool listTree(std::string_view directory, std::vector<TreeEntry>& entries) {
   namespace fs = std::filesystem;
   entries.clear();

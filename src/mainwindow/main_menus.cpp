@@ -38,8 +38,4 @@ void TForm1::N6Click() { OpenInBrowserWindow(links_.forum); }
 
 void TForm1::N7Click() { platform_.dialogs().message("author Tarvik"); }
 
-// The separate browser window comes with the portal page's automation; until then a link item only
-// flips its mark.
-void TForm1::OpenInBrowserWindow(const std::string& /*address*/) {}
-
 }  // namespace qv::mainwindow

@@ -4,6 +4,7 @@
 #include "catalogue/catalogue_reader.h"
 #include "catalogue/progress_display.h"
 #include "catalogue/status_check.h"
+#include "common/error.h"
 #include "common/file_system.h"
 #include "common/path.h"
 #include "common/text.h"
@@ -16,21 +17,28 @@ using platform::Align;
 
 LinkAddresses LinkAddresses::builtIn() { return {QUORVANE_LINK_HOME, QUORVANE_LINK_AREA, QUORVANE_LINK_FORUM}; }
 
-TForm1::TForm1(platform::Platform& platform, ProgramFiles files, download::ServerResources server, LinkAddresses links)
+WindowSettings WindowSettings::builtIn() { return {QUORVANE_CAPTION, LinkAddresses::builtIn()}; }
+
+TForm1::TForm1(platform::Platform& platform, ProgramFiles files, download::ServerResources server,
+               WindowSettings settings)
     : platform_(platform),
       files_(std::move(files)),
       server_(std::move(server)),
-      links_(std::move(links)),
+      links_(std::move(settings.links)),
       self_(std::make_shared<TForm1*>(this)),
       workers_(std::make_unique<download::DownloadWorkers>(platform.downloader(), platform.mainLoop())) {
   // Single border, system menu and minimise box, no maximise box, always on top.
-  form_ = platform_.ui().createForm({ids::kClass, "QuorvaneTW Ver1.0", {439, 246, 588, 557}, true, false, true});
+  form_ = platform_.ui().createForm({ids::kClass, settings.caption, {439, 246, 588, 557}, true, false, true});
   buildControls();
   buildMainMenu();
   buildTray();
   // The start-up pass and the executable swap; both wait until something arms them.
   Timer1 = &form_->addTimer("Timer1", 3000, false);
+  Timer1->setOnTimer([this] { Timer1Timer(); });
   Timer3 = &form_->addTimer("Timer3", 15000, false);
+  Timer3->setOnTimer([this] { Timer3Timer(); });
+  platform_.mainLoop().setMessageFilter(
+      [this](const platform::LoopMessage& message) { return ApplicationEvents1Message(message); });
   form_->setOnShow([this] { FormShow(); });
   form_->setOnCloseQuery([this] { return FormCloseQuery(); });
   form_->setOnQueryEndSession([this] { FormQueryEndSession(); });
@@ -38,6 +46,7 @@ TForm1::TForm1(platform::Platform& platform, ProgramFiles files, download::Serve
 }
 
 TForm1::~TForm1() {
+  platform_.mainLoop().setMessageFilter({});
   // Transfers still running are ended while the window they report to still exists.
   workers_.reset();
   *self_ = nullptr;
@@ -52,6 +61,8 @@ void TForm1::postToWindow(std::function<void()> call) {
 
 void TForm1::buildControls() {
   Panel1 = &form_->addPanel({"Panel1", ids::Panel1, {0, 0, 580, 62}, "", Align::Top});
+  WebBrowser1 = &Panel1->addWebBrowser({"WebBrowser1", ids::WebBrowser1, {0, 0, 580, 60}, "", Align::Client});
+  WebBrowser1->setOnDocumentComplete([this] { WebBrowser1DocumentComplete(); });
   Panel2 = &form_->addPanel({"Panel2", ids::Panel2, {0, 0, 580, 119}, "", Align::Bottom});
   Panel5 = &form_->addPanel({"Panel5", ids::Panel5, {0, 0, 580, 0}, "", Align::Client});
   Panel6 = &Panel5->addPanel({"Panel6", ids::Panel6, {0, 0, 580, 17}, "", Align::Top});
@@ -105,6 +116,8 @@ void TForm1::FormCreate() {
   ListView1->setColumnCaption(1, "狀態");
   ListView1->setColumnCaption(2, "中文名");
   ListView1->setColumnCaption(3, "描述");
+  // Loading runs inside the control; nothing reloads the page later.
+  WebBrowser1->navigate(server_.portal());
 }
 
 void TForm1::FormShow() {
@@ -126,7 +139,17 @@ void TForm1::FormShow() {
     installedVersion_ = ini.readInteger("updataver", "ver", 0);
   }
 
-  // 5. (start-up pass) the version-file download and the checking message come here.
+  // 5. The version file is fetched in the background; the start-up pass looks for it later.
+  try {
+    startDownload(server_.versionFile(), localVersion);
+  } catch (...) {
+    throw Error("更新");
+  }
+  if (settingsDialog().autoUpdate()) {
+    Label6->setText("正在檢查是否有新版本中,請稍候...");
+    Timer1->setInterval(3000);
+    Timer1->setEnabled(true);
+  }
 
   // 6. The skin is always "active": there is nothing to switch on again.
 
@@ -134,7 +157,8 @@ void TForm1::FormShow() {
   files::removeFile(files_.oldExecutableLeftover());
   files::removeFile(files_.swapScript());
 
-  // 8. (start-up pass) arming the start-up timer comes here.
+  // 8. The start-up pass runs after every show, whatever the automatic-update flag says.
+  Timer1->setEnabled(true);
 }
 
 void TForm1::Button7Click() { settingsDialog().showModal(); }

@@ -4,8 +4,10 @@
 // show step runs at every show of the window; its close box hides it to the tray.
 //
 // The handlers are spread over the files of their subsystems: the layout, show step and list commands
-// here, menus in main_menus.cpp, tray and closing in tray_and_closing.cpp, the start-game command in
-// start_game.cpp, and installing, fetching and removing add-ons in src/install/.
+// here, the start-up pass in start_up_pass.cpp, menus in main_menus.cpp, tray and closing in
+// tray_and_closing.cpp, the start-game command in start_game.cpp, installing, fetching and removing
+// add-ons in src/install/, the version check and the executable swap in src/selfupdate/, and the
+// portal strip, the browser window and the portal's right-click filter in src/portal/.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,6 +17,7 @@
 #include "download/download_workers.h"
 #include "download/server_resources.h"
 #include "platform/platform.h"
+#include "platform/web_browser.h"
 #include "settings/settings_dialog.h"
 
 namespace qv::mainwindow {
@@ -27,10 +30,17 @@ struct LinkAddresses {
   static LinkAddresses builtIn();
 };
 
+// What a build sets for the window: its caption and the menus' link targets.
+struct WindowSettings {
+  std::string caption;
+  LinkAddresses links;
+  static WindowSettings builtIn();
+};
+
 class TForm1 {
  public:
   TForm1(platform::Platform& platform, ProgramFiles files, download::ServerResources server,
-         LinkAddresses links = LinkAddresses::builtIn());
+         WindowSettings settings = WindowSettings::builtIn());
   ~TForm1();
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;
@@ -42,6 +52,15 @@ class TForm1 {
   void FormShow();
   bool FormCloseQuery();
   void FormQueryEndSession();
+
+  // Timers: the start-up pass, 3000 ms after every show, and the executable swap.
+  void Timer1Timer();
+  void Timer3Timer();
+
+  // The portal strip: trims every completed document to a banner.
+  void WebBrowser1DocumentComplete();
+  // Sees every message of the program's loops first; true drops it (right clicks on the portal).
+  bool ApplicationEvents1Message(const platform::LoopMessage& Msg);
 
   // Buttons.
   void Button1Click();   // install the checked add-ons
@@ -82,6 +101,8 @@ class TForm1 {
   void DownLoadProgress(uint32_t progress, uint32_t progressMax);
   void DownLoadComplete(download::TFileDownLoadThread& Sender);
   void DownLoadError(download::TFileDownLoadThread& Sender, int32_t ErrorCode);
+  // Completion of the new executable's download (worker thread): arms the swap.
+  void SelfUpdateComplete(download::TFileDownLoadThread& Sender);
 
   // Opens an address in a separate browser window.
   void OpenInBrowserWindow(const std::string& address);
@@ -92,6 +113,7 @@ class TForm1 {
   const ProgramFiles& programFiles() const { return files_; }
   int32_t storedAddonCount() const { return storedAddonCount_; }
   int32_t installedVersion() const { return installedVersion_; }
+  int32_t serverVersion() const { return serverVersion_; }
   int32_t downLoadedCount() const { return DownLoadedCount; }
   bool exitFlag() const { return exitFlag_; }
 
@@ -115,12 +137,17 @@ class TForm1 {
   void hideMainWindow();
   void showMainWindow();
   void startDownload(const std::string& url, const std::string& file);
+  // The start-up pass's last step: fetches the new executable when the server's version differs.
+  void checkVersion();
+  // Ends the program and leaves the rest of the swap to the replacement script.
+  void swapExecutable();
 
   platform::Platform& platform_;
   settings::TForm2* form2_ = nullptr;
   std::unique_ptr<platform::Form> form_;
 
   platform::Panel* Panel1 = nullptr;  // portal strip
+  platform::WebBrowser* WebBrowser1 = nullptr;
   platform::Panel* Panel5 = nullptr;  // list area
   platform::Panel* Panel6 = nullptr;  // counter strip
   platform::Panel* Panel2 = nullptr;  // buttons, status line, progress bar
@@ -149,6 +176,8 @@ class TForm1 {
 
   int32_t storedAddonCount_ = 0;
   int32_t installedVersion_ = 0;
+  // The version file's number read by the last version check; the swap records it as installed.
+  int32_t serverVersion_ = 0;
   // Completions of every download since the program started (one window per process, so the window
   // holds the process's count). Raised on the main thread only.
   int32_t DownLoadedCount = 0;

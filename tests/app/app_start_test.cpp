@@ -20,7 +20,8 @@ TEST_F(AppStartTest, MainWindowHasItsCaptionPlaceAndStyle) {
   EXPECT_TRUE(f1.spec().topmost);
   EXPECT_TRUE(f1.visible());
   EXPECT_EQ(f1.showCount(), 1);
-  EXPECT_EQ(f1.get<platform::Label>("Label6").text(), "正常");
+  // No settings file: the automatic-update box is checked, so the show step says it is checking.
+  EXPECT_EQ(f1.get<platform::Label>("Label6").text(), "正在檢查是否有新版本中,請稍候...");
   EXPECT_FALSE(form2().visible());
   EXPECT_TRUE(boxes().empty());
 }

@@ -83,6 +83,8 @@ class InstallFixture : public ::testing::Test {
     fs::create_directories(app->dir.file("home/.local/share"));
     app->writeConfig("[game]\r\ngamepath=" + game + "/JX3Client.exe\r\n");
     ASSERT_TRUE(app->start());
+    // The show step fetches the version file; its end is not what the cases look at.
+    waitForDownloads();
   }
   void serveCatalogue(const std::vector<CatalogueItem>& items) {
     server.setDocument("site/Data.xml", catalogueOf(items));

@@ -57,7 +57,7 @@ TEST_F(ShellTest, TheBottomPanelHasItsButtonsAndTheHiddenEntryPoints) {
     EXPECT_EQ(c->visible(), e.visible) << e.name;
   }
   EXPECT_EQ(form().timer("Timer1").interval(), 3000);
-  EXPECT_FALSE(form().timer("Timer1").enabled());
+  EXPECT_TRUE(form().timer("Timer1").enabled()) << "the show step arms the start-up pass";
   EXPECT_EQ(form().timer("Timer3").interval(), 15000);
   EXPECT_FALSE(form().timer("Timer3").enabled());
 }

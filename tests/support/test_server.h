@@ -82,6 +82,7 @@ class TestServer {
     server_.Get(R"(/doc/(.+))", [this](const httplib::Request& req, httplib::Response& res) {
       count();
       std::lock_guard lock(mutex_);
+      ++documentRequests_[req.matches[1]];
       const auto it = documents_.find(req.matches[1]);
       if (it == documents_.end()) {
         res.status = 404;
@@ -105,6 +106,16 @@ class TestServer {
     std::lock_guard lock(mutex_);
     documents_[name] = std::move(body);
   }
+  void removeDocument(const std::string& name) {
+    std::lock_guard lock(mutex_);
+    documents_.erase(name);
+  }
+  // How often /doc/NAME was asked for, whether or not it was there.
+  int requestsFor(const std::string& name) {
+    std::lock_guard lock(mutex_);
+    const auto it = documentRequests_.find(name);
+    return it == documentRequests_.end() ? 0 : it->second;
+  }
 
  private:
   void count() { ++requests_; }
@@ -115,6 +126,7 @@ class TestServer {
   std::atomic<int> requests_{0};
   std::mutex mutex_;
   std::map<std::string, std::string> documents_;
+  std::map<std::string, int> documentRequests_;
 };
 
 // An address on which nothing listens: a port that was free a moment ago.

@@ -32,7 +32,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                      ICC_BAR_CLASSES;
     ::InitCommonControlsEx(&controls);
     qv::platform::win32::Win32Platform platform;
-    qv::app::runApplication(platform);
+    qv::app::runApplication(platform, QUORVANE_CAPTION);
   } catch (...) {
     // Nothing is left to report to: the application's own error boundary has shown what it could.
   }

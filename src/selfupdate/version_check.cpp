@@ -1,0 +1,38 @@
+// The version check of the start-up pass and the completion of the new executable's download.
+#include "common/error.h"
+#include "common/file_system.h"
+#include "mainwindow/main_window.h"
+#include "settings/private_profile.h"
+
+namespace qv::mainwindow {
+
+void TForm1::checkVersion() {
+  // No file: not downloaded yet, or the download failed. Nothing to say.
+  const std::string local = files_.localVersion();
+  if (!files::isFile(local)) return;
+  const settings::PrivateProfile versionFile(local, platform_.codec(), platform_.fileStamps());
+  serverVersion_ = versionFile.readInteger("updataver", "ver", 0);
+  // Any difference counts, a lower number too: the server may take a release back.
+  if (serverVersion_ == installedVersion_) return;
+  try {
+    workers_->start(
+        server_.newExecutable(), files_.newExecutable(),
+        [this](download::TFileDownLoadThread&, uint32_t progress, uint32_t progressMax) {
+          DownLoadProgress(progress, progressMax);
+        },
+        [this](download::TFileDownLoadThread& sender) { SelfUpdateComplete(sender); },
+        [this](download::TFileDownLoadThread& sender, int32_t code) { DownLoadError(sender, code); });
+  } catch (...) {
+    throw Error("更新");
+  }
+}
+
+void TForm1::SelfUpdateComplete(download::TFileDownLoadThread& /*Sender*/) {
+  // Runs on the worker's thread; the timer is the main thread's.
+  postToWindow([this] {
+    Timer3->setInterval(6000);
+    Timer3->setEnabled(true);
+  });
+}
+
+}  // namespace qv::mainwindow
