@@ -28,7 +28,7 @@ class AutomationObject {
   // The object a property holds. A property that holds no object is an error, as it is for a script.
   virtual std::unique_ptr<AutomationObject> getObject(const std::string& name) = 0;
   virtual void put(const std::string& name, const AutomationValue& value) = 0;
-  // Calls a method; text arguments are passed by reference, the way a script passes a variable.
+  // Calls a method with its arguments in order.
   virtual void call(const std::string& name, const std::vector<AutomationValue>& arguments) = 0;
 };
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/error_boundary.h"
+#include "platform/win32/child_window.h"
 
 namespace qv::platform::win32 {
 
@@ -11,11 +12,48 @@ namespace {
 constexpr wchar_t kSinkClass[] = L"QuorvaneMainThreadCalls";
 constexpr wchar_t kFormProp[] = L"Quorvane.Form";
 constexpr UINT kRunPosted = WM_APP + 1;
+
+// The filter of the program's one main loop. dispatchLoopMessage is shared by every loop of the main
+// thread (the modal ones too), so the filter lives beside it rather than in the loop object.
+MessageFilter& messageFilter() {
+  static MessageFilter filter;
+  return filter;
+}
+
+// A queued message as the filter sees it.
+class QueuedMessage : public LoopMessage {
+ public:
+  explicit QueuedMessage(const MSG& msg) : msg_(msg) {}
+  unsigned id() const override { return msg_.message; }
+  bool targetsInside(const Control& control) const override {
+    const auto* window = dynamic_cast<const ChildWindow*>(&control);
+    HWND outer = window != nullptr ? window->hwnd() : nullptr;
+    return outer != nullptr && msg_.hwnd != nullptr && (msg_.hwnd == outer || ::IsChild(outer, msg_.hwnd));
+  }
+
+ private:
+  const MSG& msg_;
+};
+
+// True when the filter took the message. A filter that fails lets the message pass.
+bool filteredOut(const MSG& msg) {
+  const MessageFilter& filter = messageFilter();
+  if (!filter || msg.hwnd == nullptr) return false;
+  bool handled = false;
+  const QueuedMessage queued(msg);
+  try {
+    handled = filter(queued);
+  } catch (...) {
+    handled = false;
+  }
+  return handled;
+}
 }  // namespace
 
 void markAsForm(HWND hwnd) { ::SetPropW(hwnd, kFormProp, reinterpret_cast<HANDLE>(1)); }
 
 void dispatchLoopMessage(MSG& msg) {
+  if (filteredOut(msg)) return;
   HWND root = msg.hwnd != nullptr ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
   if (root != nullptr && ::GetPropW(root, kFormProp) != nullptr && ::IsDialogMessageW(root, &msg)) return;
   ::TranslateMessage(&msg);
@@ -116,6 +154,8 @@ void Win32MainLoop::invokeSync(std::function<void()> call) {
   signal.reset();
   done.wait();
 }
+
+void Win32MainLoop::setMessageFilter(MessageFilter filter) { messageFilter() = std::move(filter); }
 
 void Win32MainLoop::processMessages() {
   MSG msg;

@@ -13,8 +13,9 @@
 
 namespace qv::platform::win32 {
 
-// Gives a form's keyboard navigation (Tab, arrow keys between radio buttons) its chance at a message,
-// then translates and dispatches it. Every loop of the program pumps through here.
+// Lets the main loop's message filter drop the message, gives a form's keyboard navigation (Tab, arrow
+// keys between radio buttons) its chance at it, then translates and dispatches it. Every loop of the
+// program pumps through here.
 void dispatchLoopMessage(MSG& msg);
 
 // Marks a top-level window as one of our forms, so dispatchLoopMessage gives it dialog navigation.
@@ -32,6 +33,8 @@ class Win32MainLoop : public MainLoop {
   void post(std::function<void()> call) override;
   void invokeSync(std::function<void()> call) override;
   void processMessages() override;
+  // Main thread only, as the loops that consult it.
+  void setMessageFilter(MessageFilter filter) override;
 
  private:
   static LRESULT CALLBACK sinkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);

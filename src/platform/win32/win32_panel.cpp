@@ -1,5 +1,7 @@
 #include "platform/win32/win32_panel.h"
 
+#include <stdexcept>
+
 #include "platform/win32/panel_window.h"
 
 namespace qv::platform::win32 {
@@ -19,7 +21,14 @@ Win32Panel::~Win32Panel() {
 void Win32Panel::detach() {
   ChildWindow::detach();
   inner_->detachAll();
+  if (browser_) browser_->detach();
   setPanelHost(hwnd_, nullptr);
+}
+
+WebBrowser& Win32Panel::addWebBrowser(const ControlSpec& spec) {
+  if (browser_) throw std::logic_error("a panel holds one web browser");
+  browser_ = std::make_unique<Win32WebBrowser>(ctx_, *inner_, spec);
+  return *browser_;
 }
 
 }  // namespace qv::platform::win32

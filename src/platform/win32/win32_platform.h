@@ -2,11 +2,13 @@
 // The Windows platform: every part the program asks of the operating system, composed in one object
 // that the entry point builds and hands to the application.
 #include "platform/platform.h"
+#include "platform/win32/win32_automation.h"
 #include "platform/win32/win32_codec.h"
 #include "platform/win32/win32_collation.h"
 #include "platform/win32/win32_dialogs.h"
 #include "platform/win32/win32_file_stamps.h"
 #include "platform/win32/win32_main_loop.h"
+#include "platform/win32/win32_screen.h"
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_single_instance.h"
 #include "platform/win32/win32_ui_factory.h"
@@ -29,6 +31,8 @@ class Win32Platform final : public Platform {
   UrlDownloader& downloader() override { return downloader_; }
   XmlFactory& xml() override { return xml_; }
   Shell& shell() override { return shell_; }
+  Screen& screen() override { return screen_; }
+  Automation& automation() override { return automation_; }
   std::string programPath() override;
 
  private:
@@ -41,6 +45,8 @@ class Win32Platform final : public Platform {
   Win32Collation collation_;
   Win32FileStamps fileStamps_;
   Win32Shell shell_;
+  Win32Screen screen_;
+  Win32Automation automation_;
   UrlMonDownloader downloader_;
   MsxmlFactory xml_;
 };

@@ -42,21 +42,32 @@ void Win32Shell::open(const std::string& target) {
   ::ShellExecuteW(programOwnerWindow(), L"open", wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-void Win32Shell::execute(const std::string& commandLine) {
-  // CreateProcessW may write into the command line, so it gets its own buffer.
+bool Win32Shell::execute(const std::string& commandLine, const StartOptions& options) {
+  // CreateProcessW may write into the command line, so it gets its own buffer. A command script is
+  // run by the system's command interpreter, which CreateProcessW starts for it.
   std::wstring wide = toWide(commandLine);
   std::vector<wchar_t> buffer(wide.begin(), wide.end());
   buffer.push_back(L'\0');
+  const std::wstring directory = toWide(options.workingDirectory);
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWNORMAL;
+  DWORD flags = 0;
+  if (options.hidden) {
+    // A console program gets no console window at all. No show state is passed on: the programs it
+    // starts in turn (the new version of this one) come up as usual.
+    flags |= CREATE_NO_WINDOW;
+  } else {
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+  }
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-    return;
+  if (!::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                        directory.empty() ? nullptr : directory.c_str(), &startup, &info))
+    return false;
   // Started, not waited for: the handles are only closed.
   UniqueHandle process(info.hProcess);
   UniqueHandle thread(info.hThread);
+  return true;
 }
 
 }  // namespace qv::platform::win32

@@ -8,7 +8,7 @@ class Win32Shell : public Shell {
  public:
   Recycled recycle(const std::string& path) override;
   void open(const std::string& target) override;
-  void execute(const std::string& commandLine) override;
+  bool execute(const std::string& commandLine, const StartOptions& options) override;
 };
 
 }  // namespace qv::platform::win32

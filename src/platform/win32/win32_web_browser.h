@@ -1,0 +1,65 @@
+#pragma once
+// The embedded browser control: the system's WebBrowser object activated in place inside a window of
+// our own, with an OLE site written against the SDK's interfaces. Where the system has no browser
+// engine (a Wine prefix without one) the window stays an empty area and the program goes on.
+//
+// The control is not laid out by its container: it takes the container's client area (Align::Client)
+// or its own rectangle once, when it is made, which holds for a window that is never resized.
+#include <windows.h>
+#include <exdisp.h>
+#include <oleidl.h>
+#include <wrl/client.h>
+
+#include "platform/web_browser.h"
+#include "platform/win32/browser_site.h"
+#include "platform/win32/child_window.h"
+
+namespace qv::platform::win32 {
+
+class Win32WebBrowser final : public ControlBase<WebBrowser> {
+ public:
+  Win32WebBrowser(UiContext& ctx, ChildHost& host, const ControlSpec& spec);
+  ~Win32WebBrowser() override;
+
+  void navigate(const std::string& url) override;
+  void setOnDocumentComplete(Handler handler) override { onDocumentComplete_ = std::move(handler); }
+  std::unique_ptr<HtmlDocument> document() override;
+  std::unique_ptr<AutomationObject> automation() override;
+  // Closes the browser object while its window still exists.
+  void detach() override;
+
+ private:
+  // OLE (not only COM) for as long as the control lives: in-place activation needs it.
+  class OleScope {
+   public:
+    OleScope() : hr_(::OleInitialize(nullptr)) {}
+    ~OleScope() {
+      if (SUCCEEDED(hr_)) ::OleUninitialize();
+    }
+    OleScope(const OleScope&) = delete;
+    OleScope& operator=(const OleScope&) = delete;
+
+   private:
+    HRESULT hr_;
+  };
+  struct SiteRelease {
+    void operator()(BrowserSite* site) const { site->Release(); }
+  };
+
+  static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  void place();
+  void embed();
+  void resizeObject();
+  void onEvent(DISPID id);
+  void close();
+
+  OleScope ole_;
+  std::unique_ptr<BrowserSite, SiteRelease> site_;
+  Microsoft::WRL::ComPtr<IOleObject> object_;
+  Microsoft::WRL::ComPtr<IWebBrowser2> browser_;
+  Microsoft::WRL::ComPtr<IConnectionPoint> events_;
+  DWORD cookie_ = 0;
+  Handler onDocumentComplete_;
+};
+
+}  // namespace qv::platform::win32
