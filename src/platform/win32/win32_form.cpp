@@ -271,13 +271,10 @@ void Win32Form::endSession() {
 Menu& Win32Form::menuBar() {
   if (!menuBar_) {
     HWND hwnd = window_.get();
-    // A change of the bar can change its height, and with it the client area the controls fill.
-    menuBar_ = Win32Menu::makeMenuBar(ctx_, commands_, [this, hwnd] {
-      ::DrawMenuBar(hwnd);
-      if (host_) host_->layout();
-    });
+    // Attaching the bar or changing its height resizes the client area, and the WM_SIZE that follows
+    // lays the controls out again.
+    menuBar_ = Win32Menu::makeMenuBar(ctx_, commands_, [hwnd] { ::DrawMenuBar(hwnd); });
     ::SetMenu(hwnd, menuBar_->handle());
-    if (host_) host_->layout();
   }
   return *menuBar_;
 }
