@@ -3,8 +3,11 @@
 triangle, and three gold chevrons pointing on) and writes start_game.ico, one 176x48 image with an
 alpha channel. No text: the picture says "go". Run once after changing the drawing; the .ico is
 committed."""
-import struct
+import os
 import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from make_icon import icon_bitmap, write_ico  # noqa: E402
 
 WIDTH, HEIGHT = 176, 48
 SAMPLES = 4  # per axis, for smooth edges
@@ -78,29 +81,8 @@ def draw():
     return px
 
 
-def icon_image():
-    pixels = draw()
-    header = struct.pack('<IiiHHIIiiII', 40, WIDTH, HEIGHT * 2, 1, 32, 0, 0, 0, 0, 0, 0)
-    rows = [pixels[y * WIDTH:(y + 1) * WIDTH] for y in range(HEIGHT)]
-    xor = b''.join(bytes(c) for row in reversed(rows) for c in row)
-    mask_row_bytes = ((WIDTH + 31) // 32) * 4
-    and_mask = b''
-    for row in reversed(rows):
-        out = bytearray(mask_row_bytes)
-        for x, c in enumerate(row):
-            if c[3] == 0:
-                out[x // 8] |= 0x80 >> (x % 8)
-        and_mask += bytes(out)
-    return header + xor + and_mask
-
-
 def main(path):
-    image = icon_image()
-    out = struct.pack('<HHH', 0, 1, 1)
-    out += struct.pack('<BBBBHHII', WIDTH, HEIGHT, 0, 0, 1, 32, len(image), 6 + 16)
-    out += image
-    with open(path, 'wb') as f:
-        f.write(out)
+    write_ico(path, [(WIDTH, HEIGHT, icon_bitmap(draw(), WIDTH, HEIGHT))])
 
 
 if __name__ == '__main__':
