@@ -1,5 +1,8 @@
 // The start-game button: a picture instead of a caption, the hand cursor over it, and a click like any
 // button's.
+#include "driver/files.h"
+#include "driver/quorvane_test.h"
+#include "driver/screenshot.h"
 #include "gui_test.h"
 
 namespace qv::in_process {
@@ -14,6 +17,11 @@ SIZE iconSize(HICON icon) {
   if (info.hbmMask != nullptr) ::DeleteObject(info.hbmMask);
   return SIZE{bitmap.bmWidth, bitmap.bmHeight};
 }
+
+// Where the e2e suite leaves its pictures for review.
+struct Shots : qv::e2e::QuorvaneTest {
+  using QuorvaneTest::shotsDirectory;
+};
 
 class PictureButtonTest : public GuiTest {
  protected:
@@ -53,6 +61,25 @@ TEST_F(PictureButtonTest, ShowsThePictureInsteadOfACaption) {
   EXPECT_LE(size.cx, face.right);
   EXPECT_LE(size.cy, face.bottom);
   EXPECT_GE(size.cy, face.bottom / 2);
+}
+
+TEST_F(PictureButtonTest, PictureIsWhatTheButtonPaints) {
+  form_->menuBar().addItem({"N9", 40009, "Pellmoor", true, true});
+  HWND button = control(kPictureId);
+  ::RedrawWindow(windowOf(*form_), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  pumpFor(200);
+  // Left of the middle the picture is its crimson plaque; a button without it would be grey there.
+  RECT r{};
+  ::GetWindowRect(button, &r);
+  const POINT plaque{(r.left + r.right) / 2 - 30, (r.top + r.bottom) / 2 - 14};
+  const COLORREF colour = qv::e2e::screenPixel(plaque);
+  EXPECT_GT(GetRValue(colour), 2 * GetGValue(colour)) << std::hex << colour;
+  EXPECT_GT(GetRValue(colour), 2 * GetBValue(colour)) << std::hex << colour;
+
+  // For review beside the e2e suite's pictures.
+  const std::wstring shots = Shots::shotsDirectory();
+  qv::e2e::makeDirectory(shots);
+  qv::e2e::saveScreenContents(windowOf(*form_), shots + L"\\in_process_picture_button.bmp");
 }
 
 TEST_F(PictureButtonTest, HandCursorOverThePictureButtonOnly) {
