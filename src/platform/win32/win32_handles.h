@@ -94,8 +94,9 @@ class UniqueGdiObject {
 
 using UniqueFont = UniqueGdiObject<HFONT>;
 
-// A USER object released by a function of its own (menus, icons). Only objects nobody else owns are
-// held this way: a menu attached to a window or to another menu goes with it, shared icons never go.
+// A USER object released by a function of its own (menus, icons). Only objects nobody else destroys
+// are held this way: a sub-menu goes with the menu it hangs in, a shared icon never goes, and a menu
+// bar is taken off its window before the window goes.
 template <class T, BOOL(WINAPI* Release)(T)>
 class UniqueUserObject {
  public:

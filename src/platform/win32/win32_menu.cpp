@@ -10,7 +10,9 @@ namespace qv::platform::win32 {
 namespace {
 constexpr int kLargestCommandId = 0xFFFF;  // WM_COMMAND carries the id in a word
 
-bool isSeparator(const MenuItemSpec& spec) { return spec.caption == "-"; }
+bool isSeparator(const MenuItemSpec& spec) {
+  return spec.caption == "-";
+}
 
 void append(HMENU menu, UINT flags, UINT_PTR idOrSubMenu, const std::string& caption) {
   const std::wstring text = toWide(caption);
@@ -26,7 +28,9 @@ void MenuCommands::add(int id, Win32MenuItem& item) {
     throw std::logic_error("menu items " + items_.at(id)->name() + " and " + item.name() + " share an id");
 }
 
-void MenuCommands::remove(int id) { items_.erase(id); }
+void MenuCommands::remove(int id) {
+  items_.erase(id);
+}
 
 bool MenuCommands::pick(int id) const {
   const auto it = items_.find(id);
@@ -36,7 +40,11 @@ bool MenuCommands::pick(int id) const {
 }
 
 Win32MenuItem::Win32MenuItem(UiContext& ctx, HMENU menu, UINT position, const MenuItemSpec& spec)
-    : ctx_(ctx), menu_(menu), position_(position), name_(spec.name), caption_(spec.caption),
+    : ctx_(ctx),
+      menu_(menu),
+      position_(position),
+      name_(spec.name),
+      caption_(spec.caption),
       autoCheck_(spec.autoCheck) {}
 
 bool Win32MenuItem::checked() const {
@@ -56,8 +64,13 @@ void Win32MenuItem::pick() {
   runGuarded(ctx_.dialogs(), handler);
 }
 
-Win32Menu::Win32Menu(UiContext& ctx, MenuCommands& commands, HMENU menu, bool owned, std::function<void()> changed)
-    : ctx_(ctx), commands_(commands), owned_(owned ? menu : nullptr), menu_(menu), changed_(std::move(changed)) {
+Win32Menu::Win32Menu(UiContext& ctx, MenuCommands& commands, HMENU menu, bool owned,
+                     std::function<void()> changed)
+    : ctx_(ctx),
+      commands_(commands),
+      owned_(owned ? menu : nullptr),
+      menu_(menu),
+      changed_(std::move(changed)) {
   if (menu_ == nullptr) throw std::runtime_error("cannot make a menu");
 }
 

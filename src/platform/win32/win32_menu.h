@@ -61,8 +61,8 @@ class Win32MenuItem final : public MenuItem {
 
 class Win32Menu final : public Menu {
  public:
-  // A menu bar; `changed` runs after each change (the window redraws its bar). The form attaches handle() to its window and detaches it before the window
-  // goes, so the menu is always this object's to destroy.
+  // A menu bar; `changed` runs after each change (the window redraws its bar). The form attaches handle() to
+  // its window and detaches it before the window goes, so the menu is always this object's to destroy.
   static std::unique_ptr<Win32Menu> makeMenuBar(UiContext& ctx, MenuCommands& commands,
                                                 std::function<void()> changed);
   // A pop-up menu, shown with TrackPopupMenu.

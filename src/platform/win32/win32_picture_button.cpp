@@ -27,15 +27,17 @@ HICON loadPicture(const UiContext& ctx, SIZE button) {
     width = faceWidth;
     height = std::max(1, ::MulDiv(width, kPictureHeight, kPictureWidth));
   }
-  return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(QV_RESOURCE_START_GAME_PICTURE),
-                                         IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
+  return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr),
+                                         MAKEINTRESOURCEW(QV_RESOURCE_START_GAME_PICTURE), IMAGE_ICON, width,
+                                         height, LR_DEFAULTCOLOR));
 }
 }  // namespace
 
 Win32PictureButton::Win32PictureButton(UiContext& ctx, ChildHost& host, const ControlSpec& spec)
     : Win32Button(ctx, host, spec, BS_ICON), picture_(loadPicture(ctx, deviceSize())) {
   if (hwnd_ == nullptr) return;
-  if (picture_.valid()) ::SendMessageW(hwnd_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(picture_.get()));
+  if (picture_.valid())
+    ::SendMessageW(hwnd_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(picture_.get()));
   ::SetWindowSubclass(hwnd_, cursorProc, kCursorSubclass, 0);
 }
 

@@ -149,8 +149,8 @@ void Win32TrayIcon::popUpMenu() {
   ::GetCursorPos(&at);
   // Without the foreground the menu would not close when the user clicks elsewhere.
   ::SetForegroundWindow(hwnd);
-  const int picked = static_cast<int>(::TrackPopupMenu(popup_->handle(), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON,
-                                                       at.x, at.y, 0, hwnd, nullptr));
+  const int picked = static_cast<int>(::TrackPopupMenu(
+      popup_->handle(), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd, nullptr));
   // Lets the window give up the foreground, so the menu opens again on the next press.
   ::PostMessageW(hwnd, WM_NULL, 0, 0);
   if (picked != 0) commands_.pick(picked);
@@ -178,7 +178,8 @@ void Win32TrayIcon::remove() {
   ::Shell_NotifyIconW(NIM_DELETE, &data);
 }
 
-void Win32TrayIcon::showBalloon(const std::string& title, const std::string& text, BalloonIcon icon, int seconds) {
+void Win32TrayIcon::showBalloon(const std::string& title, const std::string& text, BalloonIcon icon,
+                                int seconds) {
   if (!shown_) return;
   // The balloon flag goes with this one request; the next one carries message, icon and tip only, so
   // the balloon never shows again by itself.
@@ -194,7 +195,8 @@ void Win32TrayIcon::showBalloon(const std::string& title, const std::string& tex
 
 void Win32TrayIcon::setPopupMenu(Menu* menu) {
   auto* popup = dynamic_cast<Win32Menu*>(menu);
-  if (menu != nullptr && popup == nullptr) throw std::logic_error("the tray's menu is not a menu of this platform");
+  if (menu != nullptr && popup == nullptr)
+    throw std::logic_error("the tray's menu is not a menu of this platform");
   popup_ = popup;
 }
 

@@ -23,9 +23,9 @@ std::wstring environment(const wchar_t* name) {
 
 std::wstring dosPathOfUnixPath(const std::wstring& unixPath) {
   HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-  auto convert =
-      kernel ? reinterpret_cast<DosFileNameFn>(reinterpret_cast<void*>(::GetProcAddress(kernel, "wine_get_dos_file_name")))
-             : nullptr;
+  auto convert = kernel ? reinterpret_cast<DosFileNameFn>(
+                              reinterpret_cast<void*>(::GetProcAddress(kernel, "wine_get_dos_file_name")))
+                        : nullptr;
   if (convert == nullptr) return {};
   WCHAR* dos = convert(toUtf8(unixPath).c_str());
   if (dos == nullptr) return {};

@@ -57,6 +57,8 @@ bool GuiTest::takeQuit() {
   return ::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
 }
 
-HWND windowOf(platform::Form& form) { return dynamic_cast<platform::win32::Win32Form&>(form).hwnd(); }
+HWND windowOf(platform::Form& form) {
+  return dynamic_cast<platform::win32::Win32Form&>(form).hwnd();
+}
 
 }  // namespace qv::in_process

@@ -20,7 +20,9 @@ namespace qv::in_process {
 class RecordingDialogs : public platform::Dialogs {
  public:
   void message(const std::string& text) override { shown.push_back(text); }
-  void messageBox(const std::string& text, const std::string&, platform::BoxIcon) override { shown.push_back(text); }
+  void messageBox(const std::string& text, const std::string&, platform::BoxIcon) override {
+    shown.push_back(text);
+  }
   bool askYesNo(const std::string& text, const std::string&, bool) override;
   bool askOkCancel(const std::string& text, const std::string&) override;
   std::optional<std::string> openFile(const platform::FileChooserSpec&) override { return std::nullopt; }

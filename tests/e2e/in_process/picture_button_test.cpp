@@ -35,7 +35,8 @@ class PictureButtonTest : public GuiTest {
   // Asks the control which cursor it wants while the pointer rests on it, as the system does.
   HCURSOR cursorOver(HWND window) {
     ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
-    ::SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    ::SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
+                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     return ::GetCursor();
   }
 
@@ -66,7 +67,8 @@ TEST_F(PictureButtonTest, ShowsThePictureInsteadOfACaption) {
 TEST_F(PictureButtonTest, PictureIsWhatTheButtonPaints) {
   form_->menuBar().addItem({"N9", 40009, "Pellmoor", true, true});
   HWND button = control(kPictureId);
-  ::RedrawWindow(windowOf(*form_), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  ::RedrawWindow(windowOf(*form_), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   pumpFor(200);
   // Left of the middle the picture is its crimson plaque; a button without it would be grey there.
   RECT r{};
@@ -93,7 +95,8 @@ TEST_F(PictureButtonTest, ClickRunsItsHandler) {
   int clicks = 0;
   picture_->setOnClick([&] { ++clicks; });
   HWND button = control(kPictureId);
-  ::SendMessageW(windowOf(*form_), WM_COMMAND, MAKEWPARAM(kPictureId, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  ::SendMessageW(windowOf(*form_), WM_COMMAND, MAKEWPARAM(kPictureId, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
   EXPECT_EQ(clicks, 1);
 }
 

@@ -23,8 +23,8 @@ using Recycled = platform::Shell::Recycled;
 
 std::wstring unixPathOf(const std::wstring& dos) {
   using Fn = char*(CDECL*)(const wchar_t*);
-  auto convert = reinterpret_cast<Fn>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  auto convert = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
   if (convert == nullptr) return {};
   char* unix = convert(dos.c_str());
   if (unix == nullptr) return {};
@@ -35,8 +35,8 @@ std::wstring unixPathOf(const std::wstring& dos) {
 
 std::wstring dosPathOf(const char* unixPath) {
   using Fn = wchar_t*(CDECL*)(const char*);
-  auto convert = reinterpret_cast<Fn>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+  auto convert = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
   if (convert == nullptr) return {};
   wchar_t* dos = convert(unixPath);
   if (dos == nullptr) return {};
@@ -46,7 +46,9 @@ std::wstring dosPathOf(const char* unixPath) {
   return out;
 }
 
-bool exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool exists(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 std::string readFile(const std::wstring& path) {
   std::ifstream in(std::filesystem::path(path), std::ios::binary);
@@ -74,7 +76,9 @@ std::wstring volumeOf(const std::wstring& path) {
   return ::GetVolumePathNameW(path.c_str(), volume, MAX_PATH) ? std::wstring(volume) : std::wstring();
 }
 
-std::string narrow(const std::wstring& ascii) { return std::string(ascii.begin(), ascii.end()); }
+std::string narrow(const std::wstring& ascii) {
+  return std::string(ascii.begin(), ascii.end());
+}
 
 class RecycleTest : public ::testing::Test {
  protected:
@@ -113,12 +117,13 @@ class RecycleTest : public ::testing::Test {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    const BOOL started =
-        ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
+    const BOOL started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                          nullptr, &startup, &info);
     ::SetEnvironmentVariableW(L"XDG_DATA_HOME", nullptr);
     if (!started) return -1;
     DWORD code = 1;
-    if (::WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0) ::GetExitCodeProcess(info.hProcess, &code);
+    if (::WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0)
+      ::GetExitCodeProcess(info.hProcess, &code);
     ::CloseHandle(info.hThread);
     ::CloseHandle(info.hProcess);
     return static_cast<int>(code);

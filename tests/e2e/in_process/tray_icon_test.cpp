@@ -36,7 +36,9 @@ class TrayIconTest : public GuiTest {
     if (tray_->window() != nullptr) tray_->remove();
   }
   // What the shell sends the icon's window for a mouse event on the icon.
-  void mouse(UINT message) { ::SendMessageW(tray_->window(), Win32TrayIcon::kCallbackMessage, Win32TrayIcon::kIconId, message); }
+  void mouse(UINT message) {
+    ::SendMessageW(tray_->window(), Win32TrayIcon::kCallbackMessage, Win32TrayIcon::kIconId, message);
+  }
   static DWORD pastDoubleClickTime() { return ::GetDoubleClickTime() + 300; }
 
   std::unique_ptr<platform::Form> form_;
