@@ -4,6 +4,7 @@
 // the tray, the start-game button and the exit item.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,8 @@ class InstallRoadTest : public QuorvaneTest {
   // The game with its stand-in launcher, BagSort installed, and a file beside Interface that nothing
   // may touch; Config.ini points at it.
   void makeGame() {
+    makeDirectory(gameDirectory());
+    makeDirectory(interfaceDirectory());
     makeDirectory(interfaceDirectory() + L"\\BagSort");
     writeBytes(interfaceDirectory() + L"\\BagSort\\BagSort.lua", "-- the player's copy\n");
     writeBytes(gameDirectory() + L"\\JX3Client.exe", "MZ");
@@ -198,14 +201,16 @@ TEST_F(InstallRoadTest, RefreshFetchesEveryArchiveAndInstallPutsTheCheckedAddons
 }
 
 TEST_F(InstallRoadTest, AnArchiveServedTruncatedChangesNothingUnderInterfaceAndTheLineSaysSo) {
-  // The player already has an older MapMarker data folder; the new archive arrives cut in half.
-  makeDirectory(interfaceDirectory() + L"\\MapMarkerData");
-  writeBytes(interfaceDirectory() + L"\\MapMarkerData\\points.dat", "the player's points");
+  // The player has an older MapMarker folder (without its data folder the row reads not installed);
+  // the new archive, which would replace that folder's file, arrives cut short.
+  makeDirectory(interfaceDirectory() + L"\\MapMarker");
+  writeBytes(interfaceDirectory() + L"\\MapMarker\\MapMarker.lua", "the player's copy");
   const std::string whole = makeZip(kMapMarker);
   serve(L"MapMarker", whole.substr(0, whole.size() * 2 / 3));
   ASSERT_TRUE(startProgram());
   ASSERT_TRUE(refreshAndFetchEverything());
   const auto before = pictureOf(interfaceDirectory());
+  ASSERT_EQ(status("MapMarker"), "未安裝");
   tick("MapMarker");
   ASSERT_TRUE(installAndWait());
   EXPECT_EQ(pictureOf(interfaceDirectory()), before);
@@ -237,7 +242,9 @@ TEST_F(InstallRoadTest, RemoveAsksFirstThenSendsTheFoldersToTheRecycleBin) {
   box = waitForMessageBox(program_->id(), kReactionTimeoutMs);
   ASSERT_TRUE(box);
   EXPECT_TRUE(answer(*box, IDYES, kReactionTimeoutMs));
-  ASSERT_TRUE(pollUntil([&] { return !isDirectory(interfaceDirectory() + L"\\BagSort"); }, kReactionTimeoutMs));
+  // The rows go in list order; the last of them is done when its row is unchecked.
+  ASSERT_TRUE(pollUntil([&] { return !isRowChecked(list_, rowOf("MapMarker")); }, kReactionTimeoutMs));
+  EXPECT_FALSE(isDirectory(interfaceDirectory() + L"\\BagSort"));
   EXPECT_FALSE(isDirectory(interfaceDirectory() + L"\\MapMarker"));
   EXPECT_FALSE(isDirectory(interfaceDirectory() + L"\\MapMarkerData"));
   EXPECT_TRUE(isDirectory(interfaceDirectory()));
