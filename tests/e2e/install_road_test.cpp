@@ -4,6 +4,7 @@
 // the tray, the start-game button and the exit item.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "driver/screenshot.h"
 #include "driver/site.h"
 #include "driver/text.h"
+#include "driver/tray.h"
 #include "driver/ui.h"
 #include "driver/wait.h"
 #include "driver/zip_maker.h"
@@ -99,6 +101,8 @@ class InstallRoadTest : public QuorvaneTest {
   // The game with its stand-in launcher, BagSort installed, and a file beside Interface that nothing
   // may touch; Config.ini points at it.
   void makeGame() {
+    makeDirectory(gameDirectory());
+    makeDirectory(interfaceDirectory());
     makeDirectory(interfaceDirectory() + L"\\BagSort");
     writeBytes(interfaceDirectory() + L"\\BagSort\\BagSort.lua", "-- the player's copy\n");
     writeBytes(gameDirectory() + L"\\JX3Client.exe", "MZ");
@@ -198,19 +202,46 @@ TEST_F(InstallRoadTest, RefreshFetchesEveryArchiveAndInstallPutsTheCheckedAddons
 }
 
 TEST_F(InstallRoadTest, AnArchiveServedTruncatedChangesNothingUnderInterfaceAndTheLineSaysSo) {
-  // The player already has an older MapMarker data folder; the new archive arrives cut in half.
-  makeDirectory(interfaceDirectory() + L"\\MapMarkerData");
-  writeBytes(interfaceDirectory() + L"\\MapMarkerData\\points.dat", "the player's points");
+  // The player has an older MapMarker folder (without its data folder the row reads not installed);
+  // the new archive, which would replace that folder's file, arrives cut short.
+  makeDirectory(interfaceDirectory() + L"\\MapMarker");
+  writeBytes(interfaceDirectory() + L"\\MapMarker\\MapMarker.lua", "the player's copy");
   const std::string whole = makeZip(kMapMarker);
   serve(L"MapMarker", whole.substr(0, whole.size() * 2 / 3));
   ASSERT_TRUE(startProgram());
   ASSERT_TRUE(refreshAndFetchEverything());
   const auto before = pictureOf(interfaceDirectory());
+  ASSERT_EQ(status("MapMarker"), "未安裝");
   tick("MapMarker");
   ASSERT_TRUE(installAndWait());
   EXPECT_EQ(pictureOf(interfaceDirectory()), before);
   EXPECT_NE(label(form1::Label6).find("1 個UI 安裝失敗"), std::string::npos) << label(form1::Label6);
   EXPECT_EQ(status("MapMarker"), "未安裝");
+}
+
+TEST_F(InstallRoadTest, AFileTheGameHoldsOpenMakesTheArchiveFailWholeUntilItIsFree) {
+  makeDirectory(interfaceDirectory() + L"\\MapMarker");
+  const std::wstring held = interfaceDirectory() + L"\\MapMarker\\MapMarker.lua";
+  writeBytes(held, "the player's copy");
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(refreshAndFetchEverything());
+  const auto before = pictureOf(interfaceDirectory());
+  {
+    // As the running game holds its add-ons: open, sharing reading only.
+    HANDLE file = CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    tick("MapMarker");
+    const bool ended = installAndWait();
+    CloseHandle(file);
+    ASSERT_TRUE(ended);
+  }
+  EXPECT_EQ(pictureOf(interfaceDirectory()), before) << "nothing of the archive went in";
+  EXPECT_NE(label(form1::Label6).find("1 個UI 安裝失敗"), std::string::npos) << label(form1::Label6);
+  // Once the game lets go, the same archive installs.
+  tick("MapMarker");
+  ASSERT_TRUE(installAndWait());
+  EXPECT_EQ(label(form1::Label6), "勾選的UI 已經安裝完畢");
+  EXPECT_EQ(readBytes(held), kMapMarker[0].second);
 }
 
 TEST_F(InstallRoadTest, RemoveAsksFirstThenSendsTheFoldersToTheRecycleBin) {
@@ -237,7 +268,9 @@ TEST_F(InstallRoadTest, RemoveAsksFirstThenSendsTheFoldersToTheRecycleBin) {
   box = waitForMessageBox(program_->id(), kReactionTimeoutMs);
   ASSERT_TRUE(box);
   EXPECT_TRUE(answer(*box, IDYES, kReactionTimeoutMs));
-  ASSERT_TRUE(pollUntil([&] { return !isDirectory(interfaceDirectory() + L"\\BagSort"); }, kReactionTimeoutMs));
+  // The rows go in list order; the last of them is done when its row is unchecked.
+  ASSERT_TRUE(pollUntil([&] { return !isRowChecked(list_, rowOf("MapMarker")); }, kReactionTimeoutMs));
+  EXPECT_FALSE(isDirectory(interfaceDirectory() + L"\\BagSort"));
   EXPECT_FALSE(isDirectory(interfaceDirectory() + L"\\MapMarker"));
   EXPECT_FALSE(isDirectory(interfaceDirectory() + L"\\MapMarkerData"));
   EXPECT_TRUE(isDirectory(interfaceDirectory()));
@@ -253,19 +286,56 @@ TEST_F(InstallRoadTest, RemoveAsksFirstThenSendsTheFoldersToTheRecycleBin) {
   EXPECT_TRUE(isFile(trash + L"\\info\\BagSort.trashinfo"));
 }
 
+TEST_F(InstallRoadTest, WhereTheRecycleBinCannotTakeAFolderItStaysAndTheLineSaysSo) {
+  // A home without its data folder has no trash: Wine's shell would delete for good.
+  const std::wstring home = environmentValue(L"QV_E2E_HOME");
+  ASSERT_FALSE(home.empty()) << "QV_E2E_HOME is not set: run the suite through scripts/e2e";
+  const std::wstring share = windowsPathOfUnixPath(home) + L"\\.local\\share";
+  const std::wstring away = share + L".away";
+  ASSERT_TRUE(MoveFileW(share.c_str(), away.c_str())) << "cannot move " << utf8(share);
+  struct PutBack {
+    std::wstring from, to;
+    ~PutBack() { MoveFileW(from.c_str(), to.c_str()); }
+  } putBack{away, share};
+
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(refreshAndFetchEverything());
+  tick("BagSort");
+  press(form1::Button8);
+  auto box = waitForMessageBox(program_->id(), kReactionTimeoutMs);
+  ASSERT_TRUE(box);
+  EXPECT_TRUE(answer(*box, IDYES, kReactionTimeoutMs));
+  ASSERT_TRUE(pollUntil([&] { return !isRowChecked(list_, rowOf("BagSort")); }, kReactionTimeoutMs));
+  EXPECT_EQ(readBytes(interfaceDirectory() + L"\\BagSort\\BagSort.lua"), "-- the player's copy\n");
+  EXPECT_NE(label(form1::Label6).find("資源回收筒無法接收"), std::string::npos) << label(form1::Label6);
+  EXPECT_EQ(status("BagSort"), "已安裝");
+}
+
 TEST_F(InstallRoadTest, CloseHidesToTheTrayStartGameRemembersTheRowsAndExitEndsTheProgram) {
   ASSERT_TRUE(startProgram());
   ASSERT_TRUE(refreshAndFetchEverything());
 
+  HWND tray = trayWindow(program_->id());
+  ASSERT_TRUE(tray) << "the program has no tray window";
+  EXPECT_FALSE(trayIconShown(tray)) << "no icon while the window shows";
   PostMessageW(main_, WM_CLOSE, 0, 0);
   ASSERT_TRUE(pollUntil([&] { return !IsWindowVisible(main_); }, kReactionTimeoutMs)) << "the close box hides";
+  EXPECT_TRUE(pollUntil([&] { return trayIconShown(tray); }, kReactionTimeoutMs)) << "the icon is in the tray";
   EXPECT_TRUE(program_->running());
   Process& second = start();
   EXPECT_TRUE(expectMessageBox(second, L"程式已經開啟")) << "a second start is still refused";
 
+  // A double click on the icon brings the window back and takes the icon away.
+  doubleClickTrayIcon(tray);
+  ASSERT_TRUE(pollUntil([&] { return IsWindowVisible(main_) != FALSE; }, kReactionTimeoutMs));
+  EXPECT_TRUE(pollUntil([&] { return !trayIconShown(tray); }, kReactionTimeoutMs)) << "the icon is gone";
+
   // Back from the tray through its menu: the window shows, the list is refreshed.
+  PostMessageW(main_, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(pollUntil([&] { return !IsWindowVisible(main_); }, kReactionTimeoutMs));
   menu(form1::RestoreM);
   ASSERT_TRUE(pollUntil([&] { return IsWindowVisible(main_) != FALSE; }, kReactionTimeoutMs));
+  EXPECT_FALSE(trayIconShown(tray));
 
   // Start game: the stand-in launcher runs, Config.ini remembers the rows, the window goes to the tray.
   const std::wstring marker = gameDirectory() + L"\\gameupdater.exe.started";
@@ -276,9 +346,12 @@ TEST_F(InstallRoadTest, CloseHidesToTheTrayStartGameRemembersTheRowsAndExitEndsT
   ASSERT_TRUE(config);
   EXPECT_EQ(rawProfileValue(*config, "updata", "num"), std::optional<std::string>("3"));
 
-  // "退出程式" of the tray menu ends the process.
+  EXPECT_TRUE(trayIconShown(tray));
+
+  // "退出程式" of the tray menu ends the process, and its icon goes with it.
   menu(form1::N3);
   EXPECT_TRUE(program_->waitForExit(kReactionTimeoutMs)) << "the exit item did not end the program";
+  EXPECT_FALSE(trayIconShown(tray));
 }
 
 }  // namespace
