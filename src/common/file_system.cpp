@@ -24,11 +24,13 @@ std::string serviceName(std::string_view utf8) { return path::fromFs(fsPath(utf8
 
 bool copyFileNoReplace(std::string_view from, std::string_view to) {
   if (exists(to)) return false;
+  // Through memory rather than the library's copy, which on Windows will not write over the (empty,
+  // exclusively made) temporary; the files copied here are programs, a few megabytes.
+  std::string bytes;
+  if (!readFile(from, bytes)) return false;
   const std::string temp = createSiblingTemp(to, ".copy");
   if (temp.empty()) return false;
-  std::error_code ec;
-  std::filesystem::copy_file(fsPath(from), fsPath(temp), std::filesystem::copy_options::overwrite_existing, ec);
-  if (!ec && renameNoReplace(temp, to)) return true;
+  if (writeFileReplacing(temp, bytes) && renameNoReplace(temp, to)) return true;
   removeFile(temp);
   return false;
 }

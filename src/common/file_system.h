@@ -56,8 +56,9 @@ bool isSiblingTempOf(std::string_view fileName, std::string_view targetFileName,
 // Writes `bytes` to `target` whole or not at all: into a sibling temporary first, renamed over the
 // target once everything is written. The target keeps its old content on any failure.
 bool writeFileReplacing(std::string_view target, std::string_view bytes);
-// Copies a file to a name nothing has yet, whole or not at all (through a sibling temporary). False
-// when the name is taken or the copy failed; nothing is left at `to` then.
+// Copies a file of modest size (it is read whole) to a name nothing has yet, whole or not at all
+// (through a sibling temporary). False when the name is taken or the copy failed; nothing is left at
+// `to` then.
 bool copyFileNoReplace(std::string_view from, std::string_view to);
 // Reads a whole file; false when it cannot be read.
 bool readFile(std::string_view utf8, std::string& bytes);

@@ -69,6 +69,21 @@ bool isRowChecked(HWND list, int row) {
   return (state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
 }
 
+bool isRowSelected(HWND list, int row) {
+  return (sendChecked(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
+}
+
+POINT rowCenter(HWND list, int row) {
+  RemoteMemory block(list, sizeof(RECT));
+  RECT r{};
+  r.left = LVIR_LABEL;
+  block.put(0, r);
+  if (!sendChecked(list, LVM_GETITEMRECT, row, block.address()))
+    throw std::runtime_error("the list has no row " + std::to_string(row));
+  r = block.get<RECT>(0);
+  return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
 std::vector<bool> checkMarks(HWND list) {
   std::vector<bool> marks;
   const int count = rowCount(list);

@@ -16,6 +16,9 @@ std::vector<std::vector<std::string>> rowTexts(HWND list, int columns);
 std::vector<std::string> columnTexts(HWND list, int column);
 
 bool isRowChecked(HWND list, int row);
+bool isRowSelected(HWND list, int row);
+// The middle of a row's first cell, in the list's client coordinates.
+POINT rowCenter(HWND list, int row);
 std::vector<bool> checkMarks(HWND list);
 // Sets the row's check box the way the list itself does when the user clicks it, so the owner hears
 // of the change through its own notification.

@@ -22,6 +22,14 @@ Process::Process(const std::wstring& exePath, const std::wstring& workingDirecto
   id_ = info.dwProcessId;
 }
 
+Process::Process(DWORD processId)
+    : process_(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId)),
+      id_(processId) {
+  if (!process_.valid())
+    throw std::runtime_error("cannot open process " + std::to_string(processId) + " (error " +
+                             std::to_string(GetLastError()) + ")");
+}
+
 Process::~Process() { terminate(); }
 
 bool Process::running() const { return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }

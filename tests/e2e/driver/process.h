@@ -14,6 +14,9 @@ class Process {
 public:
   // Starts exePath with workingDirectory as its current directory; throws when the start fails.
   Process(const std::wstring& exePath, const std::wstring& workingDirectory);
+  // Takes over a process the suite did not start (the program a replacement script started), so it is
+  // ended with this object as well; throws when it cannot be opened.
+  explicit Process(DWORD processId);
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
   ~Process();

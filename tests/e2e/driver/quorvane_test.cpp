@@ -6,6 +6,7 @@
 #include "settings/form2_ids.h"
 #include "driver/files.h"
 #include "driver/screenshot.h"
+#include "driver/server_log.h"
 #include "driver/text.h"
 #include "driver/ui.h"
 #include "driver/wait.h"
@@ -79,8 +80,15 @@ void QuorvaneTest::makeProgramDirectory(const std::wstring& folderName) {
   copyFile(programUnderTest(), programFile(L"Quorvane.exe"));
 }
 
-Process& QuorvaneTest::start() {
-  processes_.push_back(std::make_unique<Process>(programFile(L"Quorvane.exe"), workingDirectory_));
+Process& QuorvaneTest::start() { return startIn(workingDirectory_); }
+
+Process& QuorvaneTest::startIn(const std::wstring& workingDirectory) {
+  processes_.push_back(std::make_unique<Process>(programFile(L"Quorvane.exe"), workingDirectory));
+  return *processes_.back();
+}
+
+Process& QuorvaneTest::adopt(DWORD processId) {
+  processes_.push_back(std::make_unique<Process>(processId));
   return *processes_.back();
 }
 
@@ -110,6 +118,31 @@ HWND QuorvaneTest::openSettings(const Process& process, HWND mainWindow) {
   }
   settle(dialog);
   return dialog;
+}
+
+std::vector<std::wstring> QuorvaneTest::letStartUpPassRun(const Process& process, HWND mainWindow,
+                                                          int catalogueRequestsBefore) {
+  std::vector<std::wstring> answered;
+  if (!serverLogAvailable()) {
+    ADD_FAILURE() << "QV_E2E_SERVER_LOG is not set: run the suite through scripts/e2e";
+    return answered;
+  }
+  if (!pollUntil([&] { return requestsFor("/Data.xml") > catalogueRequestsBefore; }, kWindowTimeoutMs)) {
+    ADD_FAILURE() << "the start-up pass did not ask for the catalogue; " << describeMessageBoxes(process.id());
+    return answered;
+  }
+  // The pass ends within the timer's tick: once the window answers again, it is over, unless it waits
+  // in a box of its own.
+  for (int round = 0; round < 4; ++round) {
+    settle(mainWindow);
+    const auto boxes = messageBoxes(process.id());
+    if (boxes.empty()) break;
+    for (const MessageBoxInfo& box : boxes) {
+      answered.push_back(box.text);
+      answer(box, IDOK, kReactionTimeoutMs);
+    }
+  }
+  return answered;
 }
 
 std::optional<MessageBoxInfo> QuorvaneTest::expectMessageBox(const Process& process, const std::wstring& text) {

@@ -30,10 +30,20 @@ protected:
   const std::wstring& caseRoot() const { return root_; }
 
   Process& start();
+  // The same with another working directory (the program directory itself, say).
+  Process& startIn(const std::wstring& workingDirectory);
+  // Looks after a process the program started (the new version the replacement script starts): it is
+  // ended after the case like the ones the case started.
+  Process& adopt(DWORD processId);
   // The visible main window of the instance; null (with a failure recorded) when it never showed.
   HWND waitForMainWindow(const Process& process);
   // Clicks the main window's settings button and waits for the dialog; null on failure.
   HWND openSettings(const Process& process, HWND mainWindow);
+  // The start-up pass runs 3000 ms after every show; with a game path it refreshes the list. Cases that
+  // work on the list let it run first: this waits until the server has been asked for the catalogue
+  // more often than `catalogueRequestsBefore` and the pass has ended. Boxes it raised (a catalogue the
+  // server lacks) are answered; their texts are returned.
+  std::vector<std::wstring> letStartUpPassRun(const Process& process, HWND mainWindow, int catalogueRequestsBefore);
   // Waits for a message box and checks its caption and text; nothing (with a failure) when absent.
   std::optional<MessageBoxInfo> expectMessageBox(const Process& process, const std::wstring& text);
   // Writes <name>.bmp for review into the shots folder.

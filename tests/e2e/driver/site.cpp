@@ -10,12 +10,14 @@
 namespace qv::e2e {
 namespace {
 
-std::wstring catalogueFile() {
+std::wstring siteFile(const std::wstring& name) {
   const std::wstring site = siteDirectory();
   if (site.empty())
     throw std::runtime_error("QV_E2E_SITE names no folder; run the suite through scripts/e2e");
-  return site + L"\\Data.xml";
+  return site + L"\\" + name;
 }
+
+std::wstring catalogueFile() { return siteFile(L"Data.xml"); }
 
 }  // namespace
 
@@ -39,8 +41,12 @@ void publishCatalogue(std::string_view xml) {
   writeBytes(catalogueFile(), xml);
 }
 
-void withdrawCatalogue() {
-  const std::wstring file = catalogueFile();
+void withdrawCatalogue() { withdrawSiteFile(L"Data.xml"); }
+
+void publishSiteFile(const std::wstring& name, std::string_view bytes) { writeBytes(siteFile(name), bytes); }
+
+void withdrawSiteFile(const std::wstring& name) {
+  const std::wstring file = siteFile(name);
   if (!DeleteFileW(file.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
     throw std::runtime_error("cannot remove " + utf8(file));
 }

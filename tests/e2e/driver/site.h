@@ -15,4 +15,9 @@ std::wstring windowsPathOfUnixPath(std::wstring_view unixPath);
 void publishCatalogue(std::string_view xml);
 void withdrawCatalogue();
 
+// Any other file of the site, by its name there ("UPdate.ini", "Quorvane.exe"); withdrawing a file that
+// is not there is fine.
+void publishSiteFile(const std::wstring& name, std::string_view bytes);
+void withdrawSiteFile(const std::wstring& name);
+
 }  // namespace qv::e2e

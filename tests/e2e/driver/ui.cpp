@@ -21,7 +21,7 @@ BOOL CALLBACK collectTopLevel(HWND window, LPARAM param) {
   auto* search = reinterpret_cast<TopLevelSearch*>(param);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  if (owner == search->processId && IsWindowVisible(window) && className(window) == *search->className)
+  if ((search->processId == kAnyProcess || owner == search->processId) && IsWindowVisible(window) && className(window) == *search->className)
     search->found.push_back(window);
   return TRUE;
 }

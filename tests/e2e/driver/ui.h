@@ -9,6 +9,9 @@
 
 namespace qv::e2e {
 
+// Stands for every process where a process id is asked for.
+inline constexpr DWORD kAnyProcess = 0;
+
 // Visible top-level windows of the process with exactly this window class.
 std::vector<HWND> topLevelWindows(DWORD processId, const std::wstring& className);
 // Waits for one; returns null when none appeared within timeoutMs.
