@@ -4,6 +4,8 @@
 #include <mshtml.h>
 #include <ocidl.h>
 
+#include <utility>
+
 #include "platform/error_boundary.h"
 #include "platform/win32/child_host.h"
 #include "platform/win32/com_values.h"
@@ -75,10 +77,27 @@ Win32WebBrowser::Win32WebBrowser(UiContext& ctx, ChildHost& host, const ControlS
   ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   place();
   applyVisibility();
-  embed();
+  self_ = std::make_shared<Win32WebBrowser*>(this);
+  std::weak_ptr<Win32WebBrowser*> control = self_;
+  ctx_.mainLoop().post([control] {
+    if (auto alive = control.lock(); alive && *alive != nullptr) (*alive)->embedAfterPaint();
+  });
 }
 
-Win32WebBrowser::~Win32WebBrowser() { close(); }
+Win32WebBrowser::~Win32WebBrowser() {
+  if (self_) *self_ = nullptr;
+  close();
+}
+
+void Win32WebBrowser::embedAfterPaint() {
+  if (hwnd_ == nullptr || object_) return;
+  // Whatever of the window shows is painted first (its paint would otherwise wait behind the engine).
+  HWND root = ::GetAncestor(hwnd_, GA_ROOT);
+  if (root != nullptr && ::IsWindowVisible(root))
+    ::RedrawWindow(root, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  embed();
+  if (browser_ && !pendingUrl_.empty()) navigate(std::exchange(pendingUrl_, std::string()));
+}
 
 void Win32WebBrowser::place() {
   RECT r{};
@@ -146,13 +165,18 @@ void Win32WebBrowser::close() {
 }
 
 void Win32WebBrowser::detach() {
+  if (self_) *self_ = nullptr;
   close();
   if (hwnd_ != nullptr) ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
   ChildWindow::detach();
 }
 
 void Win32WebBrowser::navigate(const std::string& url) {
-  if (!browser_) return;
+  if (!browser_) {
+    // Not made yet: loaded once it is (an engine that is missing loads nothing).
+    if (!object_ && self_) pendingUrl_ = url;
+    return;
+  }
   Bstr address(url);
   Variant flags, target, postData, headers;
   browser_->Navigate(address.get(), flags.get(), target.get(), postData.get(), headers.get());

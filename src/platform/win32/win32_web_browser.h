@@ -5,10 +5,17 @@
 //
 // The control is not laid out by its container: it takes the container's client area (Align::Client)
 // or its own rectangle once, when it is made, which holds for a window that is never resized.
+//
+// The browser object is made once the window it sits in has been painted: loading the engine takes
+// longer than everything else the main window does before it shows, and the strip is the one part
+// that can come a moment later. An address asked for before then is loaded as soon as it is there.
 #include <windows.h>
 #include <exdisp.h>
 #include <oleidl.h>
 #include <wrl/client.h>
+
+#include <memory>
+#include <string>
 
 #include "platform/web_browser.h"
 #include "platform/win32/browser_site.h"
@@ -48,6 +55,8 @@ class Win32WebBrowser final : public ControlBase<WebBrowser> {
 
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   void place();
+  // Paints the window the control sits in, then makes the browser object and loads what was asked for.
+  void embedAfterPaint();
   void embed();
   void resizeObject();
   void onEvent(DISPID id);
@@ -60,6 +69,9 @@ class Win32WebBrowser final : public ControlBase<WebBrowser> {
   Microsoft::WRL::ComPtr<IConnectionPoint> events_;
   DWORD cookie_ = 0;
   Handler onDocumentComplete_;
+  std::string pendingUrl_;
+  // Tells the posted embedding whether the control still exists.
+  std::shared_ptr<Win32WebBrowser*> self_;
 };
 
 }  // namespace qv::platform::win32
