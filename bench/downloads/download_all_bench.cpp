@@ -116,15 +116,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 200 && !answers(port); ++i) usleep(20000);
 
   std::vector<double> o, p;
-  for (int r = 0; r < rounds; ++r) {
-    if (r % 2 == 0) {
-      o.push_back(ours(s));
-      p.push_back(peer(s));
-    } else {
-      p.push_back(peer(s));
-      o.push_back(ours(s));
-    }
-  }
+  takeTurns(rounds, [&] { o.push_back(ours(s)); }, [&] { p.push_back(peer(s)); });
   kill(server, SIGTERM);
   waitpid(server, nullptr, 0);
   fs::remove_all(s.work / "program");

@@ -67,15 +67,7 @@ int main(int argc, char** argv) {
   writeFile(s.program / "Config.ini", "[game]\r\ngamepath=" + (s.work / "game" / "JX3Client.exe").string() + "\r\n");
 
   std::vector<double> o, p;
-  for (int r = 0; r < rounds; ++r) {
-    if (r % 2 == 0) {
-      o.push_back(ours(s));
-      p.push_back(peer(s));
-    } else {
-      p.push_back(peer(s));
-      o.push_back(ours(s));
-    }
-  }
+  takeTurns(rounds, [&] { o.push_back(ours(s)); }, [&] { p.push_back(peer(s)); });
   fs::remove_all(s.work / "bsdtar-out");
   fs::remove_all(s.iface);
   const double om = median(o), pm = median(p);

@@ -101,6 +101,21 @@ inline std::vector<std::string> makeAddonArchives(const fs::path& into, int coun
   return names;
 }
 
+// Runs the two sides once per round, each going first every other round, so neither always meets a
+// machine the other has just warmed up or left busy.
+template <class Ours, class Peer>
+void takeTurns(int rounds, Ours ours, Peer peer) {
+  for (int r = 0; r < rounds; ++r) {
+    if (r % 2 == 0) {
+      ours();
+      peer();
+    } else {
+      peer();
+      ours();
+    }
+  }
+}
+
 inline double median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v.empty() ? 0 : v[v.size() / 2];
