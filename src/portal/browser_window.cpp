@@ -11,13 +11,15 @@ void TForm1::OpenInBrowserWindow(const std::string& address) {
 
   // Each step is its own call into the browser's process; a failure leaves what is done as it is (a
   // window already shown stays open) and reaches the error box.
-  const std::unique_ptr<platform::AutomationObject> browser = platform_.automation().create("InternetExplorer.Application");
+  const std::unique_ptr<platform::AutomationObject> browser =
+      platform_.automation().create("InternetExplorer.Application");
   browser->put("Visible", true);
   browser->put("left", int32_t{0});
   browser->put("top", int32_t{0});
   browser->put("height", int32_t{screen.height() - 30});
   browser->put("width", int32_t{screen.width() - window.width});
-  for (const char* bar : {"menubar", "addressbar", "toolbar", "statusbar", "resizable"}) browser->put(bar, int32_t{0});
+  for (const char* bar : {"menubar", "addressbar", "toolbar", "statusbar", "resizable"})
+    browser->put(bar, int32_t{0});
   browser->call("Navigate", {address});
   // Released here; the window lives on by itself.
 }

@@ -30,10 +30,10 @@ class Reader {
  public:
   explicit Reader(std::string_view bytes) : b_(bytes) {}
   uint64_t size() const { return b_.size(); }
-  bool has(uint64_t offset, uint64_t length) const { return offset <= b_.size() && length <= b_.size() - offset; }
-  uint16_t u16(uint64_t o) const {
-    return static_cast<uint16_t>(byte(o) | byte(o + 1) << 8);
+  bool has(uint64_t offset, uint64_t length) const {
+    return offset <= b_.size() && length <= b_.size() - offset;
   }
+  uint16_t u16(uint64_t o) const { return static_cast<uint16_t>(byte(o) | byte(o + 1) << 8); }
   uint32_t u32(uint64_t o) const {
     return static_cast<uint32_t>(byte(o)) | static_cast<uint32_t>(byte(o + 1)) << 8 |
            static_cast<uint32_t>(byte(o + 2)) << 16 | static_cast<uint32_t>(byte(o + 3)) << 24;
@@ -51,7 +51,8 @@ ImageVerdict checkProgramImage(std::string_view bytes) {
   if (!r.has(0, 64) || bytes[0] != 'M' || bytes[1] != 'Z') return ImageVerdict::NotAnExecutable;
   const uint64_t pe = r.u32(kDosLfanew);
   if (!r.has(pe, 4 + kFileHeaderSize)) return ImageVerdict::Truncated;
-  if (bytes.substr(static_cast<size_t>(pe), 4) != std::string_view("PE\0\0", 4)) return ImageVerdict::NotAnExecutable;
+  if (bytes.substr(static_cast<size_t>(pe), 4) != std::string_view("PE\0\0", 4))
+    return ImageVerdict::NotAnExecutable;
 
   const uint64_t fileHeader = pe + 4;
   const uint16_t machine = r.u16(fileHeader);

@@ -11,11 +11,11 @@ namespace qv::selfupdate {
 
 enum class ImageVerdict {
   Ok,
-  NotAnExecutable,    // no MZ header, no PE signature, or a DLL / object file
-  WrongMachine,       // not x86-64 (PE32+)
-  NotAGuiProgram,     // a console program, a driver or another subsystem
-  Truncated,          // headers, a section, the symbol table or the signature reach past the end
-  TooLarge,           // larger than any build of the program could be
+  NotAnExecutable,  // no MZ header, no PE signature, or a DLL / object file
+  WrongMachine,     // not x86-64 (PE32+)
+  NotAGuiProgram,   // a console program, a driver or another subsystem
+  Truncated,        // headers, a section, the symbol table or the signature reach past the end
+  TooLarge,         // larger than any build of the program could be
 };
 
 // The largest file taken for an executable; anything larger is not read at all.

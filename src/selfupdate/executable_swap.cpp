@@ -37,8 +37,8 @@ void TForm1::swapExecutable() {
                                    files_.swapScript()};
   try {
     // Composed first: a script that could not name the files leaves everything as it is.
-    const std::string script = selfupdate::swapScriptBytes(selfupdate::swapScriptLines(swap, platform_.codec()),
-                                                           platform_.codec());
+    const std::string script =
+        selfupdate::swapScriptBytes(selfupdate::swapScriptLines(swap, platform_.codec()), platform_.codec());
     // A running program's file can be renamed, not replaced. The copy lands whole or not at all; when
     // it fails the old file goes back, so the player is never left without a program (the script
     // would otherwise delete the old one and start nothing).
@@ -49,7 +49,8 @@ void TForm1::swapExecutable() {
       Label6->setText("無法替換程式檔案,更新未完成");
       return;
     }
-    if (!files::writeFileReplacing(swap.script, script)) throw Error("the replacement script cannot be written");
+    if (!files::writeFileReplacing(swap.script, script))
+      throw Error("the replacement script cannot be written");
   } catch (...) {
     throw Error("contact Tarvik");
   }

@@ -25,7 +25,8 @@ std::string withPercentDoubled(const std::string& text) {
 // interpreter would take for an operator.
 std::string localName(const std::string& fullPath, const platform::Codec& codec) {
   const std::string name(path::fileNameOf(fullPath));
-  if (!survivesCodePage(name, codec)) throw Error("the update cannot name " + name + " in the system's code page");
+  if (!survivesCodePage(name, codec))
+    throw Error("the update cannot name " + name + " in the system's code page");
   const std::string word = ".\\" + withPercentDoubled(name);
   const bool plain = name.find_first_of(" \t&()[]{}^=;!'+,`~<>|\"") == std::string::npos;
   return plain ? word : "\"" + word + "\"";

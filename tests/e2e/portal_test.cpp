@@ -42,17 +42,12 @@ class PortalTest : public QuorvaneTest {
   void SetUp() override {
     QuorvaneTest::SetUp();
     if (HasFatalFailure()) return;
-    ASSERT_FALSE(siteDirectory().empty()) << "QV_E2E_SITE is not set: run the suite through scripts/e2e";
-    ASSERT_TRUE(serverLogAvailable()) << "QV_E2E_SERVER_LOG is not set: run the suite through scripts/e2e";
+    requireServedSite();
+    if (HasFatalFailure()) return;
     publishCatalogue(kCatalogue);
     publishSiteFile(L"ui.php", kPortalPage);
     // A game, so the start-up pass is a quiet refresh.
-    const std::wstring game = caseRoot() + L"\\game";
-    makeDirectory(game);
-    makeDirectory(game + L"\\Interface");
-    writeBytes(game + L"\\JX3Client.exe", "MZ");
-    writeBytes(configPath(), "[game]\r\ngamepath=" + encode(game + L"\\JX3Client.exe", 950) +
-                                 "\r\n[updata]\r\nautoupdata=0\r\n");
+    makeEmptyGame("[updata]\r\nautoupdata=0\r\n");
   }
   void TearDown() override {
     withdrawCatalogue();
@@ -155,7 +150,8 @@ TEST_F(PortalTest, TheAreaLinkTwiceOpensTwoBrowserWindowsBesideTheMainWindowAtTh
   int reported = 0;
   for (int click = 0; click < 2; ++click) {
     PostMessageW(main_, WM_COMMAND, MAKEWPARAM(form1::N5, 0), 0);
-    const bool opened = pollUntil([&] { return browserWindows().size() >= before.size() + click + 1; }, kWindowTimeoutMs);
+    const bool opened =
+        pollUntil([&] { return browserWindows().size() >= before.size() + click + 1; }, kWindowTimeoutMs);
     EXPECT_TRUE(opened) << "click " << click + 1 << " opened no browser window; "
                         << describeMessageBoxes(program_->id());
     if (auto box = waitForMessageBox(program_->id(), 3000)) {

@@ -37,8 +37,8 @@ class SelfUpdateTest : public QuorvaneTest {
   void SetUp() override {
     QuorvaneTest::SetUp();
     if (HasFatalFailure()) return;
-    ASSERT_FALSE(siteDirectory().empty()) << "QV_E2E_SITE is not set: run the suite through scripts/e2e";
-    ASSERT_TRUE(serverLogAvailable()) << "QV_E2E_SERVER_LOG is not set: run the suite through scripts/e2e";
+    requireServedSite();
+    if (HasFatalFailure()) return;
     const std::wstring program = programUnderTest();
     const auto next = readBytes(program.substr(0, program.find_last_of(L'\\')) + L"\\next\\Quorvane.exe");
     ASSERT_TRUE(next) << "no second build beside the suite (build/windows/e2e-next)";
@@ -57,14 +57,6 @@ class SelfUpdateTest : public QuorvaneTest {
   void serve(int version, const std::string& program) {
     publishSiteFile(L"UPdate.ini", "[updataver]\r\nver=" + std::to_string(version) + "\r\n");
     publishSiteFile(L"Quorvane.exe", program);
-  }
-  // A game folder with nothing installed; Config.ini points at it, with `more` after the game path.
-  void makeGame(const std::string& more = "") {
-    const std::wstring game = caseRoot() + L"\\game";
-    makeDirectory(game);
-    makeDirectory(game + L"\\Interface");
-    writeBytes(game + L"\\JX3Client.exe", "MZ");
-    writeBytes(configPath(), "[game]\r\ngamepath=" + encode(game + L"\\JX3Client.exe", 950) + "\r\n" + more);
   }
   std::optional<std::string> installedVersion() {
     const auto config = readBytes(configPath());
@@ -108,10 +100,21 @@ class SelfUpdateTest : public QuorvaneTest {
         },
         kSwapTimeoutMs);
   }
-  Process& adoptWindow(HWND window) {
+  // The old program ends, the new version comes up (and is ended after the case), Config.ini records
+  // version 5, and the swap's files are gone. The new version's window, or null.
+  HWND expectSwapped(const Process& old) {
+    EXPECT_TRUE(old.waitForExit(kSwapTimeoutMs)) << "the old program did not end";
+    HWND fresh = waitForNewVersion();
+    if (!fresh) {
+      ADD_FAILURE() << "the new version did not come up";
+      return nullptr;
+    }
     DWORD id = 0;
-    GetWindowThreadProcessId(window, &id);
-    return adopt(id);
+    GetWindowThreadProcessId(fresh, &id);
+    newVersion_ = &adopt(id);
+    EXPECT_EQ(installedVersion(), std::optional<std::string>("5"));
+    expectSwapTidied();
+    return fresh;
   }
   // The swap's own files are gone from the program directory, and so is the download.
   void expectSwapTidied() {
@@ -139,6 +142,7 @@ class SelfUpdateTest : public QuorvaneTest {
 
   std::string next_;
   std::string old_;
+  Process* newVersion_ = nullptr;
   int questions_ = 0;
 };
 
@@ -149,23 +153,21 @@ TEST_F(SelfUpdateTest, FirstRunReplacesTheProgramAndTheNewVersionComesUpAndStays
   ASSERT_TRUE(waitForMainWindow(old));
   // The pass asks for the game twice (the refresh, then the status check's refresh of the empty list)
   // and then checks the version.
-  ASSERT_TRUE(answerGamePathQuestions(old, [&] { return requestsFor("/Quorvane.exe") > executableRequests; },
-                                      kWindowTimeoutMs))
+  ASSERT_TRUE(answerGamePathQuestions(
+      old, [&] { return requestsFor("/Quorvane.exe") > executableRequests; }, kWindowTimeoutMs))
       << "the new executable was never asked for; " << describeMessageBoxes(old.id());
   EXPECT_EQ(questions_, 2);
 
-  EXPECT_TRUE(old.waitForExit(kSwapTimeoutMs)) << "the old program did not end";
-  HWND fresh = waitForNewVersion();
-  ASSERT_TRUE(fresh) << "the new version did not come up";
-  Process& next = adoptWindow(fresh);
-  EXPECT_EQ(installedVersion(), std::optional<std::string>("5"));
-  expectSwapTidied();
+  HWND fresh = expectSwapped(old);
+  ASSERT_TRUE(fresh);
+  Process& next = *newVersion_;
   EXPECT_EQ(entryCount(workingDirectory()), 0u) << "the script ran in the program directory, not here";
   screenshot(fresh, L"self_update_new_version");
 
   // Its own pass asks for the game twice as well, then finds the numbers equal.
   questions_ = 0;
-  ASSERT_TRUE(answerGamePathQuestions(next, [&] { return questions_ >= 2; }, kWindowTimeoutMs));
+  ASSERT_TRUE(answerGamePathQuestions(
+      next, [&] { return questions_ >= 2; }, kWindowTimeoutMs));
   EXPECT_TRUE(settle(fresh));
   Sleep(1000);
   EXPECT_EQ(requestsFor("/Quorvane.exe"), executableRequests + 1) << "it updated again";
@@ -173,7 +175,7 @@ TEST_F(SelfUpdateTest, FirstRunReplacesTheProgramAndTheNewVersionComesUpAndStays
 }
 
 TEST_F(SelfUpdateTest, StartedFromTheProgramDirectoryWithAGameTheSameHappens) {
-  makeGame("[updata]\r\nautoupdata=0\r\n");
+  makeEmptyGame("[updata]\r\nautoupdata=0\r\n");
   serve(5, next_);
   const int executableRequests = requestsFor("/Quorvane.exe");
   const int catalogueRequests = requestsFor("/Data.xml");
@@ -181,18 +183,14 @@ TEST_F(SelfUpdateTest, StartedFromTheProgramDirectoryWithAGameTheSameHappens) {
   HWND main = waitForMainWindow(old);
   ASSERT_TRUE(main);
   EXPECT_TRUE(letStartUpPassRun(old, main, catalogueRequests).empty());
-  EXPECT_TRUE(old.waitForExit(kSwapTimeoutMs)) << "the old program did not end";
-  HWND fresh = waitForNewVersion();
-  ASSERT_TRUE(fresh) << "the new version did not come up";
-  Process& next = adoptWindow(fresh);
-  EXPECT_EQ(installedVersion(), std::optional<std::string>("5"));
-  expectSwapTidied();
-  EXPECT_TRUE(letStartUpPassRun(next, fresh, requestsFor("/Data.xml")).empty());
+  HWND fresh = expectSwapped(old);
+  ASSERT_TRUE(fresh);
+  EXPECT_TRUE(letStartUpPassRun(*newVersion_, fresh, requestsFor("/Data.xml")).empty());
   EXPECT_EQ(requestsFor("/Quorvane.exe"), executableRequests + 1) << "it updated again";
 }
 
 TEST_F(SelfUpdateTest, EqualNumbersFetchNoExecutable) {
-  makeGame("[updataver]\r\nver=5\r\n");
+  makeEmptyGame("[updataver]\r\nver=5\r\n");
   serve(5, next_);
   const int executableRequests = requestsFor("/Quorvane.exe");
   const int versionRequests = requestsFor("/UPdate.ini");
@@ -208,9 +206,10 @@ TEST_F(SelfUpdateTest, EqualNumbersFetchNoExecutable) {
 }
 
 TEST_F(SelfUpdateTest, AnErrorPageServedAsTheProgramNeverReplacesIt) {
-  makeGame();
-  serve(5, "<html><head><title>Error</title></head><body><h1>Error</h1><p>The page is not available.<br>"
-           "</body></html>");
+  makeEmptyGame();
+  serve(5,
+        "<html><head><title>Error</title></head><body><h1>Error</h1><p>The page is not available.<br>"
+        "</body></html>");
   const int catalogueRequests = requestsFor("/Data.xml");
   Process& program = start();
   HWND main = waitForMainWindow(program);
@@ -222,7 +221,7 @@ TEST_F(SelfUpdateTest, AnErrorPageServedAsTheProgramNeverReplacesIt) {
 }
 
 TEST_F(SelfUpdateTest, ATruncatedProgramNeverReplacesIt) {
-  makeGame("[updataver]\r\nver=1\r\n");
+  makeEmptyGame("[updataver]\r\nver=1\r\n");
   serve(5, next_.substr(0, next_.size() * 2 / 3));
   const int catalogueRequests = requestsFor("/Data.xml");
   Process& program = start();
@@ -235,7 +234,7 @@ TEST_F(SelfUpdateTest, ATruncatedProgramNeverReplacesIt) {
 }
 
 TEST_F(SelfUpdateTest, ARestoreFromTheTrayFetchesTheVersionFileAgainAndRunsThePass3000MsLater) {
-  makeGame("[updataver]\r\nver=1\r\n");
+  makeEmptyGame("[updataver]\r\nver=1\r\n");
   serve(1, next_);
   const int catalogueBefore = requestsFor("/Data.xml");
   Process& program = start();

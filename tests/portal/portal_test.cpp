@@ -109,11 +109,16 @@ TEST_F(PortalTest, TheLinkOpensABrowserWindowBesideTheMainWindowPropertyByProper
   EXPECT_EQ(form1().outerBounds(), (platform::Rect{436, 246, 588, 557})) << "moved to the right edge first";
   ASSERT_EQ(browserWindows().size(), 1u);
   const std::vector<Step> expected = {
-      {Step::Kind::Put, "Visible", {true}},          {Step::Kind::Put, "left", {int32_t{0}}},
-      {Step::Kind::Put, "top", {int32_t{0}}},        {Step::Kind::Put, "height", {int32_t{738}}},
-      {Step::Kind::Put, "width", {int32_t{436}}},    {Step::Kind::Put, "menubar", {int32_t{0}}},
-      {Step::Kind::Put, "addressbar", {int32_t{0}}}, {Step::Kind::Put, "toolbar", {int32_t{0}}},
-      {Step::Kind::Put, "statusbar", {int32_t{0}}},  {Step::Kind::Put, "resizable", {int32_t{0}}},
+      {Step::Kind::Put, "Visible", {true}},
+      {Step::Kind::Put, "left", {int32_t{0}}},
+      {Step::Kind::Put, "top", {int32_t{0}}},
+      {Step::Kind::Put, "height", {int32_t{738}}},
+      {Step::Kind::Put, "width", {int32_t{436}}},
+      {Step::Kind::Put, "menubar", {int32_t{0}}},
+      {Step::Kind::Put, "addressbar", {int32_t{0}}},
+      {Step::Kind::Put, "toolbar", {int32_t{0}}},
+      {Step::Kind::Put, "statusbar", {int32_t{0}}},
+      {Step::Kind::Put, "resizable", {int32_t{0}}},
       {Step::Kind::Call, "Navigate", {mainwindow::LinkAddresses::builtIn().area}},
   };
   EXPECT_EQ(browserWindows()[0]->steps, expected);

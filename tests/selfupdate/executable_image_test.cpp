@@ -1,12 +1,13 @@
 // What may replace the program: a whole x86-64 GUI executable and nothing else. Each case is one way
 // a download goes wrong (an error page, a cut transfer, another program) or one header a hostile
 // server could bend to make the check read outside the file.
+#include "selfupdate/executable_image.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "pe_builder.h"
-#include "selfupdate/executable_image.h"
 #include "test_dir.h"
 
 namespace qv::test {
@@ -27,12 +28,14 @@ TEST(ExecutableImage, AWholeX64GuiProgramIsTaken) {
 TEST(ExecutableImage, ErrorPagesAndOtherFilesAreNoExecutable) {
   for (const std::string& body :
        {std::string("<html><head><title>Error</title></head><body><h1>Error</h1></body></html>"),
-        std::string(), std::string("MZ"), std::string(4096, '\0'), std::string("PK\x03\x04") + std::string(200, 'z')})
+        std::string(), std::string("MZ"), std::string(4096, '\0'),
+        std::string("PK\x03\x04") + std::string(200, 'z')})
     EXPECT_EQ(checkProgramImage(body), ImageVerdict::NotAnExecutable) << body.substr(0, 20);
   std::string noSignature = buildPe();
   noSignature[0x81] = 'X';
   EXPECT_EQ(checkProgramImage(noSignature), ImageVerdict::NotAnExecutable);
-  EXPECT_EQ(checkProgramImage(buildPe({.characteristics = 0x2022})), ImageVerdict::NotAnExecutable) << "a DLL";
+  EXPECT_EQ(checkProgramImage(buildPe({.characteristics = 0x2022})), ImageVerdict::NotAnExecutable)
+      << "a DLL";
   EXPECT_EQ(checkProgramImage(buildPe({.characteristics = 0x0020})), ImageVerdict::NotAnExecutable)
       << "an object file";
 }
@@ -40,13 +43,15 @@ TEST(ExecutableImage, ErrorPagesAndOtherFilesAreNoExecutable) {
 TEST(ExecutableImage, EveryCutBeforeTheEndOfTheLastSectionIsRefused) {
   const std::string whole = buildPe({.symbols = true, .certificate = true});
   for (size_t cut = 0; cut < whole.size(); ++cut)
-    EXPECT_NE(checkProgramImage(std::string_view(whole).substr(0, cut)), ImageVerdict::Ok) << "cut at " << cut;
+    EXPECT_NE(checkProgramImage(std::string_view(whole).substr(0, cut)), ImageVerdict::Ok)
+        << "cut at " << cut;
   const std::string plain = buildPe();
   EXPECT_EQ(checkProgramImage(std::string_view(plain).substr(0, plain.size() - 1)), ImageVerdict::Truncated);
 }
 
 TEST(ExecutableImage, ProgramsForOtherMachinesOrSubsystemsAreRefused) {
-  EXPECT_EQ(checkProgramImage(buildPe({.machine = 0x014C, .magic = 0x10B})), ImageVerdict::WrongMachine) << "x86";
+  EXPECT_EQ(checkProgramImage(buildPe({.machine = 0x014C, .magic = 0x10B})), ImageVerdict::WrongMachine)
+      << "x86";
   EXPECT_EQ(checkProgramImage(buildPe({.machine = 0xAA64})), ImageVerdict::WrongMachine) << "ARM64";
   EXPECT_EQ(checkProgramImage(buildPe({.magic = 0x10B})), ImageVerdict::WrongMachine) << "PE32 header on x64";
   EXPECT_EQ(checkProgramImage(buildPe({.subsystem = 3})), ImageVerdict::NotAGuiProgram) << "console";

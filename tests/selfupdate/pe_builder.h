@@ -8,8 +8,8 @@ namespace qv::test {
 
 struct PeSpec {
   uint16_t machine = 0x8664;
-  uint16_t magic = 0x20B;  // PE32+
-  uint16_t subsystem = 2;  // Windows GUI
+  uint16_t magic = 0x20B;             // PE32+
+  uint16_t subsystem = 2;             // Windows GUI
   uint16_t characteristics = 0x0022;  // executable, large-address aware
   uint16_t sections = 2;
   uint32_t lfanew = 0x80;
@@ -34,9 +34,15 @@ inline void putU32(std::string& b, size_t at, uint32_t v) {
 }
 
 // Offsets into the image buildPe makes, for cases that break one field.
-inline size_t fileHeaderAt(const PeSpec& s) { return s.lfanew + 4; }
-inline size_t optionalHeaderAt(const PeSpec& s) { return fileHeaderAt(s) + 20; }
-inline size_t sectionTableAt(const PeSpec& s) { return optionalHeaderAt(s) + PeLayout::kOptionalSize; }
+inline size_t fileHeaderAt(const PeSpec& s) {
+  return s.lfanew + 4;
+}
+inline size_t optionalHeaderAt(const PeSpec& s) {
+  return fileHeaderAt(s) + 20;
+}
+inline size_t sectionTableAt(const PeSpec& s) {
+  return optionalHeaderAt(s) + PeLayout::kOptionalSize;
+}
 
 inline std::string buildPe(const PeSpec& s = {}) {
   std::string b(PeLayout::kHeaders, '\0');
@@ -60,10 +66,10 @@ inline std::string buildPe(const PeSpec& s = {}) {
   for (uint16_t i = 0; i < s.sections && i < 4; ++i) {
     const size_t h = table + i * 40u;
     b.replace(h, 8, i == 0 ? std::string(".text\0\0\0", 8) : std::string(".data\0\0\0", 8));
-    putU32(b, h + 8, PeLayout::kSectionSize);        // virtual size
-    putU32(b, h + 12, 0x1000 * (i + 1u));            // virtual address
-    putU32(b, h + 16, PeLayout::kSectionSize);       // raw size
-    putU32(b, h + 20, raw);                          // raw offset
+    putU32(b, h + 8, PeLayout::kSectionSize);   // virtual size
+    putU32(b, h + 12, 0x1000 * (i + 1u));       // virtual address
+    putU32(b, h + 16, PeLayout::kSectionSize);  // raw size
+    putU32(b, h + 20, raw);                     // raw offset
     raw += PeLayout::kSectionSize;
   }
   b.resize(raw, '\0');

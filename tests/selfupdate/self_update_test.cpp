@@ -110,7 +110,8 @@ TEST_F(SelfUpdateTest, FirstRunUpdatesToTheServersNumberAndHandsOverToTheScript)
   EXPECT_EQ(runs[0].options.workingDirectory, app->dir.str() + "/");
   EXPECT_TRUE(runs[0].options.hidden);
   const std::string script = readAll(file("delme.bat"));
-  EXPECT_TRUE(script.starts_with("@echo off\r\n:loop\r\ndel \"" + file("Quorvane2.exe") + "\"\r\n")) << script;
+  EXPECT_TRUE(script.starts_with("@echo off\r\n:loop\r\ndel \"" + file("Quorvane2.exe") + "\"\r\n"))
+      << script;
   EXPECT_NE(script.find("start \"\" \"" + file("Quorvane.exe") + "\"\r\n"), std::string::npos) << script;
   EXPECT_EQ(programRequests(), 1);
 }
@@ -234,7 +235,8 @@ TEST_F(SelfUpdateTest, SomethingThatIsNotAWholeProgramNeverReplacesTheProgram) {
   const std::string whole = buildPe();
   for (const std::string& served :
        {std::string("<html><body><h1>Error</h1><p>The page is not available.</p></body></html>"),
-        whole.substr(0, whole.size() - 100), buildPe({.subsystem = 3}), buildPe({.machine = 0x014C, .magic = 0x10B})}) {
+        whole.substr(0, whole.size() - 100), buildPe({.subsystem = 3}),
+        buildPe({.machine = 0x014C, .magic = 0x10B})}) {
     serveVersion(5);
     serveProgram(served);
     startProgram("[updataver]\r\nver=1\r\n");

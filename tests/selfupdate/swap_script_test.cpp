@@ -1,11 +1,12 @@
 // The replacement script, line for line: full paths in the delete and start lines, names in the
 // program directory in the loops, the code page and line ends of the target machines, and the names
 // that would otherwise make the command interpreter do something else.
+#include "selfupdate/swap_script.h"
+
 #include <gtest/gtest.h>
 
 #include "common/error.h"
 #include "platform/headless/iconv_codec.h"
-#include "selfupdate/swap_script.h"
 
 namespace qv::test {
 namespace {
@@ -46,7 +47,8 @@ TEST_F(SwapScriptTest, TheFileIsInTheAnsiCodePageWithCarriageReturnLineFeed) {
   const auto lines = swapScriptLines(filesIn("D:\\遊戲\\工具\\"), big5);
   const std::string bytes = swapScriptBytes(lines, big5);
   // "遊戲" in Big5.
-  EXPECT_NE(bytes.find("del \"D:\\\xB9\x43\xC0\xB8\\\xA4\x75\xA8\xE3\\Quorvane2.exe\"\r\n"), std::string::npos);
+  EXPECT_NE(bytes.find("del \"D:\\\xB9\x43\xC0\xB8\\\xA4\x75\xA8\xE3\\Quorvane2.exe\"\r\n"),
+            std::string::npos);
   size_t lineEnds = 0;
   for (size_t i = 0; i < bytes.size(); ++i) {
     if (bytes[i] != '\n') continue;

@@ -5,6 +5,7 @@
 // the show, to have run). Prints the medians and the ratios PROGRAM / PEER; exit status 1 when a window
 // never showed.
 #include <windows.h>
+// After windows.h, which they build on.
 #include <psapi.h>
 
 #include <algorithm>
@@ -46,8 +47,8 @@ bool run(const std::wstring& program, const wchar_t* className, DWORD settleMs, 
   LARGE_INTEGER frequency, started, shown;
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&started);
-  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(),
-                      &startup, &info))
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      directory.c_str(), &startup, &info))
     return false;
   CloseHandle(info.hThread);
   bool visible = false;
@@ -58,7 +59,8 @@ bool run(const std::wstring& program, const wchar_t* className, DWORD settleMs, 
     if (!visible) Sleep(1);
   }
   QueryPerformanceCounter(&shown);
-  sample.showMs = 1000.0 * static_cast<double>(shown.QuadPart - started.QuadPart) / static_cast<double>(frequency.QuadPart);
+  sample.showMs = 1000.0 * static_cast<double>(shown.QuadPart - started.QuadPart) /
+                  static_cast<double>(frequency.QuadPart);
   if (visible) {
     Sleep(settleMs);
     PROCESS_MEMORY_COUNTERS counters{};
@@ -93,14 +95,16 @@ int wmain(int argc, wchar_t** argv) {
     Sample program, peer;
     // Taken in turns, the other one first every other round, so neither always follows the other.
     const bool programFirst = round % 2 == 0;
-    const bool ok = programFirst ? run(argv[1], argv[2], settleMs, program) && run(argv[3], argv[4], settleMs, peer)
-                                 : run(argv[3], argv[4], settleMs, peer) && run(argv[1], argv[2], settleMs, program);
+    const bool ok = programFirst
+                        ? run(argv[1], argv[2], settleMs, program) && run(argv[3], argv[4], settleMs, peer)
+                        : run(argv[3], argv[4], settleMs, peer) && run(argv[1], argv[2], settleMs, program);
     if (!ok) {
       std::fprintf(stderr, "startup-probe: a window did not show\n");
       return 1;
     }
-    std::printf("round %d%s: program %.0f ms %.1f MiB, peer %.0f ms %.1f MiB\n", round, round == 0 ? " (warm-up)" : "",
-                program.showMs, program.workingSetMiB, peer.showMs, peer.workingSetMiB);
+    std::printf("round %d%s: program %.0f ms %.1f MiB, peer %.0f ms %.1f MiB\n", round,
+                round == 0 ? " (warm-up)" : "", program.showMs, program.workingSetMiB, peer.showMs,
+                peer.workingSetMiB);
     if (round == 0) continue;
     programShow.push_back(program.showMs);
     peerShow.push_back(peer.showMs);
@@ -109,8 +113,10 @@ int wmain(int argc, wchar_t** argv) {
   }
   const double show = median(programShow), peerShown = median(peerShow);
   const double set = median(programSet), peerSetMiB = median(peerSet);
-  std::printf("window visible: program %.0f ms, peer %.0f ms, ratio %.2f\n", show, peerShown, show / peerShown);
-  std::printf("working set: program %.1f MiB, peer %.1f MiB, ratio %.2f\n", set, peerSetMiB, set / peerSetMiB);
+  std::printf("window visible: program %.0f ms, peer %.0f ms, ratio %.2f\n", show, peerShown,
+              show / peerShown);
+  std::printf("working set: program %.1f MiB, peer %.1f MiB, ratio %.2f\n", set, peerSetMiB,
+              set / peerSetMiB);
   std::fflush(stdout);
   return 0;
 }

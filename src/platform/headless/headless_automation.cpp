@@ -21,7 +21,8 @@ std::vector<std::string> AutomationRecord::putNames() const {
 }
 
 void RecordingAutomationObject::failIfAsked(const std::string& name) const {
-  if (const auto it = record_->failing.find(name); it != record_->failing.end()) throw AutomationError(it->second);
+  if (const auto it = record_->failing.find(name); it != record_->failing.end())
+    throw AutomationError(it->second);
 }
 
 std::unique_ptr<AutomationObject> RecordingAutomationObject::getObject(const std::string& name) {

@@ -9,10 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/ui.h"
-
 #include "platform/dialogs.h"
 #include "platform/main_loop.h"
+#include "platform/ui.h"
 
 namespace qv::platform::headless {
 

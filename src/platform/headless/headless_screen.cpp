@@ -4,6 +4,8 @@
 
 namespace qv::platform::headless {
 
-void HeadlessScreen::moveForm(Form& form, int left, int top) { dynamic_cast<HeadlessForm&>(form).moveTo(left, top); }
+void HeadlessScreen::moveForm(Form& form, int left, int top) {
+  dynamic_cast<HeadlessForm&>(form).moveTo(left, top);
+}
 
 }  // namespace qv::platform::headless

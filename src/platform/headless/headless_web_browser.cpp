@@ -51,7 +51,9 @@ void HeadlessWebBrowser::loadDocument(bool withBody) {
   record_->objects["Document"] = std::move(document);
 }
 
-void HeadlessWebBrowser::clearDocument() { record_->objects.erase("Document"); }
+void HeadlessWebBrowser::clearDocument() {
+  record_->objects.erase("Document");
+}
 
 void HeadlessWebBrowser::completeDocument() {
   if (onDocumentComplete_) runGuarded(parent_->dialogs(), onDocumentComplete_);

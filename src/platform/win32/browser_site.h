@@ -4,6 +4,7 @@
 // object with all four faces, reference-counted; the control that owns it cuts it loose (disconnect)
 // before the browser object goes, so a late event never reaches a control that is gone.
 #include <windows.h>
+// After windows.h, which they build on.
 #include <oleidl.h>
 
 #include <atomic>
@@ -11,7 +12,10 @@
 
 namespace qv::platform::win32 {
 
-class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame, public IDispatch {
+class BrowserSite final : public IOleClientSite,
+                          public IOleInPlaceSite,
+                          public IOleInPlaceFrame,
+                          public IDispatch {
  public:
   // `host` is the window the browser object lives in; `onEvent` hears every event's dispatch id (on the
   // main thread, where the object was made).

@@ -2,6 +2,7 @@
 // Owning wrappers for the automation values that cross COM calls: a BSTR and a VARIANT, each freed
 // exactly once.
 #include <windows.h>
+// After windows.h, which they build on.
 #include <oleauto.h>
 
 #include <string>

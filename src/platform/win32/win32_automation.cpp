@@ -32,14 +32,14 @@ void assign(Variant& target, const AutomationValue& value) {
 
 std::string automationErrorText(HRESULT hr) {
   wchar_t* buffer = nullptr;
-  const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0,
-                                   nullptr);
+  const DWORD n = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
   std::wstring text(buffer != nullptr ? buffer : L"", n);
   if (buffer != nullptr) ::LocalFree(buffer);
   // The system's texts end with a line break (and often a full stop the error box adds anyway).
-  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' || text.back() == L'.'))
+  while (!text.empty() &&
+         (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' || text.back() == L'.'))
     text.pop_back();
   if (!text.empty()) return toUtf8(text);
   char fallback[32];
@@ -59,7 +59,8 @@ DISPID Win32AutomationObject::member(const std::string& name) {
 void Win32AutomationObject::invoke(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result) {
   EXCEPINFO exception{};
   UINT badArgument = 0;
-  const HRESULT hr = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &exception, &badArgument);
+  const HRESULT hr =
+      object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &exception, &badArgument);
   Bstr source, description, help;
   *source.out() = exception.bstrSource;
   *description.out() = exception.bstrDescription;

@@ -2,6 +2,7 @@
 // Late-bound automation through IDispatch: member names are looked up at run time, and a failing
 // call becomes an AutomationError carrying the system's (or the server's) own text for it.
 #include <windows.h>
+// After windows.h, which they build on.
 #include <oaidl.h>
 #include <wrl/client.h>
 

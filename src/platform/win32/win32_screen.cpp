@@ -13,9 +13,13 @@ HWND windowOf(const Form& form) {
 }
 }  // namespace
 
-int Win32Screen::width() const { return ::GetSystemMetrics(SM_CXSCREEN); }
+int Win32Screen::width() const {
+  return ::GetSystemMetrics(SM_CXSCREEN);
+}
 
-int Win32Screen::height() const { return ::GetSystemMetrics(SM_CYSCREEN); }
+int Win32Screen::height() const {
+  return ::GetSystemMetrics(SM_CYSCREEN);
+}
 
 Rect Win32Screen::formBounds(const Form& form) const {
   RECT r{};
@@ -26,7 +30,8 @@ Rect Win32Screen::formBounds(const Form& form) const {
 
 void Win32Screen::moveForm(Form& form, int left, int top) {
   HWND hwnd = windowOf(form);
-  if (hwnd != nullptr) ::SetWindowPos(hwnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (hwnd != nullptr)
+    ::SetWindowPos(hwnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace qv::platform::win32

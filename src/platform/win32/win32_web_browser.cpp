@@ -71,7 +71,8 @@ class Win32HtmlDocument : public HtmlDocument {
 
 }  // namespace
 
-Win32WebBrowser::Win32WebBrowser(UiContext& ctx, ChildHost& host, const ControlSpec& spec) : ControlBase(ctx, host, spec) {
+Win32WebBrowser::Win32WebBrowser(UiContext& ctx, ChildHost& host, const ControlSpec& spec)
+    : ControlBase(ctx, host, spec) {
   create(browserWindowClass(windowProc), WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, "");
   if (hwnd_ == nullptr) return;
   ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -110,12 +111,14 @@ void Win32WebBrowser::place() {
     r.right = r.left + ctx_.scale(rect_.width);
     r.bottom = r.top + ctx_.scale(rect_.height);
   }
-  ::SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32WebBrowser::embed() {
   ComPtr<IOleObject> object;
-  if (FAILED(::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&object)))) return;
+  if (FAILED(::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&object))))
+    return;
   site_.reset(new BrowserSite(hwnd_, [this](DISPID id) { onEvent(id); }));
   if (FAILED(object->SetClientSite(site_.get()))) return;
   object_ = object;
@@ -131,7 +134,8 @@ void Win32WebBrowser::embed() {
     return;
   }
   ComPtr<IConnectionPointContainer> points;
-  if (SUCCEEDED(object_.As(&points)) && SUCCEEDED(points->FindConnectionPoint(DIID_DWebBrowserEvents2, &events_)))
+  if (SUCCEEDED(object_.As(&points)) &&
+      SUCCEEDED(points->FindConnectionPoint(DIID_DWebBrowserEvents2, &events_)))
     if (FAILED(events_->Advise(static_cast<IDispatch*>(site_.get()), &cookie_))) events_.Reset();
 }
 

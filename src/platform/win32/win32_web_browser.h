@@ -10,6 +10,7 @@
 // longer than everything else the main window does before it shows, and the strip is the one part
 // that can come a moment later. An address asked for before then is loaded as soon as it is there.
 #include <windows.h>
+// After windows.h, which they build on.
 #include <exdisp.h>
 #include <oleidl.h>
 #include <wrl/client.h>

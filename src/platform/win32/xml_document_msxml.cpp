@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/win32/com_scope.h"
+#include "platform/win32/com_values.h"
 #include "platform/win32/win32_text.h"
 
 namespace qv::platform::win32 {
@@ -25,38 +26,6 @@ constexpr IID kIidXmlDomDocument2 = {0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x
 
 // COM for as long as a document or a node of it lives on this thread.
 using SharedCom = std::shared_ptr<ComScope>;
-
-class Bstr {
- public:
-  Bstr() = default;
-  explicit Bstr(const std::wstring& s) : b_(::SysAllocStringLen(s.data(), static_cast<UINT>(s.size()))) {}
-  ~Bstr() { ::SysFreeString(b_); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  BSTR get() const { return b_; }
-  BSTR* out() {
-    ::SysFreeString(b_);
-    b_ = nullptr;
-    return &b_;
-  }
-  std::string utf8() const { return b_ ? toUtf8(std::wstring_view(b_, ::SysStringLen(b_))) : std::string(); }
-
- private:
-  BSTR b_ = nullptr;
-};
-
-class Variant {
- public:
-  Variant() { ::VariantInit(&v_); }
-  ~Variant() { ::VariantClear(&v_); }
-  Variant(const Variant&) = delete;
-  Variant& operator=(const Variant&) = delete;
-  VARIANT* get() { return &v_; }
-  const VARIANT& value() const { return v_; }
-
- private:
-  VARIANT v_;
-};
 
 class MsxmlNode : public XmlNode {
  public:

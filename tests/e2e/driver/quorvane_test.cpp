@@ -7,6 +7,7 @@
 #include "driver/files.h"
 #include "driver/screenshot.h"
 #include "driver/server_log.h"
+#include "driver/site.h"
 #include "driver/text.h"
 #include "driver/ui.h"
 #include "driver/wait.h"
@@ -72,6 +73,19 @@ void QuorvaneTest::TearDown() {
   }
   processes_.clear();
   if (!root_.empty()) removeTree(root_);
+}
+
+void QuorvaneTest::requireServedSite() {
+  ASSERT_FALSE(siteDirectory().empty()) << "QV_E2E_SITE is not set: run the suite through scripts/e2e";
+  ASSERT_TRUE(serverLogAvailable()) << "QV_E2E_SERVER_LOG is not set: run the suite through scripts/e2e";
+}
+
+void QuorvaneTest::makeEmptyGame(const std::string& moreSettings) {
+  const std::wstring game = root_ + L"\\game";
+  makeDirectory(game);
+  makeDirectory(game + L"\\Interface");
+  writeBytes(game + L"\\JX3Client.exe", "MZ");
+  writeBytes(configPath(), "[game]\r\ngamepath=" + encode(game + L"\\JX3Client.exe", 950) + "\r\n" + moreSettings);
 }
 
 void QuorvaneTest::makeProgramDirectory(const std::wstring& folderName) {

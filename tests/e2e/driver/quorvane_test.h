@@ -28,6 +28,11 @@ protected:
   const std::wstring& workingDirectory() const { return workingDirectory_; }
   // The case's own folder, removed after the case: room for game folders and other fixtures.
   const std::wstring& caseRoot() const { return root_; }
+  // The site folder and the server's request log that scripts/e2e provides; a fatal failure without.
+  void requireServedSite();
+  // A game folder in the case's folder with its client and an empty Interface folder, and a Config.ini
+  // that points at it, followed by `moreSettings` (sections of its own).
+  void makeEmptyGame(const std::string& moreSettings = "");
 
   Process& start();
   // The same with another working directory (the program directory itself, say).

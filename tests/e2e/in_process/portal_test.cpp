@@ -37,8 +37,8 @@ LRESULT CALLBACK recordingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void record(HWND hwnd) {
-  seen()[hwnd].first =
-      reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(recordingProc)));
+  seen()[hwnd].first = reinterpret_cast<WNDPROC>(
+      ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(recordingProc)));
 }
 
 HWND descendant(HWND root, int id) {
@@ -77,7 +77,8 @@ class PortalStripTest : public ::testing::Test {
 
   // Posts each message and lets the program's own loop take them from the queue.
   void post(HWND target, std::initializer_list<UINT> messages) {
-    for (UINT msg : messages) ::PostMessageW(target, msg, msg == WM_RBUTTONUP ? 0 : MK_RBUTTON, MAKELPARAM(5, 5));
+    for (UINT msg : messages)
+      ::PostMessageW(target, msg, msg == WM_RBUTTONUP ? 0 : MK_RBUTTON, MAKELPARAM(5, 5));
     platform_.mainLoop().processMessages();
   }
 
