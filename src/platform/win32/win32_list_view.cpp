@@ -13,7 +13,6 @@ namespace qv::platform::win32 {
 namespace {
 constexpr UINT kUnchecked = 1;  // state image indexes of the check box
 constexpr UINT kChecked = 2;
-constexpr UINT_PTR kSubclassId = 1;
 
 UINT stateImage(UINT state) { return (state & LVIS_STATEIMAGEMASK) >> 12; }
 
@@ -46,24 +45,37 @@ Win32ListView::Win32ListView(UiContext& ctx, ChildHost& host, const ControlSpec&
   // A tip stays up as long as the system allows while the pointer rests on its row.
   if (HWND tips = reinterpret_cast<HWND>(::SendMessageW(hwnd_, LVM_GETTOOLTIPS, 0, 0)))
     ::SendMessageW(tips, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(SHRT_MAX, 0));
-  ::SetWindowSubclass(hwnd_, subclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  if (hwnd_ == nullptr) return;
+  ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  listProc_ = reinterpret_cast<WNDPROC>(
+      ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32ListView::windowProc)));
 }
 
 Win32ListView::~Win32ListView() {
-  if (hwnd_ != nullptr && ::IsWindow(hwnd_)) ::RemoveWindowSubclass(hwnd_, subclassProc, kSubclassId);
+  if (hwnd_ != nullptr && ::IsWindow(hwnd_) && listProc_ != nullptr) {
+    ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(listProc_));
+    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+  }
 }
 
-LRESULT CALLBACK Win32ListView::subclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
-                                             DWORD_PTR data) {
+LRESULT CALLBACK Win32ListView::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* self = reinterpret_cast<Win32ListView*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self == nullptr) return ::DefWindowProcW(hwnd, msg, wp, lp);  // cannot happen: set before the swap
+  const WNDPROC listProc = self->listProc_;
   try {
     if (msg == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lp)->code == TTN_SHOW &&
-        reinterpret_cast<Win32ListView*>(data)->placeTip(reinterpret_cast<const NMHDR*>(lp)->hwndFrom))
+        self->placeTip(reinterpret_cast<const NMHDR*>(lp)->hwndFrom))
       return TRUE;
   } catch (...) {
     // Placing a tip cannot fail in a way worth more than the default placement.
   }
-  if (msg == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, subclassProc, id);
-  return ::DefSubclassProc(hwnd, msg, wp, lp);
+  if (msg == WM_NCDESTROY) {
+    // The window goes before this object: hand it back to its own procedure for good.
+    ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(listProc));
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->listProc_ = nullptr;
+  }
+  return ::CallWindowProcW(listProc, hwnd, msg, wp, lp);
 }
 
 bool Win32ListView::placeTip(HWND tip) {
@@ -147,11 +159,15 @@ void Win32ListView::resetRows(int count) {
   if (count > start) ::SendMessageW(hwnd_, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), 0);
   for (int row = start; row < count; ++row)
     if (!appendCallbackRow(row)) break;
-  // Row -1 means every row: no check marks, nothing selected or focused, as in a list made afresh.
-  LVITEMW state{};
-  state.stateMask = LVIS_STATEIMAGEMASK | LVIS_SELECTED | LVIS_FOCUSED;
-  state.state = INDEXTOSTATEIMAGEMASK(kUnchecked);
-  ::SendMessageW(hwnd_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+  // Rows kept from before may carry check marks, a selection or the focus: row -1 (every row) clears
+  // them all, as in a list made afresh. Rows just inserted are that already, and the message would
+  // cost a notification per row.
+  if (start > 0) {
+    LVITEMW state{};
+    state.stateMask = LVIS_STATEIMAGEMASK | LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = INDEXTOSTATEIMAGEMASK(kUnchecked);
+    ::SendMessageW(hwnd_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+  }
   if (updateDepth_ == 0) ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -218,6 +234,9 @@ LRESULT Win32ListView::onNotify(NMHDR& header) {
     case LVN_GETINFOTIPW:
       infoTip(header);
       break;
+    case LVN_DELETEALLITEMS:
+      return TRUE;  // no LVN_DELETEITEM per row: nothing is attached to a row
+
     default:
       break;
   }

@@ -44,9 +44,13 @@ class Win32ListView final : public ControlBase<ListView> {
   void infoTip(NMHDR& header);
   // The list's own tip window tells the list (not us) that it is about to show; a subclass hears it
   // and places the tip below-right of the row, one cursor size in, instead of under the pointer.
-  static LRESULT CALLBACK subclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data);
+  // The subclass is the classic one (window procedure swapped, this object in GWLP_USERDATA): the
+  // common controls' SetWindowSubclass finds its data through a window property on every message,
+  // which under Wine is a round trip to the server, and a refresh sends the list thousands.
+  static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   bool placeTip(HWND tip);
 
+  WNDPROC listProc_ = nullptr;  // the list view class's own procedure
   int tipRow_ = -1;
   const ListRowSource* source_ = nullptr;
   int columnCount_ = 0;
