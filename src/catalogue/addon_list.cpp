@@ -94,18 +94,22 @@ void AddonList::beginBatch() {
   if (batchDepth_++ > 0) return;
   batchAdded_ = 0;
   batchSortEnd_ = 0;
+  view_.beginUpdate();
 }
 
 void AddonList::endBatch() {
-  if (--batchDepth_ > 0 || batchAdded_ == 0) return;
-  if (batchSortEnd_ > 0) {
-    // Everything up to the last non-empty name is re-sorted; empty names added after it wait at the end.
-    stableSortByName(batchSortEnd_);
-    unsortedTail_ = batchSortEnd_ < rows_.size();
-  } else {
-    unsortedTail_ = true;
+  if (--batchDepth_ > 0) return;
+  if (batchAdded_ > 0) {
+    if (batchSortEnd_ > 0) {
+      // Everything up to the last non-empty name is re-sorted; empty names added after it wait at the end.
+      stableSortByName(batchSortEnd_);
+      unsortedTail_ = batchSortEnd_ < rows_.size();
+    } else {
+      unsortedTail_ = true;
+    }
+    refreshView();
   }
-  refreshView();
+  view_.endUpdate();
 }
 
 void AddonList::clear() {
