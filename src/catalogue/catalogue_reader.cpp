@@ -11,9 +11,7 @@ std::string_view requireAttribute(const platform::XmlNode& node, std::string_vie
 }  // namespace
 
 void forEachEntry(const platform::XmlNode& root, const std::function<void(const CatalogueEntry&)>& entry) {
-  const int n = root.childCount();
-  for (int i = 0; i < n; ++i) {
-    std::unique_ptr<platform::XmlNode> item = root.child(i);
+  for (std::unique_ptr<platform::XmlNode> item = root.firstChild(); item; item = item->nextSibling()) {
     CatalogueEntry e;
     // Attributes are read in this order, so the first one missing is the one reported.
     e.name = requireAttribute(*item, "plugName");
@@ -33,7 +31,6 @@ void readCatalogue(const std::string& location, platform::XmlFactory& xml, Addon
   // Rows queue up and are ordered once at the end (also when an error ends the reading early), which
   // keeps large catalogues fast.
   AddonList::Batch batch(list);
-  list.reserve(root->childCount());
   forEachEntry(*root, [&list](const CatalogueEntry& e) {
     list.addRow(e.name, e.chineseName, e.description, e.folderList);
   });
