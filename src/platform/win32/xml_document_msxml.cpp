@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <msxml2.h>
 #include <oleauto.h>
+#include <shlwapi.h>
 #include <wrl/client.h>
 
 #include <cstdint>
@@ -204,7 +205,10 @@ class MsxmlDocument : public XmlDocument {
     const int32_t result = downloadWithin(fetching_.downloader, location, copy.path(), fetching_.limits);
     if (result != download_result::kOk)
       throw XmlLoadError({fetchFailure(location, result, fetching_.limits), 0, ""});
-    parse(copy.path(), location);
+    std::string bytes;
+    if (!files::readFile(copy.path(), bytes) || bytes.size() > 0xFFFFFFFFu)
+      throw XmlLoadError({fetchFailure(location, download_result::kCannotWrite, fetching_.limits), 0, ""});
+    parseBytes(bytes, location);
   }
 
   std::unique_ptr<XmlNode> documentElement() const override {
@@ -220,6 +224,25 @@ class MsxmlDocument : public XmlDocument {
   // Parses the document at `source` (a file, or an address the engine fetches itself); `location` is
   // what the user asked for, named in error texts.
   void parse(const std::string& source, const std::string& location) {
+    Variant from;
+    from.get()->vt = VT_BSTR;
+    from.get()->bstrVal = ::SysAllocString(toWide(source).c_str());
+    parse(*from.get(), location);
+  }
+
+  // Parses the bytes of a fetched document, which the engine reads from memory as it would read the
+  // server's answer (its encoding declaration or byte-order mark decides how the text is decoded).
+  void parseBytes(const std::string& bytes, const std::string& location) {
+    ComPtr<IStream> stream;
+    stream.Attach(::SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<UINT>(bytes.size())));
+    if (!stream) throw XmlLoadError({fetchFailure(location, E_OUTOFMEMORY, fetching_.limits), 0, ""});
+    Variant from;
+    from.get()->vt = VT_UNKNOWN;
+    from.get()->punkVal = stream.Detach();
+    parse(*from.get(), location);
+  }
+
+  void parse(const VARIANT& from, const std::string& location) {
     ComPtr<IXMLDOMDocument2> doc = createEngine();
     if (!doc) throw XmlLoadError({"Neither MSXML 6.0 nor MSXML 3.0 is available.", 0, ""});
     doc->put_async(VARIANT_FALSE);
@@ -234,11 +257,8 @@ class MsxmlDocument : public XmlDocument {
       doc->setProperty(name.get(), *prohibit.get());  // an MSXML 3 without the property parses as before
     }
 
-    Variant from;
-    from.get()->vt = VT_BSTR;
-    from.get()->bstrVal = ::SysAllocString(toWide(source).c_str());
     VARIANT_BOOL ok = VARIANT_FALSE;
-    const HRESULT hr = doc->load(*from.get(), &ok);
+    const HRESULT hr = doc->load(from, &ok);
     if (FAILED(hr) || ok != VARIANT_TRUE) throw XmlLoadError(parseError(doc.Get(), hr, location));
     // Not every MSXML honours ProhibitDTD (Wine's accepts the property and ignores it); a document
     // that still arrives with a DTD is refused here.
