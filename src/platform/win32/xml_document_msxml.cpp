@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <msxml2.h>
 #include <oleauto.h>
-#include <shlwapi.h>
 #include <wrl/client.h>
 
 #include <cstdint>
@@ -205,10 +204,7 @@ class MsxmlDocument : public XmlDocument {
     const int32_t result = downloadWithin(fetching_.downloader, location, copy.path(), fetching_.limits);
     if (result != download_result::kOk)
       throw XmlLoadError({fetchFailure(location, result, fetching_.limits), 0, ""});
-    std::string bytes;
-    if (!files::readFile(copy.path(), bytes) || bytes.size() > 0xFFFFFFFFu)
-      throw XmlLoadError({fetchFailure(location, download_result::kCannotWrite, fetching_.limits), 0, ""});
-    parseBytes(bytes, location);
+    parse(copy.path(), location);
   }
 
   std::unique_ptr<XmlNode> documentElement() const override {
@@ -227,18 +223,6 @@ class MsxmlDocument : public XmlDocument {
     Variant from;
     from.get()->vt = VT_BSTR;
     from.get()->bstrVal = ::SysAllocString(toWide(source).c_str());
-    parse(*from.get(), location);
-  }
-
-  // Parses the bytes of a fetched document, which the engine reads from memory as it would read the
-  // server's answer (its encoding declaration or byte-order mark decides how the text is decoded).
-  void parseBytes(const std::string& bytes, const std::string& location) {
-    ComPtr<IStream> stream;
-    stream.Attach(::SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<UINT>(bytes.size())));
-    if (!stream) throw XmlLoadError({fetchFailure(location, E_OUTOFMEMORY, fetching_.limits), 0, ""});
-    Variant from;
-    from.get()->vt = VT_UNKNOWN;
-    from.get()->punkVal = stream.Detach();
     parse(*from.get(), location);
   }
 
