@@ -265,9 +265,10 @@ void runPhases(qv::platform::Platform& platform, qv::catalogue::AddonList& list,
   f.phases["order"].push_back(order);
 
   start = Clock::now();
-  list.clear();
   {
+    // As the refresh does it: emptied and refilled in one batch.
     qv::catalogue::AddonList::Batch batch(list);
+    list.clear();
     list.reserve(static_cast<int>(entries.size()));
     for (const Entry& e : entries) list.addRow(e.name, e.chineseName, e.description, e.folderList);
   }

@@ -199,8 +199,13 @@ void Win32ListView::resetRows(int count) {
   if (count < 0) count = 0;
   const int have = rowCount();
   // Every row of the control is alike (texts are callbacks), so rows are only added or dropped to
-  // match the count; re-ordering the list costs no re-insertion.
-  if (count < have) ::SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+  // match the count; re-ordering or refilling the list costs no re-insertion. Many surplus rows go
+  // at once, a few from the end.
+  if (count == 0 || count < have / 2) {
+    ::SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+  } else {
+    for (int row = have - 1; row >= count; --row) ::SendMessageW(list_, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+  }
   const int start = rowCount();
   if (count > start) ::SendMessageW(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), 0);
   for (int row = start; row < count; ++row)
