@@ -1,5 +1,6 @@
 #include "catalogue/status_check.h"
 
+#include "catalogue/addon_names.h"
 #include "catalogue/folder_list.h"
 #include "common/file_system.h"
 #include "common/path.h"
@@ -21,13 +22,15 @@ StatusCounts checkStatuses(AddonList& list, const std::string& addonDirectory) {
   for (int i = 0; i < list.count(); ++i) {
     const std::string_view folders = text::trimView(list.subItem(i, kFolderList));
     if (folders.find(',') == std::string_view::npos) {
-      // The row's name, not its folder list, names the directory here.
-      const bool installed = probe.hasDirectory(text::trimView(list.name(i)));
+      // The row's name, not its folder list, names the directory here. A name that would reach out of
+      // the add-on directory (or name it itself) names no add-on.
+      const std::string_view name = text::trimView(list.name(i));
+      const bool installed = isSafeName(name) && probe.hasDirectory(name);
       list.setStatus(i, installed ? kStatusInstalled : kStatusNotInstalled);
       ++(installed ? counts.installed : counts.notInstalled);
     } else {
       for (const std::string& folder : splitFolderList(folders))
-        list.setStatus(i, probe.hasDirectory(folder) ? kStatusInstalled : kStatusNotInstalled);
+        list.setStatus(i, isSafeName(folder) && probe.hasDirectory(folder) ? kStatusInstalled : kStatusNotInstalled);
     }
   }
   return counts;

@@ -22,6 +22,28 @@ std::string longPathForm(std::string_view p) {
 
 std::string serviceName(std::string_view utf8) { return path::fromFs(fsPath(utf8)); }
 
+bool listTree(std::string_view directory, std::vector<TreeEntry>& entries) {
+  namespace fs = std::filesystem;
+  entries.clear();
+  std::error_code ec;
+  const fs::path root = fsPath(directory);
+  fs::recursive_directory_iterator it(root, fs::directory_options::none, ec);
+  if (ec) return false;
+  for (const fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
+    if (ec) return false;
+    const fs::file_status status = it->symlink_status(ec);
+    if (ec) return false;
+    TreeEntry entry;
+    entry.relative = path::fromFs(it->path().lexically_relative(root).make_preferred());
+    entry.kind = fs::is_symlink(status)     ? TreeEntry::Kind::Other
+                 : fs::is_directory(status) ? TreeEntry::Kind::Directory
+                 : fs::is_regular_file(status) ? TreeEntry::Kind::File
+                                               : TreeEntry::Kind::Other;
+    entries.push_back(std::move(entry));
+  }
+  return !ec;
+}
+
 bool isSiblingTempOf(std::string_view fileName, std::string_view targetFileName, std::string_view tag) {
   // "<target>.~" + 16 hex digits + tag, exactly as createSiblingTemp spells it.
   constexpr size_t kDigits = 16;

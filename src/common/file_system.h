@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv::files {
 
@@ -57,6 +58,16 @@ bool isSiblingTempOf(std::string_view fileName, std::string_view targetFileName,
 bool writeFileReplacing(std::string_view target, std::string_view bytes);
 // Reads a whole file; false when it cannot be read.
 bool readFile(std::string_view utf8, std::string& bytes);
+
+// One entry below a directory, named relative to it with the system's separator.
+struct TreeEntry {
+  enum class Kind { File, Directory, Other };  // Other: links and anything else not plainly one of the two
+  std::string relative;
+  Kind kind;
+};
+// Every entry below `directory`, parents before their contents; links are listed, never followed.
+// False when the tree cannot be read whole.
+bool listTree(std::string_view directory, std::vector<TreeEntry>& entries);
 
 // Answers "is there a directory of this name directly inside `directory`" for many names at once: the
 // directory is read once, and each name is answered from that listing wherever the listing answers

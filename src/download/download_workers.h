@@ -2,16 +2,28 @@
 // DownloadWorkers: owns every download worker its creator (the main window) starts.
 //
 // A worker's object outlives its thread, and nobody who starts one waits for it. The pool keeps each
-// worker until its body has ended and frees it at the next start() or reap(), so finished workers do
-// not pile up. When the pool goes (the window closing), it asks the running transfers to terminate
-// and keeps the main loop turning until they have ended, because a worker may be waiting for the
-// main thread to run its progress handler; then every thread is joined. No thread is left behind.
+// worker until its body has ended and frees it as soon as the main thread hears of that (or at the
+// next reap() for workers somebody else resumed), so finished workers do not pile up. When the pool
+// goes (the window closing), it asks the running transfers to terminate and keeps the main loop
+// turning until they have ended, because a worker may be waiting for the main thread to run its
+// progress handler; then every thread is joined. No thread is left behind.
+//
+// At most a few transfers run at once (as a browser keeps to a few connections per host): a catalogue
+// of thousands of add-ons would otherwise mean thousands of threads and sockets. The others wait their
+// turn in the order they were started, as a request only (the worker is made when its turn comes), and
+// each still runs, with its handlers, exactly once. Two transfers into the same file never run at the
+// same time: the later one waits until the earlier one has ended, so an archive is always written by
+// one transfer and replaced whole. Every step costs the same whatever the number of workers: a refresh
+// starts one transfer per row of catalogues of many thousands.
 //
 // Main thread only. Destroy the pool before whatever its workers' handlers touch (declare it after
 // those members, or call shutdown() first).
 #include <cstddef>
+#include <deque>
+#include <list>
 #include <memory>
-#include <vector>
+#include <set>
+#include <unordered_map>
 
 #include "download/file_download_thread.h"
 
@@ -19,26 +31,57 @@ namespace qv::download {
 
 class DownloadWorkers {
  public:
-  DownloadWorkers(platform::UrlDownloader& downloader, platform::MainLoop& mainLoop);
+  static constexpr size_t kMaxRunning = 6;
+
+  DownloadWorkers(platform::UrlDownloader& downloader, platform::MainLoop& mainLoop, size_t maxRunning = kMaxRunning);
   ~DownloadWorkers();
   DownloadWorkers(const DownloadWorkers&) = delete;
   DownloadWorkers& operator=(const DownloadWorkers&) = delete;
 
-  // Creates a worker (running at once unless suspended, see TFileDownLoadThread) and keeps it.
-  TFileDownLoadThread& start(std::string URL, std::string FileName, TDownLoadProgressEvent OnDownLoadProgress,
+  // Starts a download: at once when a slot is free and no other transfer is writing its file, else as
+  // soon as that is so. A request made suspended (or without all three handlers) gets its worker at
+  // once, which waits for somebody to resume() it, as TFileDownLoadThread says; that worker is
+  // returned. Otherwise nothing is returned: nobody holds on to a worker the pool runs.
+  TFileDownLoadThread* start(std::string URL, std::string FileName, TDownLoadProgressEvent OnDownLoadProgress,
                              TDownLoadCompleteEvent OnDownLoadComplete, TDownLoadErrorEvent OnDownLoadError,
                              bool CreateSuspended = false);
-  // Joins and frees the workers whose body has ended.
+  // Joins and frees suspended workers that somebody resumed and that have ended.
   void reap();
-  // Workers held: running, suspended, or finished and not yet reaped.
-  size_t size() const { return workers_.size(); }
-  // Terminates every running transfer, pumps the main loop until each has ended, joins and frees all.
+  // Workers held (running, suspended, or ended and not yet freed) plus requests waiting their turn.
+  size_t size() const { return workers_.size() + waiting_.size(); }
+  // Transfers started by the pool whose end it has not yet heard of, and requests waiting their turn.
+  size_t running() const { return launched_.size(); }
+  size_t waiting() const { return waiting_.size(); }
+  // Terminates every running transfer, drops the waiting requests, pumps the main loop until each
+  // running one has ended, joins and frees all.
   void shutdown();
 
  private:
+  struct Request {
+    std::string url;
+    std::string file;
+    TDownLoadProgressEvent onProgress;
+    TDownLoadCompleteEvent onComplete;
+    TDownLoadErrorEvent onError;
+  };
+  using Workers = std::list<std::unique_ptr<TFileDownLoadThread>>;
+
+  // Main thread: a transfer the pool started has ended; its slot and its file are free again, and the
+  // worker (whose thread is returning) is joined and freed.
+  void ended(TFileDownLoadThread* worker);
+  // Starts waiting requests while slots are free, passing over those whose file is being written.
+  void startWaiting();
+  void launch(Request request);
+
   platform::UrlDownloader& downloader_;
   platform::MainLoop& mainLoop_;
-  std::vector<std::unique_ptr<TFileDownLoadThread>> workers_;
+  size_t maxRunning_;
+  Workers workers_;
+  std::unordered_map<TFileDownLoadThread*, Workers::iterator> launched_;  // started by the pool, not yet ended
+  std::deque<Request> waiting_;                                          // in start order
+  std::set<std::string> busyFiles_;
+  // Calls posted by workers check it, so none reaches a pool that is gone.
+  std::shared_ptr<DownloadWorkers*> self_;
 };
 
 }  // namespace qv::download

@@ -15,8 +15,7 @@ TFileDownLoadThread::TFileDownLoadThread(platform::UrlDownloader& downloader, pl
       OnDownLoadProgress(std::move(onProgress)),
       OnDownLoadComplete(std::move(onComplete)),
       OnDownLoadError(std::move(onError)) {
-  const bool handlersComplete = OnDownLoadProgress && OnDownLoadComplete && OnDownLoadError;
-  if (handlersComplete && !CreateSuspended) resume();
+  if (handlersComplete() && !CreateSuspended) resume();
 }
 
 TFileDownLoadThread::~TFileDownLoadThread() {
@@ -65,6 +64,10 @@ void TFileDownLoadThread::Execute() {
   } catch (...) {
   }
   FMonitor = nullptr;
+  try {
+    if (onEnded_) onEnded_();
+  } catch (...) {
+  }
   finished_ = true;
 }
 

@@ -51,6 +51,11 @@ class TFileDownLoadThread {
   bool finished() const { return finished_; }
   // Waits for the body to end. Never call it on the main thread while the transfer may report.
   void waitFor();
+  // Called on the worker's thread as the body's last act, after the completion or failure handler
+  // (also when a handler threw). Set before the worker is started; it must not block.
+  void setOnEnded(std::function<void()> onEnded) { onEnded_ = std::move(onEnded); }
+  // Whether the three handlers are all set (a worker without them never starts by itself).
+  bool handlersComplete() const { return OnDownLoadProgress && OnDownLoadComplete && OnDownLoadError; }
 
   const std::string& url() const { return FURL; }
   const std::string& fileName() const { return FFileName; }
@@ -76,6 +81,7 @@ class TFileDownLoadThread {
   TDownLoadCompleteEvent OnDownLoadComplete;
   TDownLoadErrorEvent OnDownLoadError;
   TDownLoadMonitor* FMonitor = nullptr;  // worker thread only; not owned
+  std::function<void()> onEnded_;
 
   std::atomic<bool> terminated_{false};
   std::atomic<bool> finished_{false};

@@ -14,17 +14,41 @@ namespace qv::mainwindow {
 namespace ids = qv::ids::form1;
 using platform::Align;
 
-TForm1::TForm1(platform::Platform& platform, ProgramFiles files, download::ServerResources server)
-    : platform_(platform), files_(std::move(files)), server_(std::move(server)) {
+LinkAddresses LinkAddresses::builtIn() { return {QUORVANE_LINK_HOME, QUORVANE_LINK_AREA, QUORVANE_LINK_FORUM}; }
+
+TForm1::TForm1(platform::Platform& platform, ProgramFiles files, download::ServerResources server, LinkAddresses links)
+    : platform_(platform),
+      files_(std::move(files)),
+      server_(std::move(server)),
+      links_(std::move(links)),
+      self_(std::make_shared<TForm1*>(this)),
+      workers_(std::make_unique<download::DownloadWorkers>(platform.downloader(), platform.mainLoop())) {
   // Single border, system menu and minimise box, no maximise box, always on top.
   form_ = platform_.ui().createForm({ids::kClass, "QuorvaneTW Ver1.0", {439, 246, 588, 557}, true, false, true});
   buildControls();
+  buildMainMenu();
+  buildTray();
+  // The start-up pass and the executable swap; both wait until something arms them.
+  Timer1 = &form_->addTimer("Timer1", 3000, false);
+  Timer3 = &form_->addTimer("Timer3", 15000, false);
   form_->setOnShow([this] { FormShow(); });
   form_->setOnCloseQuery([this] { return FormCloseQuery(); });
+  form_->setOnQueryEndSession([this] { FormQueryEndSession(); });
   FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  // Transfers still running are ended while the window they report to still exists.
+  workers_.reset();
+  *self_ = nullptr;
+}
+
+void TForm1::postToWindow(std::function<void()> call) {
+  std::weak_ptr<TForm1*> window = self_;
+  platform_.mainLoop().post([window, call = std::move(call)] {
+    if (auto w = window.lock(); w && *w != nullptr) call();
+  });
+}
 
 void TForm1::buildControls() {
   Panel1 = &form_->addPanel({"Panel1", ids::Panel1, {0, 0, 580, 62}, "", Align::Top});
@@ -55,11 +79,22 @@ void TForm1::buildBottomPanel() {
   Panel2->addButton({"Button7", ids::Button7, {306, 6, 92, 24}, " 操作設置"}).setOnClick([this] { Button7Click(); });
   Button2 = &Panel2->addButton({"Button2", ids::Button2, {404, 6, 92, 24}, "放大列表"});
   Button2->setOnClick([this] { Button2Click(); });
+  Panel2->addButton({"Button1", ids::Button1, {13, 39, 170, 40}, "安裝選中UI"}).setOnClick([this] { Button1Click(); });
+  Panel2->addButton({"Button8", ids::Button8, {189, 39, 170, 40}, "  移除選中 UI"}).setOnClick([this] {
+    Button8Click();
+  });
+  // The frame lies behind the start-game picture; it holds only the hidden download-all button.
+  platform::GroupBox& group = Panel2->addGroupBox({"GroupBox1", ids::GroupBox1, {432, 48, 57, 49}, "更新列錶內UI"});
+  group.addButton({"Button4", ids::Button4, {8, 16, 41, 25}, "down", Align::None, false})
+      .setOnClick([this] { Button4Click(); });
+  Panel2->addPictureButton({"BitBtn3", ids::BitBtn3, {372, 43, 189, 61}, ""}).setOnClick([this] { BitBtn3Click(); });
   Label6 = &Panel2->addLabel({"Label6", ids::Label6, {8, 87, 52, 13}, "正常"});
   ProgressBar1 = &Panel2->addProgressBar({"ProgressBar1", ids::ProgressBar1, {64, 86, 296, 16}, ""});
-  // Only run by code: the status check's internal entry point.
+  // Only run by code: the status check's and the settings-save action's internal entry points.
   Panel2->addButton({"BitBtn4", ids::BitBtn4, {496, 8, 75, 25}, "check", Align::None, false})
       .setOnClick([this] { BitBtn4Click(); });
+  Panel2->addButton({"Button10", ids::Button10, {504, 9, 75, 25}, "INI", Align::None, false})
+      .setOnClick([this] { Button10Click(); });
 }
 
 // Creation step. The skin has no look of its own (the native look is the look), so switching it on
@@ -102,9 +137,6 @@ void TForm1::FormShow() {
   // 8. (start-up pass) arming the start-up timer comes here.
 }
 
-// Until the tray exists the close box really closes the program.
-bool TForm1::FormCloseQuery() { return true; }
-
 void TForm1::Button7Click() { settingsDialog().showModal(); }
 
 bool TForm1::requireGamePath() {
@@ -129,14 +161,23 @@ void TForm1::Button3Click() {
     list_->clear();
     catalogue::readCatalogue(server_.catalogue(), platform_.xml(), *list_);
   }
-  // The download-all road, which ends with the status check, is not built yet: check at once.
-  BitBtn4Click();
+  // The download-all road fetches every archive and ends with the status check.
+  Button4Click();
 }
 
 void TForm1::BitBtn4Click() {
   if (list_->count() == 0 && refreshDepth_ == 0) Button3Click();
   const std::string addonDir = catalogue::addonDirectoryOf(settingsDialog().gamePath());
-  const catalogue::StatusCounts counts = catalogue::checkStatuses(*list_, addonDir);
+  catalogue::StatusCounts counts;
+  {
+    // Every row's status changes: the list repaints once, after the last.
+    ListView1->beginUpdate();
+    struct EndUpdate {
+      platform::ListView& view;
+      ~EndUpdate() { view.endUpdate(); }
+    } endUpdate{*ListView1};
+    counts = catalogue::checkStatuses(*list_, addonDir);
+  }
   showCounters(list_->count(), counts.installed, counts.notInstalled);
 }
 

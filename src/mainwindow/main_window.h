@@ -1,22 +1,39 @@
 #pragma once
 // The main window TForm1: the portal strip, the add-on list with its counters, the command buttons,
-// the status line and the progress bar. Its show step runs at every show of the window.
+// the status line and the progress bar, the menu bar, the tray icon with its menu, and two timers. Its
+// show step runs at every show of the window; its close box hides it to the tray.
+//
+// The handlers are spread over the files of their subsystems: the layout, show step and list commands
+// here, menus in main_menus.cpp, tray and closing in tray_and_closing.cpp, the start-game command in
+// start_game.cpp, and installing, fetching and removing add-ons in src/install/.
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "catalogue/addon_list.h"
 #include "common/program_files.h"
+#include "download/download_workers.h"
 #include "download/server_resources.h"
 #include "platform/platform.h"
 #include "settings/settings_dialog.h"
 
 namespace qv::mainwindow {
 
+// The menus' link targets (a build setting).
+struct LinkAddresses {
+  std::string home;   // N9 "Pellmoor"
+  std::string area;   // N5 "劍俠3專區"
+  std::string forum;  // N6 "幫助(&H)"
+  static LinkAddresses builtIn();
+};
+
 class TForm1 {
  public:
-  TForm1(platform::Platform& platform, ProgramFiles files, download::ServerResources server);
+  TForm1(platform::Platform& platform, ProgramFiles files, download::ServerResources server,
+         LinkAddresses links = LinkAddresses::builtIn());
   ~TForm1();
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
 
   // The settings dialog is created after the main window (its creation step runs then).
   void attachSettingsDialog(settings::TForm2& dialog) { form2_ = &dialog; }
@@ -24,30 +41,80 @@ class TForm1 {
   void FormCreate();
   void FormShow();
   bool FormCloseQuery();
-  void Button7Click();   // settings
+  void FormQueryEndSession();
+
+  // Buttons.
+  void Button1Click();   // install the checked add-ons
+  void Button2Click();   // enlarge / restore the list
   void Button3Click();   // catalogue refresh
-  void BitBtn4Click();   // status check
+  void Button4Click();   // download-all road (hidden "down")
+  void Button7Click();   // settings
+  void Button8Click();   // remove the checked add-ons
+  void Button10Click();  // settings-save action (hidden "INI")
   void BitBtn1Click();   // check all
   void BitBtn2Click();   // uncheck all
-  void Button2Click();   // enlarge / restore the list
+  void BitBtn3Click();   // start the game
+  void BitBtn4Click();   // status check (hidden "check")
+
+  // Menu bar MainMenu1.
+  void UI1Click() { Button3Click(); }
+  void N17Click() { BitBtn3Click(); }
+  void N14Click();  // exit
+  void N9Click();   // the maker's home page
+  void N5Click();   // the game's add-on area
+  void StopTaskMClick() { Button7Click(); }
+  void N4Click() { Button2Click(); }
+  void ApplyFaceMClick() {}  // the menu keeps an item that does nothing
+  void N13Click() { Button3Click(); }
+  void N6Click();  // the maker's forum
+  void N7Click();  // about
+
+  // Tray pop-up menu PopupMenu1 and the tray icon.
+  void RestoreMClick();
+  void N11Click() { Button7Click(); }
+  void N12Click() { RestoreMClick(); }
+  void N3Click() { N14Click(); }
+  void TrayIcon1Click();
+  void TrayIcon1DblClick();
+
+  // Download handlers given to every worker the window starts. Progress runs on the main thread,
+  // completion and failure on the worker's thread (they post their updates to the main thread).
   void DownLoadProgress(uint32_t progress, uint32_t progressMax);
+  void DownLoadComplete(download::TFileDownLoadThread& Sender);
+  void DownLoadError(download::TFileDownLoadThread& Sender, int32_t ErrorCode);
+
+  // Opens an address in a separate browser window.
+  void OpenInBrowserWindow(const std::string& address);
+  // Sends one folder to the recycle bin. Where the bin cannot take it the folder stays, and the answer
+  // says so (the remove command then tells the user).
+  platform::Shell::Recycled DeleteToRecycleBin(const std::string& path);
 
   const ProgramFiles& programFiles() const { return files_; }
-
   int32_t storedAddonCount() const { return storedAddonCount_; }
   int32_t installedVersion() const { return installedVersion_; }
+  int32_t downLoadedCount() const { return DownLoadedCount; }
+  bool exitFlag() const { return exitFlag_; }
 
   platform::Form& form() { return *form_; }
   catalogue::AddonList& addonList() { return *list_; }
+  download::DownloadWorkers& downloads() { return *workers_; }
 
  private:
   void buildControls();
   void buildCounterStrip();
   void buildBottomPanel();
+  void buildMainMenu();
+  void buildTray();
   settings::TForm2& settingsDialog() { return *form2_; }
   // The game path trimmed; when empty the user is asked to set it and the settings dialog opens.
   bool requireGamePath();
   void showCounters(int rows, int installed, int notInstalled);
+  // Runs a call on the main thread later, unless the window is gone by then.
+  void postToWindow(std::function<void()> call);
+  // The tray operations "hide main window" and "show main window".
+  void hideMainWindow();
+  void showMainWindow();
+  void startDownload(const std::string& url, const std::string& file);
 
   platform::Platform& platform_;
   settings::TForm2* form2_ = nullptr;
@@ -65,15 +132,31 @@ class TForm1 {
   platform::Label* Label15 = nullptr;
   platform::Button* Button2 = nullptr;
   platform::ProgressBar* ProgressBar1 = nullptr;
+  platform::MenuItem* N9 = nullptr;
+  platform::MenuItem* N5 = nullptr;
+  platform::TrayIcon* TrayIcon1 = nullptr;
+  platform::Menu* PopupMenu1 = nullptr;
+  platform::Timer* Timer1 = nullptr;  // start-up pass, 3000 ms
+  platform::Timer* Timer3 = nullptr;  // executable swap, 15000 ms as stored
   std::unique_ptr<catalogue::AddonList> list_;
   ProgramFiles files_;
   download::ServerResources server_;
+  LinkAddresses links_;
   // A status check started from within a refresh never starts another refresh, which ends the cycle
   // an empty catalogue would otherwise make.
   int refreshDepth_ = 0;
+  bool exitFlag_ = false;
 
   int32_t storedAddonCount_ = 0;
   int32_t installedVersion_ = 0;
+  // Completions of every download since the program started (one window per process, so the window
+  // holds the process's count). Raised on the main thread only.
+  int32_t DownLoadedCount = 0;
+
+  // Calls posted by workers check it, so none reaches a window that is gone.
+  std::shared_ptr<TForm1*> self_;
+  // Last: its workers' handlers touch the members above, so it goes first.
+  std::unique_ptr<download::DownloadWorkers> workers_;
 };
 
 }  // namespace qv::mainwindow

@@ -18,8 +18,8 @@ struct UnZipServices {
 
 // True when the extraction ran to its end (whatever it extracted), false when it raised an error.
 // Errors while opening the archive or reading its directory leave this function. `extracted`, when
-// given, receives the number of entries extracted.
+// given, receives the number of entries extracted; `entries` the number the archive's directory holds.
 bool UnZipFile(const std::string& archive, const std::string& destination, const UnZipServices& services,
-               int* extracted = nullptr);
+               int* extracted = nullptr, int* entries = nullptr);
 
 }  // namespace qv::unzip

@@ -59,7 +59,9 @@ TEST_F(RefreshTest, RefreshFillsTheListAndMarksEveryRowAgainstTheAddonDirectory)
   ASSERT_EQ(view().rowCount(), 6);
   const std::vector<std::pair<std::string, std::string>> expected = {
       {"Atarget", "未安裝"}, {"Cname", "未安裝"}, {"Dlist", "未安裝"},
-      {"Elist", "已安裝"}, {"Ftrail", "已安裝"}, {"Mbuff", "已安裝"}};
+      // A trailing comma adds an empty name last, which would be the add-on directory itself: it names
+      // no add-on, so the row is not installed although that directory exists.
+      {"Elist", "已安裝"}, {"Ftrail", "未安裝"}, {"Mbuff", "已安裝"}};
   for (int i = 0; i < 6; ++i) {
     EXPECT_EQ(caption(i), expected[static_cast<size_t>(i)].first);
     EXPECT_EQ(status(i), expected[static_cast<size_t>(i)].second) << caption(i);

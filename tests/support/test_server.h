@@ -6,7 +6,7 @@
 //   /truncated    announces 100000 bytes, sends 3000 and closes (also below it)
 //   /nolength     20000 bytes with no Content-Length, ended by closing the connection
 //   /slow         200 chunks of 1000 bytes, 20 ms apart
-//   /doc/NAME     the body registered with setDocument(NAME, ...)
+//   /doc/NAME     the body registered with setDocument(NAME, ...); 404 for a name never registered
 //   /named/NAME   NAME itself, as the server decoded it
 #include <arpa/inet.h>
 #include <httplib.h>
@@ -82,7 +82,12 @@ class TestServer {
     server_.Get(R"(/doc/(.+))", [this](const httplib::Request& req, httplib::Response& res) {
       count();
       std::lock_guard lock(mutex_);
-      res.set_content(documents_[req.matches[1]], "text/xml");
+      const auto it = documents_.find(req.matches[1]);
+      if (it == documents_.end()) {
+        res.status = 404;
+        return;
+      }
+      res.set_content(it->second, "text/xml");
     });
     port_ = server_.bind_to_any_port("127.0.0.1");
     thread_ = std::thread([this] { server_.listen_after_bind(); });

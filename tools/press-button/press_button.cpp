@@ -1,7 +1,8 @@
-// press-button CLASS ID [WAIT_ID]
+// press-button CLASS ID [WAIT_ID [WAIT_TEXT]]
 // Waits for a visible top-level window of the window class CLASS, clicks its control ID the way a
 // user's click arrives (WM_COMMAND to the control's parent) and, when WAIT_ID is given, waits until that
-// control's text changes. Exit status 0 on success, 1 on a time-out.
+// control's text changes (or, with WAIT_TEXT, until it reads exactly that). Exit status 0 on success, 1
+// on a time-out.
 #include <windows.h>
 
 #include <cstdio>
@@ -41,11 +42,12 @@ std::wstring textOf(HWND hwnd) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) {
-    std::fwprintf(stderr, L"usage: press-button CLASS ID [WAIT_ID]\n");
+    std::fwprintf(stderr, L"usage: press-button CLASS ID [WAIT_ID [WAIT_TEXT]]\n");
     return 2;
   }
   const int id = _wtoi(argv[2]);
   const int waitId = argc > 3 ? _wtoi(argv[3]) : 0;
+  const wchar_t* waitText = argc > 4 ? argv[4] : nullptr;
   HWND top = nullptr;
   HWND button = nullptr;
   for (int i = 0; i < 300 && !button; ++i) {
@@ -59,7 +61,8 @@ int wmain(int argc, wchar_t** argv) {
   PostMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
   if (!watched) return 0;
   for (int i = 0; i < 300; ++i) {
-    if (textOf(watched) != before) return 0;
+    const std::wstring now = textOf(watched);
+    if (waitText ? now == waitText : now != before) return 0;
     Sleep(100);
   }
   return 1;

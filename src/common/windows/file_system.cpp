@@ -84,7 +84,15 @@ bool removeEmptyDirectory(std::string_view utf8) {
 
 bool removeTree(std::string_view utf8) {
   std::error_code ec;
-  fs::remove_all(fsPath(utf8), ec);
+  // Windows refuses to delete a read-only file, and the program's staging folders may hold some.
+  const fs::path root = fsPath(utf8);
+  for (fs::recursive_directory_iterator it(root, fs::directory_options::none, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    if (!it->is_symlink(ec) && it->is_regular_file(ec))
+      fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ec);
+  }
+  ec.clear();
+  fs::remove_all(root, ec);
   return !ec && !exists(utf8);
 }
 

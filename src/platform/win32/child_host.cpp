@@ -6,6 +6,7 @@
 #include "platform/win32/win32_list_view.h"
 #include "platform/win32/win32_page_control.h"
 #include "platform/win32/win32_panel.h"
+#include "platform/win32/win32_picture_button.h"
 #include "platform/win32/win32_simple_controls.h"
 
 namespace qv::platform::win32 {
@@ -119,9 +120,8 @@ ProgressBar& ChildHost::addProgressBar(const ControlSpec& spec) {
 ListView& ChildHost::addListView(const ControlSpec& spec) {
   return adopt(std::make_unique<Win32ListView>(ctx_, *this, spec));
 }
-// PLACEHOLDER until the picture button lands: a plain button.
 Button& ChildHost::addPictureButton(const ControlSpec& spec) {
-  return adopt(std::make_unique<Win32Button>(ctx_, *this, spec));
+  return adopt(std::make_unique<Win32PictureButton>(ctx_, *this, spec));
 }
 
 }  // namespace qv::platform::win32

@@ -7,20 +7,6 @@ namespace qv::platform::win32 {
 
 namespace {
 constexpr wchar_t kControlProp[] = L"Quorvane.Control";
-
-struct IdSearch {
-  int id;
-  ChildWindow* found;
-};
-
-BOOL CALLBACK matchId(HWND hwnd, LPARAM param) noexcept {
-  auto* search = reinterpret_cast<IdSearch*>(param);
-  if (::GetDlgCtrlID(hwnd) != search->id) return TRUE;
-  ChildWindow* control = controlOf(hwnd);
-  if (control == nullptr) return TRUE;
-  search->found = control;
-  return FALSE;
-}
 }  // namespace
 
 void setWindowText(HWND hwnd, const std::string& utf8) {
@@ -83,13 +69,12 @@ ChildWindow* controlOf(HWND hwnd) {
 }
 
 bool routeCommand(HWND receiver, WPARAM wp, LPARAM lp) {
+  // Only the control that sent the command gets it. A command without a sender is a menu item's or an
+  // accelerator's and never goes to a control, even one whose id is the same; and a sender that is
+  // not the receiver's own child is not believed.
   HWND from = reinterpret_cast<HWND>(lp);
+  if (from == nullptr || ::GetParent(from) != receiver) return false;
   ChildWindow* control = controlOf(from);
-  if (control == nullptr && from == nullptr && LOWORD(wp) != 0) {
-    IdSearch search{LOWORD(wp), nullptr};
-    ::EnumChildWindows(receiver, matchId, reinterpret_cast<LPARAM>(&search));
-    control = search.found;
-  }
   if (control == nullptr) return false;
   control->onCommand(HIWORD(wp));
   return true;

@@ -85,8 +85,9 @@ std::string ControlBase<Iface>::text() const {
 
 // The control object behind a window, or null when the window is not one of ours.
 ChildWindow* controlOf(HWND hwnd);
-// WM_COMMAND in any of our containers. A command whose lParam names no window (as a test sends it)
-// is matched by its id among the receiver's descendants. False when no control of ours is meant.
+// WM_COMMAND in any of our containers, for the control whose window sent it (lParam), which must be a
+// child of the receiver. A command that names no window (menu items, accelerators) is never a
+// control's: false, and the form looks it up among its menu items.
 bool routeCommand(HWND receiver, WPARAM wp, LPARAM lp);
 // WM_NOTIFY in any of our containers; false when the sender is not one of our controls.
 bool routeNotify(LPARAM lp, LRESULT& result);

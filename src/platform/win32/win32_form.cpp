@@ -6,11 +6,12 @@
 #include "platform/win32/child_window.h"
 #include "platform/win32/win32_main_loop.h"
 #include "platform/win32/win32_text.h"
+#include "platform/win32/resources/resource_ids.h"
 
 namespace qv::platform::win32 {
 
 namespace {
-constexpr int kIconResource = 1;
+constexpr int kIconResource = QV_RESOURCE_PROGRAM_ICON;
 
 void registerFormClass(const std::wstring& name, WNDPROC proc) {
   HINSTANCE instance = ::GetModuleHandleW(nullptr);
@@ -70,6 +71,8 @@ Win32Form::Win32Form(UiContext& ctx, const FormSpec& spec, HWND owner, bool main
 Win32Form::~Win32Form() { destroyWindow(); }
 
 void Win32Form::destroyWindow() {
+  // The icon belongs to the window's life: it leaves the notification area as the window goes.
+  if (tray_) tray_->remove();
   if (host_) host_->detachAll();
   window_.close();
   visible_ = false;
@@ -117,10 +120,32 @@ LRESULT Win32Form::handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
       if (host_) host_->layout();
       return 0;
+    case WM_COMMAND:
+      // No control sent it (routed above otherwise): a menu item's or an accelerator's command.
+      if (lp == 0) {
+        commands_.pick(LOWORD(wp));
+        return 0;
+      }
+      break;
     case WM_CLOSE:
       // The close box and Alt+F4 ask the same question as the program's own close requests.
       runGuarded(ctx_.dialogs(), [this] { close(); });
       return 0;
+    case WM_QUERYENDSESSION:
+      // Log-off and shutdown are never held up, and the close-query rule (which would hide the
+      // window instead of closing it) is not asked.
+      if (onQueryEndSession_) {
+        const Handler handler = onQueryEndSession_;
+        runGuarded(ctx_.dialogs(), handler);
+      }
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wp != FALSE) endSession();
+      return 0;
+    case WM_DESTROY:
+      // The menu bar is ours to destroy, not the window's.
+      if (menuBar_) ::SetMenu(hwnd, nullptr);
+      break;
     case WM_ACTIVATE:
       if (LOWORD(wp) == WA_INACTIVE) {
         HWND focus = ::GetFocus();
@@ -233,6 +258,35 @@ void Win32Form::close() {
     return;
   }
   hide();
+}
+
+void Win32Form::endSession() {
+  // The system may end the process as soon as this message returns: leave nothing half-done in the
+  // notification area and let the main loop end as after a real close.
+  if (!main_) return;
+  destroyWindow();
+  ctx_.mainLoop().quit();
+}
+
+Menu& Win32Form::menuBar() {
+  if (!menuBar_) {
+    HWND hwnd = window_.get();
+    // Attaching the bar or changing its height resizes the client area, and the WM_SIZE that follows
+    // lays the controls out again.
+    menuBar_ = Win32Menu::makeMenuBar(ctx_, commands_, [hwnd] { ::DrawMenuBar(hwnd); });
+    ::SetMenu(hwnd, menuBar_->handle());
+  }
+  return *menuBar_;
+}
+
+Menu& Win32Form::addPopupMenu(const std::string& /*name*/) {
+  popups_.push_back(Win32Menu::makePopup(ctx_, commands_));
+  return *popups_.back();
+}
+
+TrayIcon& Win32Form::trayIcon() {
+  if (!tray_) tray_ = std::make_unique<Win32TrayIcon>(ctx_, commands_);
+  return *tray_;
 }
 
 Timer& Win32Form::addTimer(const std::string& /*name*/, int intervalMs, bool enabled) {

@@ -5,11 +5,13 @@
 
 #include <map>
 #include <memory>
-#include <stdexcept>
+#include <vector>
 
 #include "platform/win32/child_host.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_menu.h"
 #include "platform/win32/win32_timer.h"
+#include "platform/win32/win32_tray_icon.h"
 
 namespace qv::platform::win32 {
 
@@ -36,11 +38,10 @@ class Win32Form final : public HostedContainer<Form> {
   void setOnShow(Handler handler) override { onShow_ = std::move(handler); }
   void setOnCloseQuery(std::function<bool()> handler) override { onCloseQuery_ = std::move(handler); }
   Timer& addTimer(const std::string& name, int intervalMs, bool enabled) override;
-  // PLACEHOLDERS until the menus and the tray icon land.
-  void setOnQueryEndSession(Handler) override {}
-  Menu& menuBar() override { throw std::logic_error("menus are not built yet"); }
-  Menu& addPopupMenu(const std::string&) override { throw std::logic_error("menus are not built yet"); }
-  TrayIcon& trayIcon() override { throw std::logic_error("the tray icon is not built yet"); }
+  void setOnQueryEndSession(Handler handler) override { onQueryEndSession_ = std::move(handler); }
+  Menu& menuBar() override;
+  Menu& addPopupMenu(const std::string& name) override;
+  TrayIcon& trayIcon() override;
 
  protected:
   ChildHost& children() override { return *host_; }
@@ -51,6 +52,8 @@ class Win32Form final : public HostedContainer<Form> {
   LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
   void appear();
   void destroyWindow();
+  // The log-on ends: the main form goes without asking its close-query rule, and the loop ends.
+  void endSession();
 
   UiContext& ctx_;
   std::string name_;
@@ -58,8 +61,14 @@ class Win32Form final : public HostedContainer<Form> {
   UniqueWindow window_;
   std::unique_ptr<ChildHost> host_;
   std::map<UINT_PTR, std::unique_ptr<Win32Timer>> timers_;
+  // Declared before the menus and the tray, which enter their items here.
+  MenuCommands commands_;
+  std::unique_ptr<Win32Menu> menuBar_;
+  std::vector<std::unique_ptr<Win32Menu>> popups_;
+  std::unique_ptr<Win32TrayIcon> tray_;
   Handler onShow_;
   std::function<bool()> onCloseQuery_;
+  Handler onQueryEndSession_;
   bool visible_ = false;
   bool modal_ = false;
   bool modalEnded_ = false;

@@ -94,4 +94,32 @@ class UniqueGdiObject {
 
 using UniqueFont = UniqueGdiObject<HFONT>;
 
+// A USER object released by a function of its own (menus, icons). Only objects nobody else destroys
+// are held this way: a sub-menu goes with the menu it hangs in, a shared icon never goes, and a menu
+// bar is taken off its window before the window goes.
+template <class T, BOOL(WINAPI* Release)(T)>
+class UniqueUserObject {
+ public:
+  UniqueUserObject() = default;
+  explicit UniqueUserObject(T h) : h_(h) {}
+  ~UniqueUserObject() { close(); }
+  UniqueUserObject(const UniqueUserObject&) = delete;
+  UniqueUserObject& operator=(const UniqueUserObject&) = delete;
+
+  bool valid() const { return h_ != nullptr; }
+  T get() const { return h_; }
+  // Hands the object to a new owner (a sub-menu to the menu it is attached to).
+  T detach() { return std::exchange(h_, nullptr); }
+  void close() {
+    if (h_ != nullptr) Release(h_);
+    h_ = nullptr;
+  }
+
+ private:
+  T h_ = nullptr;
+};
+
+using UniqueMenu = UniqueUserObject<HMENU, ::DestroyMenu>;
+using UniqueIcon = UniqueUserObject<HICON, ::DestroyIcon>;
+
 }  // namespace qv::platform::win32

@@ -45,8 +45,9 @@ void Win32Label::textChanged() {
   ::SetWindowPos(hwnd_, nullptr, 0, 0, measured_.cx, measured_.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-Win32Button::Win32Button(UiContext& ctx, ChildHost& host, const ControlSpec& spec) : ControlBase(ctx, host, spec) {
-  create(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, spec.text);
+Win32Button::Win32Button(UiContext& ctx, ChildHost& host, const ControlSpec& spec, DWORD extraStyle)
+    : ControlBase(ctx, host, spec) {
+  create(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP | extraStyle, 0, spec.text);
 }
 
 void Win32Button::onCommand(WORD code) {

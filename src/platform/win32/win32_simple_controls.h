@@ -20,11 +20,15 @@ class Win32Label final : public ControlBase<Label> {
   SIZE measured_{};
 };
 
-class Win32Button final : public ControlBase<Button> {
+class Win32Button : public ControlBase<Button> {
  public:
-  Win32Button(UiContext& ctx, ChildHost& host, const ControlSpec& spec);
+  Win32Button(UiContext& ctx, ChildHost& host, const ControlSpec& spec) : Win32Button(ctx, host, spec, 0) {}
   void setOnClick(Handler handler) override { onClick_ = std::move(handler); }
   void onCommand(WORD code) override;
+
+ protected:
+  // A push button with more style bits (a picture instead of the caption).
+  Win32Button(UiContext& ctx, ChildHost& host, const ControlSpec& spec, DWORD extraStyle);
 
  private:
   Handler onClick_;

@@ -67,6 +67,10 @@ COLORREF screenPixel(POINT at) {
 void saveScreenshot(HWND window, const std::wstring& bmpPath) {
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   waitUntilPainted(window);
+  saveScreenContents(window, bmpPath);
+}
+
+void saveScreenContents(HWND window, const std::wstring& bmpPath) {
   const RECT r = windowRect(window);
   const int width = r.right - r.left;
   const int height = r.bottom - r.top;

@@ -13,5 +13,9 @@ COLORREF screenPixel(POINT at);
 
 // Repaints the window, waits for its thread to have painted, then copies it from the screen.
 void saveScreenshot(HWND window, const std::wstring& bmpPath);
+// Copies the window from the screen as it shows now. For a window of the calling thread, whose
+// painting reaches the screen only while the thread handles its messages (a repaint right before the
+// copy would be caught half-way).
+void saveScreenContents(HWND window, const std::wstring& bmpPath);
 
 }  // namespace qv::e2e

@@ -35,12 +35,13 @@ def draw(size):
     return px
 
 
-def bmp_image(size):
-    pixels = draw(size)
-    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
-    rows = [pixels[y * size:(y + 1) * size] for y in range(size)]
+def icon_bitmap(pixels, width, height):
+    """One image of an .ico file: a 32-bit bitmap (stored bottom row first, at double height as icons
+    are) followed by the AND mask, which marks the fully transparent pixels."""
+    header = struct.pack('<IiiHHIIiiII', 40, width, height * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+    rows = [pixels[y * width:(y + 1) * width] for y in range(height)]
     xor = b''.join(bytes(c) for row in reversed(rows) for c in row)
-    mask_row_bytes = ((size + 31) // 32) * 4
+    mask_row_bytes = ((width + 31) // 32) * 4
     and_mask = b''
     for row in reversed(rows):
         out = bytearray(mask_row_bytes)
@@ -51,17 +52,20 @@ def bmp_image(size):
     return header + xor + and_mask
 
 
-def main(path):
-    sizes = [32, 16]
-    images = [bmp_image(s) for s in sizes]
+def write_ico(path, images):
+    """Writes an .ico file of (width, height, icon_bitmap) images."""
     out = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
-    for s, img in zip(sizes, images):
-        out += struct.pack('<BBBBHHII', s, s, 0, 0, 1, 32, len(img), offset)
-        offset += len(img)
-    out += b''.join(images)
+    for width, height, data in images:
+        out += struct.pack('<BBBBHHII', width % 256, height % 256, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    out += b''.join(data for _, _, data in images)
     with open(path, 'wb') as f:
         f.write(out)
+
+
+def main(path):
+    write_ico(path, [(s, s, icon_bitmap(draw(s), s, s)) for s in (32, 16)])
 
 
 if __name__ == '__main__':

@@ -1,0 +1,64 @@
+// The download-all road of the main window (the hidden button "down") and the two download handlers
+// it gives every worker: one transfer per list row into the archive folder, then the status check.
+#include "catalogue/addon_names.h"
+#include "common/error.h"
+#include "common/file_system.h"
+#include "common/text.h"
+#include "mainwindow/main_window.h"
+
+namespace qv::mainwindow {
+
+void TForm1::startDownload(const std::string& url, const std::string& file) {
+  workers_->start(
+      url, file,
+      [this](download::TFileDownLoadThread&, uint32_t progress, uint32_t progressMax) {
+        DownLoadProgress(progress, progressMax);
+      },
+      [this](download::TFileDownLoadThread& sender) { DownLoadComplete(sender); },
+      [this](download::TFileDownLoadThread& sender, int32_t code) { DownLoadError(sender, code); });
+}
+
+void TForm1::Button4Click() {
+  const std::string folder = files_.archiveFolder();
+  if (!files::isDirectory(folder) && !files::createDirectories(folder)) {
+    // Every transfer would fail to write; say why once instead.
+    Label6->setText("無法建立壓縮檔資料夾 " + folder);
+  } else {
+    catalogue::RefusedNames refused;
+    try {
+      for (int i = 0; i < list_->count(); ++i) {
+        const std::string name(list_->name(i));
+        Label6->setText("正在下載 " + name + "...稍等");
+        const std::string trimmed = text::trim(name);
+        // A name that would leave the archive folder, or the server's /zip/ folder, is not fetched.
+        if (!catalogue::isSafeUrlName(trimmed)) {
+          refused.add(name);
+          continue;
+        }
+        startDownload(server_.archive(trimmed), files_.archive(trimmed));
+      }
+    } catch (...) {
+      throw Error("更新");
+    }
+    if (!refused.empty()) Label6->setText(refused.statusText());
+  }
+  BitBtn4Click();
+}
+
+void TForm1::DownLoadComplete(download::TFileDownLoadThread& /*Sender*/) {
+  // Runs on the worker's thread: the count and the window are the main thread's.
+  postToWindow([this] {
+    ++DownLoadedCount;
+    const int r = DownLoadedCount;
+    if (r < 0 || r >= list_->count()) return;
+    // The row whose index equals the count, not the row whose archive has just arrived.
+    Label6->setText("正在下載UI" + std::string(list_->subItem(r, catalogue::kChineseName)) + "中...");
+    if (r == list_->count() - 1) Label6->setText("目前已經更新到最新");
+  });
+}
+
+void TForm1::DownLoadError(download::TFileDownLoadThread& /*Sender*/, int32_t /*ErrorCode*/) {
+  postToWindow([this] { Label6->setText("檢查完成"); });
+}
+
+}  // namespace qv::mainwindow

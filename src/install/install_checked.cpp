@@ -1,0 +1,78 @@
+// The install command (button "安裝選中UI"): every checked row that reads "未安裝" and has a Chinese
+// name is installed from its archive in the archive folder. Each archive goes in whole or not at all.
+#include "catalogue/addon_names.h"
+#include "catalogue/status_check.h"
+#include "common/file_system.h"
+#include "common/text.h"
+#include "install/staged_install.h"
+#include "mainwindow/main_window.h"
+
+namespace qv::mainwindow {
+
+namespace {
+
+bool passesTheThreeTests(const catalogue::AddonList& list, int i) {
+  return list.checked(i) && !text::trimView(list.subItem(i, catalogue::kChineseName)).empty() &&
+         text::trimView(list.subItem(i, catalogue::kStatus)) == catalogue::kStatusNotInstalled;
+}
+
+}  // namespace
+
+void TForm1::Button1Click() {
+  if (!requireGamePath()) return;
+
+  // Counting pass: one more than the rows to install.
+  int n = 1;
+  for (int i = 0; i < list_->count(); ++i)
+    if (passesTheThreeTests(*list_, i)) ++n;
+  ProgressBar1->setMax(n);
+
+  const unzip::UnZipServices services{
+      platform_.codec(), platform_.fileStamps(),
+      [this](const std::string& text, const std::string& caption, unsigned flags) {
+        platform_.dialogs().messageBox(text, caption,
+                                       (flags & 0x10) != 0 ? platform::BoxIcon::Error : platform::BoxIcon::None);
+        return 1;  // OK
+      },
+      [this] { platform_.mainLoop().processMessages(); }};
+
+  catalogue::RefusedNames refused;
+  int failed = 0;
+  std::string lastFailure;
+  install::StagedInstaller installer(services);
+  for (int i = 0; i < list_->count(); ++i) {
+    if (!passesTheThreeTests(*list_, i)) continue;
+    const std::string caption(list_->name(i));
+    Label6->setText("正在安裝 UI" + caption + "中...");
+    const std::string name = text::trim(caption);
+    if (!catalogue::isSafeName(name)) {
+      refused.add(caption);
+      continue;
+    }
+    const std::string archive = files_.archive(name);
+    if (!files::isFile(archive)) continue;  // not fetched (yet): the row stays checked
+    list_->setChecked(i, false);
+    const std::string destination = catalogue::addonDirectoryOf(settingsDialog().gamePath());
+    const install::InstallResult result = installer.install(archive, destination);
+    if (!result.ok) {
+      ++failed;
+      lastFailure = caption + ": " + result.failure;
+    }
+    ProgressBar1->setPosition(i);
+    Label6->setText("UI 正在安裝中,稍等...");
+    list_->setStatus(i, catalogue::kStatusInstalled);
+  }
+  ProgressBar1->setPosition(0);
+  BitBtn4Click();
+
+  // The run tells the truth: an archive that did not go in is not reported as installed.
+  std::string outcome = "勾選的UI 已經安裝完畢";
+  if (failed > 0) {
+    outcome = std::to_string(failed) + " 個UI 安裝失敗,原有檔案未變動";
+    if (failed == 1) outcome += " (" + lastFailure + ")";
+  }
+  if (!refused.empty()) outcome = failed > 0 ? outcome + "; " + refused.statusText() : refused.statusText();
+  Label6->setText(outcome);
+}
+
+}  // namespace qv::mainwindow

@@ -1,0 +1,90 @@
+// The remove command (button "  移除選中 UI"): after one question, the folders of every checked row
+// go to the recycle bin. Only folders directly inside the add-on directory are ever touched, never
+// the add-on directory itself, and nothing is deleted that the bin cannot take back.
+#include "catalogue/addon_names.h"
+#include "catalogue/folder_list.h"
+#include "catalogue/status_check.h"
+#include "common/file_system.h"
+#include "common/text.h"
+#include "mainwindow/main_window.h"
+
+namespace qv::mainwindow {
+
+namespace {
+
+// What one removal pass met that the user should hear of; the status line says the first kind that
+// happened (refused names, then folders kept, then failures).
+struct RemovalReport {
+  catalogue::RefusedNames refused;
+  std::vector<std::string> kept;    // the bin cannot take them: left in place
+  std::vector<std::string> failed;  // the bin serves them but the move failed
+
+  std::string statusText() const {
+    auto list = [](const std::vector<std::string>& names) {
+      std::string out;
+      for (size_t i = 0; i < names.size(); ++i) out += (i > 0 ? ", " : "") + names[i];
+      return out;
+    };
+    std::string out;
+    auto append = [&out](const std::string& part) { out += (out.empty() ? "" : "; ") + part; };
+    if (!kept.empty()) append("資源回收筒無法接收,資料夾保留原處: " + list(kept));
+    if (!failed.empty()) append("無法移至資源回收筒: " + list(failed));
+    if (!refused.empty()) append(refused.statusText());
+    return out;
+  }
+  bool empty() const { return refused.empty() && kept.empty() && failed.empty(); }
+};
+
+}  // namespace
+
+platform::Shell::Recycled TForm1::DeleteToRecycleBin(const std::string& path) {
+  try {
+    return platform_.shell().recycle(path);
+  } catch (...) {
+    return platform::Shell::Recycled::Failed;
+  }
+}
+
+void TForm1::Button8Click() {
+  if (!requireGamePath()) return;
+  if (!platform_.dialogs().askYesNo("确定要移除選中的UI", "提示 ", true)) return;
+
+  RemovalReport report;
+  // Sends one folder of the add-on directory to the bin when it is there; unsafe names are refused.
+  auto removeFolder = [this, &report](const std::string& addonDir, const std::string& folder) {
+    if (!catalogue::isSafeName(folder)) {
+      report.refused.add(folder);
+      return false;
+    }
+    const std::string path = addonDir + folder;
+    if (!files::isDirectory(path)) return false;
+    switch (DeleteToRecycleBin(path)) {
+      case platform::Shell::Recycled::Yes:
+        break;
+      case platform::Shell::Recycled::NoRecycleBin:
+        report.kept.push_back(folder);
+        break;
+      case platform::Shell::Recycled::Failed:
+        report.failed.push_back(folder);
+        break;
+    }
+    return true;
+  };
+
+  for (int i = 0; i < list_->count(); ++i) {
+    if (!list_->checked(i)) continue;
+    const std::string field = text::trim(list_->subItem(i, catalogue::kFolderList));
+    const std::string addonDir = catalogue::addonDirectoryOf(settingsDialog().gamePath());
+    if (field.find(',') == std::string::npos) {
+      // One folder, blanks inside its name included; the status check runs only when it was there.
+      if (removeFolder(addonDir, field)) BitBtn4Click();
+    } else {
+      for (const std::string& entry : catalogue::splitFolderList(field)) removeFolder(addonDir, entry);
+      BitBtn4Click();
+    }
+    list_->setChecked(i, false);
+  }
+  if (!report.empty()) Label6->setText(report.statusText());
+}
+
+}  // namespace qv::mainwindow

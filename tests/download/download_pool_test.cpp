@@ -1,0 +1,126 @@
+// The pool of download workers: a few transfers at a time, the rest in turn, and never two into the
+// same file at once.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+
+#include "download/download_workers.h"
+#include "queue_main_loop.h"
+
+namespace qv::test {
+namespace {
+
+using download::DownloadWorkers;
+using download::TFileDownLoadThread;
+
+// A platform download that holds every transfer until the test lets it go, and keeps count of how
+// many run at once, overall and per file.
+class GatedDownloader : public platform::UrlDownloader {
+ public:
+  int32_t download(const std::string&, const std::string& file, const platform::ProgressCallback&) override {
+    std::unique_lock lock(mutex_);
+    ++running_;
+    peak_ = std::max(peak_, running_);
+    if (!inFlight_.insert(file).second) sameFileOverlap_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return released_ > 0 || open_; });
+    if (!open_) --released_;
+    inFlight_.erase(file);
+    --running_;
+    ++done_;
+    return 0;
+  }
+  void release(int n) {
+    std::lock_guard lock(mutex_);
+    released_ += n;
+    changed_.notify_all();
+  }
+  void openAll() {
+    std::lock_guard lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+  // Waits until `n` transfers are inside the platform at the same moment.
+  bool waitRunning(int n) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return running_ == n; });
+  }
+  int peak() const {
+    std::lock_guard lock(mutex_);
+    return peak_;
+  }
+  bool sameFileOverlap() const {
+    std::lock_guard lock(mutex_);
+    return sameFileOverlap_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::set<std::string> inFlight_;
+  int running_ = 0, peak_ = 0, released_ = 0, done_ = 0;
+  bool open_ = false, sameFileOverlap_ = false;
+};
+
+class DownloadPoolTest : public ::testing::Test {
+ protected:
+  QueueMainLoop loop;
+  GatedDownloader gate;
+  std::atomic<int> completions{0};
+  std::vector<std::string> completedFiles;  // main thread only, in completion order
+
+  void start(DownloadWorkers& pool, const std::string& file) {
+    pool.start(
+        "http://unused/" + file, file, [](TFileDownLoadThread&, uint32_t, uint32_t) {},
+        [this](TFileDownLoadThread& w) {
+          ++completions;
+          const std::string f = w.fileName();
+          loop.post([this, f] { completedFiles.push_back(f); });
+        },
+        [](TFileDownLoadThread&, int32_t) {});
+  }
+};
+
+TEST_F(DownloadPoolTest, AtMostSixRunAtOnceAndEveryOneStillRunsOnce) {
+  DownloadWorkers pool(gate, loop);
+  for (int i = 0; i < 40; ++i) start(pool, "a" + std::to_string(i) + ".zip");
+  ASSERT_TRUE(gate.waitRunning(6));
+  EXPECT_EQ(pool.running(), 6u);
+  EXPECT_EQ(pool.waiting(), 34u);
+  gate.release(3);
+  ASSERT_TRUE(loop.pumpUntil([&] { return completions == 3 && pool.waiting() == 31; }));
+  ASSERT_TRUE(gate.waitRunning(6)) << "freed slots are taken by the next in line";
+  gate.openAll();
+  ASSERT_TRUE(loop.pumpUntil([&] { return completions == 40 && pool.running() == 0; }));
+  EXPECT_EQ(gate.peak(), 6);
+  EXPECT_EQ(std::set<std::string>(completedFiles.begin(), completedFiles.end()).size(), 40u);
+}
+
+TEST_F(DownloadPoolTest, TwoFetchesOfOneFileNeverOverlapAndOthersPassTheWaitingOne) {
+  DownloadWorkers pool(gate, loop);
+  start(pool, "same.zip");
+  start(pool, "same.zip");
+  start(pool, "other.zip");
+  ASSERT_TRUE(gate.waitRunning(2)) << "the first same.zip and other.zip";
+  EXPECT_EQ(pool.waiting(), 1u) << "the second same.zip waits for the first";
+  gate.openAll();
+  ASSERT_TRUE(loop.pumpUntil([&] { return completions == 3 && pool.running() == 0; }));
+  EXPECT_FALSE(gate.sameFileOverlap());
+  EXPECT_EQ(gate.peak(), 2);
+}
+
+TEST_F(DownloadPoolTest, ShutdownDropsTheWaitingAndEndsTheRunning) {
+  auto pool = std::make_unique<DownloadWorkers>(gate, loop, 2);
+  for (int i = 0; i < 5; ++i) start(*pool, "s" + std::to_string(i) + ".zip");
+  ASSERT_TRUE(gate.waitRunning(2));
+  gate.openAll();  // the platform call ends once asked; the pool must not start the waiting ones
+  pool.reset();
+  EXPECT_LE(completions.load(), 2);
+  loop.processMessages();  // calls posted by ended workers find no pool and do nothing
+}
+
+}  // namespace
+}  // namespace qv::test

@@ -1,0 +1,358 @@
+// The road of an add-on as a player walks it in Quorvane.exe: the refresh fetches every archive into
+// the archive folder, the install puts the checked ones under Interface (and a broken archive changes
+// nothing there), the remove sends them to the recycle bin after one question; then the close box,
+// the tray, the start-game button and the exit item.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "driver/files.h"
+#include "driver/list_view.h"
+#include "driver/message_box.h"
+#include "driver/quorvane_test.h"
+#include "driver/screenshot.h"
+#include "driver/site.h"
+#include "driver/text.h"
+#include "driver/tray.h"
+#include "driver/ui.h"
+#include "driver/wait.h"
+#include "driver/zip_maker.h"
+#include "mainwindow/form1_ids.h"
+
+namespace qv::e2e {
+namespace {
+
+namespace form1 = ids::form1;
+
+// Three add-ons: one of one folder, one whose folder list names two, and one installed already.
+constexpr char kCatalogue[] = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<plug>
+  <Item plugName="RaidGrid" plugCName="團隊格子" plugfolder="RaidGrid" plugdescribe="以格子顯示團隊成員。"/>
+  <Item plugName="MapMarker" plugCName="地圖標記" plugfolder="MapMarker,MapMarkerData" plugdescribe="標記採集點。"/>
+  <Item plugName="BagSort" plugCName="背包整理" plugfolder="BagSort" plugdescribe="一鍵整理背包。"/>
+</plug>
+)";
+
+const ZipEntries kRaidGrid = {{"RaidGrid/", ""}, {"RaidGrid/RaidGrid.lua", "-- 團隊格子\nreturn {}\n"},
+                              {"RaidGrid/ui/RaidGrid.ini", "[RaidGrid]\nwidth=200\n"}};
+const ZipEntries kMapMarker = {{"MapMarker/MapMarker.lua", "-- 地圖標記\n"},
+                               {"MapMarkerData/points.dat", std::string(3000, 'p')}};
+const ZipEntries kBagSort = {{"BagSort/BagSort.lua", "-- 背包整理 (newer)\n"}};
+
+std::wstring environmentValue(const wchar_t* name) {
+  wchar_t buffer[MAX_PATH * 2] = {};
+  const DWORD n = GetEnvironmentVariableW(name, buffer, MAX_PATH * 2);
+  return n > 0 && n < MAX_PATH * 2 ? std::wstring(buffer, n) : std::wstring();
+}
+
+// The tree below a folder: relative name -> bytes ("<dir>" for folders).
+void pictureInto(const std::wstring& root, const std::wstring& relative, std::vector<std::string>& out) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((root + relative + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring rel = relative + L"\\" + name;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      out.push_back(utf8(rel) + " <dir>");
+      pictureInto(root, rel, out);
+    } else {
+      out.push_back(utf8(rel) + " = " + readBytes(root + rel).value_or("<unreadable>"));
+    }
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+}
+std::vector<std::string> pictureOf(const std::wstring& root) {
+  std::vector<std::string> out;
+  pictureInto(root, L"", out);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+class InstallRoadTest : public QuorvaneTest {
+ protected:
+  void SetUp() override {
+    QuorvaneTest::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_FALSE(siteDirectory().empty()) << "QV_E2E_SITE is not set: run the suite through scripts/e2e";
+    makeDirectory(siteDirectory() + L"\\zip");
+    publishCatalogue(kCatalogue);
+    serve(L"RaidGrid", makeZip(kRaidGrid));
+    serve(L"MapMarker", makeZip(kMapMarker));
+    serve(L"BagSort", makeZip(kBagSort));
+    makeGame();
+  }
+  void TearDown() override {
+    withdrawCatalogue();
+    removeTree(siteDirectory() + L"\\zip");
+    QuorvaneTest::TearDown();
+  }
+
+  void serve(const std::wstring& name, const std::string& bytes) {
+    writeBytes(siteDirectory() + L"\\zip\\" + name + L".zip", bytes);
+  }
+  std::wstring gameDirectory() const { return caseRoot() + L"\\劍網3 遊戲"; }
+  std::wstring interfaceDirectory() const { return gameDirectory() + L"\\Interface"; }
+  std::wstring archive(const std::wstring& name) const { return programFile(L"zip\\" + name + L".zip"); }
+
+  // The game with its stand-in launcher, BagSort installed, and a file beside Interface that nothing
+  // may touch; Config.ini points at it.
+  void makeGame() {
+    makeDirectory(gameDirectory());
+    makeDirectory(interfaceDirectory());
+    makeDirectory(interfaceDirectory() + L"\\BagSort");
+    writeBytes(interfaceDirectory() + L"\\BagSort\\BagSort.lua", "-- the player's copy\n");
+    writeBytes(gameDirectory() + L"\\JX3Client.exe", "MZ");
+    writeBytes(gameDirectory() + L"\\beside_interface.txt", "untouched");
+    const std::wstring launcher = standInDirectory() + L"\\gameupdater.exe";
+    if (isFile(launcher)) copyFile(launcher, gameDirectory() + L"\\gameupdater.exe");
+    writeBytes(configPath(), "[game]\r\ngamepath=" + encode(gameDirectory() + L"\\JX3Client.exe", 950) +
+                                 "\r\n[updata]\r\nautoupdata=0\r\nnum=1\r\n");
+  }
+  static std::wstring standInDirectory() {
+    const std::wstring program = programUnderTest();
+    return program.substr(0, program.find_last_of(L'\\')) + L"\\demo-game";
+  }
+
+  bool startProgram() {
+    program_ = &start();
+    main_ = waitForMainWindow(*program_);
+    if (!main_) return false;
+    list_ = findControl(main_, form1::ListView1);
+    return list_ != nullptr;
+  }
+  std::string label(int id) {
+    HWND control = findControl(main_, id);
+    return control ? utf8(windowText(control)) : "<no control>";
+  }
+  void press(int id) {
+    HWND button = findControl(main_, id);
+    ASSERT_TRUE(button) << "no button " << id;
+    click(button);
+  }
+  // A menu item, the way the menu sends it: a command that names no control.
+  void menu(int id) { PostMessageW(main_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+  int rowOf(const std::string& name) {
+    const auto names = columnTexts(list_, 0);
+    const auto it = std::find(names.begin(), names.end(), name);
+    return it == names.end() ? -1 : static_cast<int>(it - names.begin());
+  }
+  std::string status(const std::string& name) { return utf8(cellText(list_, rowOf(name), 1)); }
+
+  // "更新 UI" until the counters show the rows and every archive is in the archive folder as served.
+  bool refreshAndFetchEverything() {
+    press(form1::Button3);
+    const bool rows = pollUntil([&] { return label(form1::Label10) == "3"; }, kReactionTimeoutMs);
+    if (!rows) {
+      ADD_FAILURE() << "no rows; " << describeMessageBoxes(program_->id());
+      return false;
+    }
+    for (const wchar_t* name : {L"RaidGrid", L"MapMarker", L"BagSort"}) {
+      const std::string served = *readBytes(siteDirectory() + L"\\zip\\" + name + L".zip");
+      if (!pollUntil([&] { return readBytes(archive(name)) == served; }, kReactionTimeoutMs)) {
+        ADD_FAILURE() << utf8(name) << ".zip did not arrive byte for byte";
+        return false;
+      }
+    }
+    return true;
+  }
+  void tick(const std::string& name) {
+    const int row = rowOf(name);
+    ASSERT_GE(row, 0) << name;
+    setRowChecked(list_, row, true);
+    ASSERT_TRUE(pollUntil([&] { return isRowChecked(list_, row); }, kReactionTimeoutMs));
+  }
+  bool installAndWait() {
+    press(form1::Button1);
+    return pollUntil(
+        [&] {
+          const std::string line = label(form1::Label6);
+          return line == "勾選的UI 已經安裝完畢" || line.find("安裝失敗") != std::string::npos;
+        },
+        kReactionTimeoutMs);
+  }
+
+  Process* program_ = nullptr;
+  HWND main_ = nullptr;
+  HWND list_ = nullptr;
+};
+
+TEST_F(InstallRoadTest, RefreshFetchesEveryArchiveAndInstallPutsTheCheckedAddonsInPlace) {
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(refreshAndFetchEverything());
+  EXPECT_EQ(status("RaidGrid"), "未安裝");
+  EXPECT_EQ(status("BagSort"), "已安裝");
+  tick("RaidGrid");
+  tick("MapMarker");
+  tick("BagSort");  // installed already: never extracted again
+  ASSERT_TRUE(installAndWait());
+  EXPECT_EQ(label(form1::Label6), "勾選的UI 已經安裝完畢");
+  EXPECT_EQ(readBytes(interfaceDirectory() + L"\\RaidGrid\\ui\\RaidGrid.ini"), kRaidGrid[2].second);
+  EXPECT_EQ(readBytes(interfaceDirectory() + L"\\MapMarkerData\\points.dat"), kMapMarker[1].second);
+  EXPECT_EQ(readBytes(interfaceDirectory() + L"\\BagSort\\BagSort.lua"), "-- the player's copy\n");
+  EXPECT_EQ(status("RaidGrid"), "已安裝");
+  EXPECT_EQ(status("MapMarker"), "已安裝");
+  EXPECT_FALSE(isRowChecked(list_, rowOf("RaidGrid")));
+  EXPECT_EQ(readBytes(gameDirectory() + L"\\beside_interface.txt"), "untouched");
+  EXPECT_TRUE(messageBoxes(program_->id()).empty()) << describeMessageBoxes(program_->id());
+  screenshot(main_, L"main_window_installed");
+}
+
+TEST_F(InstallRoadTest, AnArchiveServedTruncatedChangesNothingUnderInterfaceAndTheLineSaysSo) {
+  // The player has an older MapMarker folder (without its data folder the row reads not installed);
+  // the new archive, which would replace that folder's file, arrives cut short.
+  makeDirectory(interfaceDirectory() + L"\\MapMarker");
+  writeBytes(interfaceDirectory() + L"\\MapMarker\\MapMarker.lua", "the player's copy");
+  const std::string whole = makeZip(kMapMarker);
+  serve(L"MapMarker", whole.substr(0, whole.size() * 2 / 3));
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(refreshAndFetchEverything());
+  const auto before = pictureOf(interfaceDirectory());
+  ASSERT_EQ(status("MapMarker"), "未安裝");
+  tick("MapMarker");
+  ASSERT_TRUE(installAndWait());
+  EXPECT_EQ(pictureOf(interfaceDirectory()), before);
+  EXPECT_NE(label(form1::Label6).find("1 個UI 安裝失敗"), std::string::npos) << label(form1::Label6);
+  EXPECT_EQ(status("MapMarker"), "未安裝");
+}
+
+TEST_F(InstallRoadTest, AFileTheGameHoldsOpenMakesTheArchiveFailWholeUntilItIsFree) {
+  makeDirectory(interfaceDirectory() + L"\\MapMarker");
+  const std::wstring held = interfaceDirectory() + L"\\MapMarker\\MapMarker.lua";
+  writeBytes(held, "the player's copy");
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(refreshAndFetchEverything());
+  const auto before = pictureOf(interfaceDirectory());
+  {
+    // As the running game holds its add-ons: open, sharing reading only.
+    HANDLE file = CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    tick("MapMarker");
+    const bool ended = installAndWait();
+    CloseHandle(file);
+    ASSERT_TRUE(ended);
+  }
+  EXPECT_EQ(pictureOf(interfaceDirectory()), before) << "nothing of the archive went in";
+  EXPECT_NE(label(form1::Label6).find("1 個UI 安裝失敗"), std::string::npos) << label(form1::Label6);
+  // Once the game lets go, the same archive installs.
+  tick("MapMarker");
+  ASSERT_TRUE(installAndWait());
+  EXPECT_EQ(label(form1::Label6), "勾選的UI 已經安裝完畢");
+  EXPECT_EQ(readBytes(held), kMapMarker[0].second);
+}
+
+TEST_F(InstallRoadTest, RemoveAsksFirstThenSendsTheFoldersToTheRecycleBin) {
+  makeDirectory(interfaceDirectory() + L"\\MapMarker");
+  makeDirectory(interfaceDirectory() + L"\\MapMarkerData");
+  writeBytes(interfaceDirectory() + L"\\MapMarkerData\\points.dat", "1,2,3");
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(refreshAndFetchEverything());
+  tick("MapMarker");
+  tick("BagSort");
+
+  press(form1::Button8);
+  auto box = waitForMessageBox(program_->id(), kReactionTimeoutMs);
+  ASSERT_TRUE(box) << "no question";
+  EXPECT_EQ(utf8(box->caption), "提示 ");
+  EXPECT_EQ(utf8(box->text), "确定要移除選中的UI");
+  EXPECT_FALSE(iconOf(*box)) << "the question shows no icon";
+  EXPECT_TRUE(answer(*box, IDNO, kReactionTimeoutMs));
+  ASSERT_TRUE(settle(main_));
+  EXPECT_TRUE(isDirectory(interfaceDirectory() + L"\\BagSort"));
+  EXPECT_TRUE(isRowChecked(list_, rowOf("BagSort"))) << "No changes nothing";
+
+  press(form1::Button8);
+  box = waitForMessageBox(program_->id(), kReactionTimeoutMs);
+  ASSERT_TRUE(box);
+  EXPECT_TRUE(answer(*box, IDYES, kReactionTimeoutMs));
+  // The rows go in list order; the last of them is done when its row is unchecked.
+  ASSERT_TRUE(pollUntil([&] { return !isRowChecked(list_, rowOf("MapMarker")); }, kReactionTimeoutMs));
+  EXPECT_FALSE(isDirectory(interfaceDirectory() + L"\\BagSort"));
+  EXPECT_FALSE(isDirectory(interfaceDirectory() + L"\\MapMarker"));
+  EXPECT_FALSE(isDirectory(interfaceDirectory() + L"\\MapMarkerData"));
+  EXPECT_TRUE(isDirectory(interfaceDirectory()));
+  EXPECT_EQ(readBytes(gameDirectory() + L"\\beside_interface.txt"), "untouched");
+  ASSERT_TRUE(pollUntil([&] { return status("BagSort") == "未安裝"; }, kReactionTimeoutMs));
+  EXPECT_FALSE(isRowChecked(list_, rowOf("BagSort")));
+  EXPECT_TRUE(isFile(archive(L"BagSort"))) << "the archive stays for a later install";
+  // In Wine's recycle bin, the user's freedesktop trash, from where it can be restored.
+  const std::wstring home = environmentValue(L"QV_E2E_HOME");
+  ASSERT_FALSE(home.empty()) << "QV_E2E_HOME is not set: run the suite through scripts/e2e";
+  const std::wstring trash = windowsPathOfUnixPath(home) + L"\\.local\\share\\Trash";
+  EXPECT_EQ(readBytes(trash + L"\\files\\MapMarkerData\\points.dat"), "1,2,3");
+  EXPECT_TRUE(isFile(trash + L"\\info\\BagSort.trashinfo"));
+}
+
+TEST_F(InstallRoadTest, WhereTheRecycleBinCannotTakeAFolderItStaysAndTheLineSaysSo) {
+  // A home without its data folder has no trash: Wine's shell would delete for good.
+  const std::wstring home = environmentValue(L"QV_E2E_HOME");
+  ASSERT_FALSE(home.empty()) << "QV_E2E_HOME is not set: run the suite through scripts/e2e";
+  const std::wstring share = windowsPathOfUnixPath(home) + L"\\.local\\share";
+  const std::wstring away = share + L".away";
+  ASSERT_TRUE(MoveFileW(share.c_str(), away.c_str())) << "cannot move " << utf8(share);
+  struct PutBack {
+    std::wstring from, to;
+    ~PutBack() { MoveFileW(from.c_str(), to.c_str()); }
+  } putBack{away, share};
+
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(refreshAndFetchEverything());
+  tick("BagSort");
+  press(form1::Button8);
+  auto box = waitForMessageBox(program_->id(), kReactionTimeoutMs);
+  ASSERT_TRUE(box);
+  EXPECT_TRUE(answer(*box, IDYES, kReactionTimeoutMs));
+  ASSERT_TRUE(pollUntil([&] { return !isRowChecked(list_, rowOf("BagSort")); }, kReactionTimeoutMs));
+  EXPECT_EQ(readBytes(interfaceDirectory() + L"\\BagSort\\BagSort.lua"), "-- the player's copy\n");
+  EXPECT_NE(label(form1::Label6).find("資源回收筒無法接收"), std::string::npos) << label(form1::Label6);
+  EXPECT_EQ(status("BagSort"), "已安裝");
+}
+
+TEST_F(InstallRoadTest, CloseHidesToTheTrayStartGameRemembersTheRowsAndExitEndsTheProgram) {
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(refreshAndFetchEverything());
+
+  HWND tray = trayWindow(program_->id());
+  ASSERT_TRUE(tray) << "the program has no tray window";
+  EXPECT_FALSE(trayIconShown(tray)) << "no icon while the window shows";
+  PostMessageW(main_, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(pollUntil([&] { return !IsWindowVisible(main_); }, kReactionTimeoutMs)) << "the close box hides";
+  EXPECT_TRUE(pollUntil([&] { return trayIconShown(tray); }, kReactionTimeoutMs)) << "the icon is in the tray";
+  EXPECT_TRUE(program_->running());
+  Process& second = start();
+  EXPECT_TRUE(expectMessageBox(second, L"程式已經開啟")) << "a second start is still refused";
+
+  // A double click on the icon brings the window back and takes the icon away.
+  doubleClickTrayIcon(tray);
+  ASSERT_TRUE(pollUntil([&] { return IsWindowVisible(main_) != FALSE; }, kReactionTimeoutMs));
+  EXPECT_TRUE(pollUntil([&] { return !trayIconShown(tray); }, kReactionTimeoutMs)) << "the icon is gone";
+
+  // Back from the tray through its menu: the window shows, the list is refreshed.
+  PostMessageW(main_, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(pollUntil([&] { return !IsWindowVisible(main_); }, kReactionTimeoutMs));
+  menu(form1::RestoreM);
+  ASSERT_TRUE(pollUntil([&] { return IsWindowVisible(main_) != FALSE; }, kReactionTimeoutMs));
+  EXPECT_FALSE(trayIconShown(tray));
+
+  // Start game: the stand-in launcher runs, Config.ini remembers the rows, the window goes to the tray.
+  const std::wstring marker = gameDirectory() + L"\\gameupdater.exe.started";
+  press(form1::BitBtn3);
+  EXPECT_TRUE(pollUntil([&] { return isFile(marker); }, kWindowTimeoutMs)) << "the launcher did not run";
+  ASSERT_TRUE(pollUntil([&] { return !IsWindowVisible(main_); }, kReactionTimeoutMs));
+  const auto config = readBytes(configPath());
+  ASSERT_TRUE(config);
+  EXPECT_EQ(rawProfileValue(*config, "updata", "num"), std::optional<std::string>("3"));
+
+  EXPECT_TRUE(trayIconShown(tray));
+
+  // "退出程式" of the tray menu ends the process, and its icon goes with it.
+  menu(form1::N3);
+  EXPECT_TRUE(program_->waitForExit(kReactionTimeoutMs)) << "the exit item did not end the program";
+  EXPECT_FALSE(trayIconShown(tray));
+}
+
+}  // namespace
+}  // namespace qv::e2e
