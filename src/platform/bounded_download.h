@@ -9,6 +9,7 @@
 // outlive it: the platform's downloader lives as long as the program.
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/url_download.h"
@@ -22,8 +23,22 @@ struct TransferLimits {
 // The result when the wait was given up (INET_E_CONNECTION_TIMEOUT).
 inline constexpr int32_t kTransferTimedOut = static_cast<int32_t>(0x800C000B);
 
+// How the caller passes the time. The transfer's thread may outlive the call and wake it late, so it
+// shares ownership of this.
+class TransferWait {
+ public:
+  virtual ~TransferWait() = default;
+  // Returns once wake() has been called (since the last return), or after `timeout`, or earlier.
+  virtual void wait(std::chrono::milliseconds timeout) = 0;
+  // From the transfer's thread: something changed.
+  virtual void wake() = 0;
+};
+
+// Blocks the calling thread and does nothing else meanwhile.
+std::shared_ptr<TransferWait> blockingWait();
+
 // Fetches `url` into `filePath` as downloader.download does; returns its result, or kTransferTimedOut.
 int32_t downloadWithin(UrlDownloader& downloader, const std::string& url, const std::string& filePath,
-                       const TransferLimits& limits);
+                       const TransferLimits& limits, std::shared_ptr<TransferWait> wait = blockingWait());
 
 }  // namespace qv::platform

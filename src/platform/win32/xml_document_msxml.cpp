@@ -17,6 +17,7 @@
 #include "common/file_system.h"
 #include "platform/bounded_download.h"
 #include "platform/win32/com_scope.h"
+#include "platform/win32/message_answering_wait.h"
 #include "platform/win32/win32_text.h"
 
 namespace qv::platform::win32 {
@@ -201,7 +202,8 @@ class MsxmlDocument : public XmlDocument {
     const TemporaryFile copy(files::createSiblingTemp(fetching_.scratchDirectory + "fetched.xml", ".fetch"));
     if (copy.path().empty())
       throw XmlLoadError({fetchFailure(location, download_result::kCannotWrite, fetching_.limits), 0, ""});
-    const int32_t result = downloadWithin(fetching_.downloader, location, copy.path(), fetching_.limits);
+    const int32_t result =
+        downloadWithin(fetching_.downloader, location, copy.path(), fetching_.limits, messageAnsweringWait());
     if (result != download_result::kOk)
       throw XmlLoadError({fetchFailure(location, result, fetching_.limits), 0, ""});
     parse(copy.path(), location);

@@ -6,7 +6,8 @@
 // is parsed or the load failed. The engine's own fetch would wait for a server that accepts and never
 // answers without end, on the main thread; this one ends after the silence limit with a load error
 // naming the address and why (as does any failed fetch: no server, 404, 500, a body cut short). Files
-// and other locations go to the engine as they are.
+// and other locations go to the engine as they are. While the fetch runs, the thread answers the
+// messages other threads and processes send its windows, as the engine's own blocking load did.
 //
 // Parse options: synchronous load, no validation, no external entities, whitespace-only text
 // dropped, and no document type declarations ("ProhibitDTD", MSXML 6's own default, set on both
