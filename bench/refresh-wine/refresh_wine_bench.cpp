@@ -13,7 +13,10 @@
 //           the refresh runs, less the ordering measured above)
 //   status  the status check against the Interface folder
 //   paint   the window's messages until the queue is empty
-// then the whole refresh as the button runs it (TForm1::Button3Click, then the paint), and the floor:
+// then the whole refresh as the button runs it (TForm1::Button3Click, then the paint: the catalogue, the
+// start of the download-all road and its status check; the archive downloads it starts, which 404 on
+// the bench's server, run on in the background under the later measurements, as they would for a
+// player), and the floor:
 // a minimal reader that loads the same URL with the same engine (MSXML through COM) and reads the four
 // attributes of every item, nothing else (its load shown below it). Medians over the rounds.
 //
