@@ -10,11 +10,18 @@
 namespace qv::e2e {
 namespace {
 
-std::wstring catalogueFile() {
+std::wstring siteFile(const wchar_t* name) {
   const std::wstring site = siteDirectory();
   if (site.empty())
     throw std::runtime_error("QV_E2E_SITE names no folder; run the suite through scripts/e2e");
-  return site + L"\\Data.xml";
+  return site + L"\\" + name;
+}
+
+std::wstring catalogueFile() { return siteFile(L"Data.xml"); }
+
+void removeIfThere(const std::wstring& file) {
+  if (!DeleteFileW(file.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
+    throw std::runtime_error("cannot remove " + utf8(file));
 }
 
 }  // namespace
@@ -39,10 +46,13 @@ void publishCatalogue(std::string_view xml) {
   writeBytes(catalogueFile(), xml);
 }
 
-void withdrawCatalogue() {
-  const std::wstring file = catalogueFile();
-  if (!DeleteFileW(file.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
-    throw std::runtime_error("cannot remove " + utf8(file));
+void withdrawCatalogue() { removeIfThere(catalogueFile()); }
+
+// tools/addon-server reads the fault list at every request.
+void setFault(std::string_view mode, std::string_view path) {
+  writeBytes(siteFile(L".faults"), std::string(mode) + " " + std::string(path) + "\n");
 }
+
+void clearFaults() { removeIfThere(siteFile(L".faults")); }
 
 }  // namespace qv::e2e

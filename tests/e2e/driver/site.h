@@ -15,4 +15,9 @@ std::wstring windowsPathOfUnixPath(std::wstring_view unixPath);
 void publishCatalogue(std::string_view xml);
 void withdrawCatalogue();
 
+// Has the server answer `path` (as the program asks for it, "/Data.xml") in one of its fault modes
+// ("stall": read the request and never answer), or takes every such fault away again.
+void setFault(std::string_view mode, std::string_view path);
+void clearFaults();
+
 }  // namespace qv::e2e
