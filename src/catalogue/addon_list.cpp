@@ -94,23 +94,36 @@ void AddonList::beginBatch() {
   if (batchDepth_++ > 0) return;
   batchAdded_ = 0;
   batchSortEnd_ = 0;
+  batchCleared_ = false;
+  view_.beginUpdate();
 }
 
 void AddonList::endBatch() {
-  if (--batchDepth_ > 0 || batchAdded_ == 0) return;
-  if (batchSortEnd_ > 0) {
-    // Everything up to the last non-empty name is re-sorted; empty names added after it wait at the end.
-    stableSortByName(batchSortEnd_);
-    unsortedTail_ = batchSortEnd_ < rows_.size();
-  } else {
-    unsortedTail_ = true;
+  if (--batchDepth_ > 0) return;
+  if (batchAdded_ > 0) {
+    if (batchSortEnd_ > 0) {
+      // Everything up to the last non-empty name is re-sorted; empty names added after it wait at the end.
+      stableSortByName(batchSortEnd_);
+      unsortedTail_ = batchSortEnd_ < rows_.size();
+    } else {
+      unsortedTail_ = true;
+    }
   }
-  refreshView();
+  if (batchAdded_ > 0 || batchCleared_) refreshView();
+  view_.endUpdate();
 }
 
 void AddonList::clear() {
   rows_.clear();
   unsortedTail_ = false;
+  if (batchDepth_ > 0) {
+    // The view catches up when the batch closes: a list emptied and refilled in one batch keeps the
+    // view's rows (they are all alike) instead of deleting every one and making it again.
+    batchCleared_ = true;
+    batchAdded_ = 0;
+    batchSortEnd_ = 0;
+    return;
+  }
   view_.resetRows(0);
 }
 

@@ -63,6 +63,7 @@ class AddonList : private platform::ListRowSource {
   // Appends a row with the placeholder status; a non-empty name re-orders the list by caption.
   void addRow(std::string_view name, std::string_view chineseName, std::string_view description,
               std::string_view folderList);
+  // Inside a batch the view is emptied only when the batch closes (with whatever was added since).
   void clear();
   // Makes room for rows about to be added.
   void reserve(int rows) { rows_.reserve(rows_.size() + static_cast<size_t>(rows > 0 ? rows : 0)); }
@@ -70,6 +71,7 @@ class AddonList : private platform::ListRowSource {
   // While a batch is open, added rows only queue up; closing it orders them exactly as adding them one
   // by one would have (a stable sort is what the one-by-one insertion amounts to) and shows them in one
   // pass. The refresh reads whole catalogues inside a batch, which keeps a 10,000-row catalogue fast.
+  // The view repaints once, when the batch closes, whatever changed in it (rows, statuses, checks).
   class Batch {
    public:
     explicit Batch(AddonList& list) : list_(list) { list_.beginBatch(); }
@@ -122,6 +124,8 @@ class AddonList : private platform::ListRowSource {
   size_t batchAdded_ = 0;
   // Rows up to here (from the list's start) take part in the re-sort the batch owes.
   size_t batchSortEnd_ = 0;
+  // The list was cleared inside the batch; the view follows when it closes.
+  bool batchCleared_ = false;
 };
 
 // Compares two header-click keys byte by byte in the system's code page, ASCII lower case folded to

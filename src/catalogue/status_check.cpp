@@ -17,6 +17,8 @@ std::string addonDirectoryOf(const std::string& gamePath) {
 StatusCounts checkStatuses(AddonList& list, const std::string& addonDirectory) {
   StatusCounts counts;
   const files::DirectoryProbe probe(addonDirectory);
+  // Every row's status changes: the list repaints once at the end rather than row by row.
+  const AddonList::Batch batch(list);
   for (int i = 0; i < list.count(); ++i) {
     const std::string_view folders = text::trimView(list.subItem(i, kFolderList));
     if (folders.find(',') == std::string_view::npos) {

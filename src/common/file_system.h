@@ -73,9 +73,10 @@ struct TreeEntry {
 // False when the tree cannot be read whole.
 bool listTree(std::string_view directory, std::vector<TreeEntry>& entries);
 
-// Answers "is there a directory of this name directly inside `directory`" for many names at once. On
-// file systems where a listing answers exactly (case-sensitive names) the directory is read once;
-// elsewhere each question asks the file system, which also applies its own name matching rules.
+// Answers "is there a directory of this name directly inside `directory`" for many names at once: the
+// directory is read once, and each name is answered from that listing wherever the listing answers
+// as the file system itself would (its case rules included); the rare names where it cannot (see the
+// implementation of each system) are asked of the file system.
 class DirectoryProbe {
  public:
   explicit DirectoryProbe(std::string directoryWithSeparator);

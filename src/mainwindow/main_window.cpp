@@ -178,8 +178,13 @@ void TForm1::Button3Click() {
     ~Depth() { --d; }
   } depth(refreshDepth_);
 
-  list_->clear();
-  catalogue::readCatalogue(server_.catalogue(), platform_.xml(), *list_);
+  {
+    // Emptied and refilled in one batch: the window shows the outcome once, and keeps the rows it had
+    // rather than deleting and re-making each one.
+    const catalogue::AddonList::Batch batch(*list_);
+    list_->clear();
+    catalogue::readCatalogue(server_.catalogue(), platform_.xml(), *list_);
+  }
   // The download-all road fetches every archive and ends with the status check.
   Button4Click();
 }

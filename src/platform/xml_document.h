@@ -1,6 +1,6 @@
 #pragma once
 // The XML document object the catalogue reading needs: load from a URL or a file, the document
-// element, its child nodes by index, attributes by name.
+// element, its child nodes in document order, attributes by name.
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,9 +29,12 @@ class XmlLoadError : public qv::Error {
 class XmlNode {
  public:
   virtual ~XmlNode() = default;
-  // Every child node in document order, comments and processing instructions included.
-  virtual int childCount() const = 0;
-  virtual std::unique_ptr<XmlNode> child(int index) const = 0;
+  // The child nodes in document order, comments and processing instructions included: the first, and
+  // from each the next under the same parent; null past the last. A walk from sibling to sibling
+  // costs the same for every node (taking a child by its index costs, in some engines, a walk from
+  // the first child on).
+  virtual std::unique_ptr<XmlNode> firstChild() const = 0;
+  virtual std::unique_ptr<XmlNode> nextSibling() const = 0;
   // The attribute's value (entities resolved), or nothing when the node has no such attribute. The
   // text stays valid as long as this node: a large catalogue is read without a copy per value.
   virtual std::optional<std::string_view> attribute(std::string_view name) const = 0;

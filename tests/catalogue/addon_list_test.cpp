@@ -56,6 +56,32 @@ TEST_F(AddonListTest, NewRowsCarryThePlaceholderAndKeepTheListSortedByName) {
   expectViewMatchesModel();
 }
 
+TEST_F(AddonListTest, AListClearedAndRefilledInOneBatchShowsOnlyTheNewRowsUncheckedAndRepaintsOnce) {
+  for (const char* name : {"E", "D", "C", "B", "A"}) list.addRow(name, "", "", name);
+  list.setChecked(1, true);
+  list.setChecked(4, true);
+  const int repaints = view.repaints();
+  {
+    const AddonList::Batch batch(list);
+    list.clear();
+    EXPECT_EQ(list.count(), 0);
+    EXPECT_EQ(view.rowCount(), 5) << "the view changed before the batch closed";
+    for (const char* name : {"Z", "Y", "X"}) list.addRow(name, "中", "", name);
+  }
+  EXPECT_EQ(names(), (std::vector<std::string>{"X", "Y", "Z"}));
+  expectViewMatchesModel();
+  EXPECT_FALSE(view.checked(1)) << "a check mark outlived the clearing";
+  EXPECT_EQ(view.repaints() - repaints, 1);
+
+  // Cleared with nothing after it (a catalogue that failed to load): the view ends empty.
+  {
+    const AddonList::Batch batch(list);
+    list.clear();
+  }
+  EXPECT_EQ(view.rowCount(), 0);
+  expectViewMatchesModel();
+}
+
 TEST_F(AddonListTest, InsertingInPlaceGivesTheSameOrderAsReSorting) {
   std::mt19937 rng(7);
   std::vector<std::string> added;

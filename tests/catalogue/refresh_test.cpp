@@ -73,6 +73,21 @@ TEST_F(RefreshTest, RefreshFillsTheListAndMarksEveryRowAgainstTheAddonDirectory)
   EXPECT_EQ(label("Label15"), "最近更新個數4");
 }
 
+TEST_F(RefreshTest, TheStatusCheckRepaintsTheListOnceNotRowByRow) {
+  std::string items;
+  for (int i = 0; i < 50; ++i) items += item("Addon" + std::to_string(i), "插件", "Addon" + std::to_string(i));
+  startWith(std::string(kDecl) + "<plug>" + items + "</plug>");
+  installed("Addon7");
+  refresh();
+  ASSERT_EQ(view().rowCount(), 50);
+  const int before = view().repaints();
+  app->form1().clickButton("BitBtn4");
+  EXPECT_EQ(view().repaints() - before, 1) << "every changed status repainted the list on its own";
+  EXPECT_EQ(view().updateDepth(), 0);
+  EXPECT_EQ(label("Label12"), "1");
+  EXPECT_EQ(label("Label14"), "49");
+}
+
 TEST_F(RefreshTest, AFileNamedLikeTheAddonDoesNotCountAsInstalled) {
   startWith(std::string(kDecl) + "<plug>" + item(" Spaced ", "空白", "Spaced") + item("File", "檔", "File") +
             "</plug>");

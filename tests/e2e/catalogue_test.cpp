@@ -66,6 +66,7 @@ protected:
 
   void TearDown() override {
     withdrawCatalogue();
+    clearFaults();
     QuorvaneTest::TearDown();
   }
 
@@ -328,6 +329,36 @@ TEST_F(CatalogueTest, MissingCatalogueShowsTheLoadErrorAndLeavesListAndCountersA
   EXPECT_EQ(label(form1::Label14), "0");
   EXPECT_EQ(label(form1::Label15), "0");
   EXPECT_TRUE(program_->running());
+}
+
+TEST_F(CatalogueTest, AServerThatNeverAnswersEndsTheRefreshWithALoadErrorWithinTheSilenceLimit) {
+  makeGame();
+  publishCatalogue(kCatalogue);
+  setFault("stall", "/Data.xml");
+  ASSERT_TRUE(startProgram());
+  const ULONGLONG pressed = GetTickCount64();
+  press(form1::Button3);
+  // The limit is 60 seconds without a byte; the window is blocked until then, but not for ever.
+  auto box = waitForMessageBox(program_->id(), 90000);
+  const double waited = static_cast<double>(GetTickCount64() - pressed) / 1000;
+  ASSERT_TRUE(box) << "no error 90 s after pressing 更新 UI against a server that never answers";
+  EXPECT_GE(waited, 55.0) << "the error came before the limit: " << utf8(box->text);
+  EXPECT_LE(waited, 80.0);
+  const auto error = splitLoadError(utf8(box->text));
+  ASSERT_TRUE(error) << "not the load error's three lines: " << utf8(box->text);
+  EXPECT_NE(error->reason.find("/Data.xml"), std::string::npos) << error->reason;
+  EXPECT_NE(error->reason.find("sent nothing for 60 seconds"), std::string::npos) << error->reason;
+  EXPECT_EQ(error->line, "0");
+  ASSERT_TRUE(answer(*box, IDOK, kReactionTimeoutMs));
+  EXPECT_TRUE(settle(main_));
+  EXPECT_EQ(rowCount(list_), 0);
+  EXPECT_EQ(label(form1::Label10), "0");
+
+  // The transfer given up on holds nothing up: once the server answers again, so does the refresh.
+  clearFaults();
+  ASSERT_TRUE(refreshAndWaitForRows(7));
+  EXPECT_EQ(rowTexts(list_, 5), kRefreshed);
+  EXPECT_TRUE(messageBoxes(program_->id()).empty()) << describeMessageBoxes(program_->id());
 }
 
 TEST_F(CatalogueTest, EntryWithoutFolderListStopsTheReadingAfterTheRowsBeforeIt) {

@@ -35,7 +35,11 @@ const char kUsage[] =
     "  /fault/html/PATH      answers 200 with an HTML error page instead of the file\n"
     "  /fault/truncate/PATH  announces the file's full length, sends half of it and hangs up\n"
     "  /fault/slow/PATH      sends the file in 1 KiB pieces, 50 ms apart\n"
-    "  /fault/nolength/PATH  sends the file without Content-Length, ended by closing the connection\n";
+    "  /fault/nolength/PATH  sends the file without Content-Length, ended by closing the connection\n"
+    "  /fault/stall/PATH     reads the request and never answers (for five minutes, then hangs up)\n"
+    "\n"
+    "A fault can also be put on a path the client asks for as it is: FOLDER/.faults holds lines\n"
+    "\"MODE PATH\" (for example \"stall /Data.xml\"), read at every request.\n";
 
 const char kErrorPage[] =
     "<html><head><title>Error</title></head><body><h1>Error</h1><p>The page is not available.<br>"
@@ -98,13 +102,30 @@ std::string readWhole(const fs::path& p) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-void serve(const Site& site, const httplib::Request& req, httplib::Response& res) {
+// The mode FOLDER/.faults puts on `path`, or nothing.
+std::string faultFromFile(const fs::path& root, const std::string& path) {
+  std::ifstream in(root / ".faults");
+  std::string mode, faultPath;
+  while (in >> mode >> faultPath)
+    if (faultPath == path) return mode;
+  return {};
+}
+
+void serve(const Site& site, const fs::path& root, const httplib::Request& req, httplib::Response& res) {
   std::string path = req.path;
   std::string fault;
   if (path.rfind("/fault/", 0) == 0) {
     const size_t end = path.find('/', 7);
     fault = path.substr(7, end == std::string::npos ? std::string::npos : end - 7);
     path = end == std::string::npos ? "/" : path.substr(end);
+  } else {
+    fault = faultFromFile(root, path);
+  }
+  if (fault == "stall") {
+    // A server that accepted the connection and then says nothing at all.
+    std::this_thread::sleep_for(std::chrono::minutes(5));
+    res.status = 503;
+    return;
   }
   if (fault == "404" || fault == "500") {
     res.status = std::stoi(fault);
@@ -182,7 +203,8 @@ int main(int argc, char** argv) {
   const Site site(positional[1]);
 
   httplib::Server server;
-  server.Get(".*", [&site](const httplib::Request& req, httplib::Response& res) { serve(site, req, res); });
+  const fs::path root = fs::canonical(positional[1]);
+  server.Get(".*", [&site, &root](const httplib::Request& req, httplib::Response& res) { serve(site, root, req, res); });
   server.set_logger([](const httplib::Request& req, const httplib::Response& res) {
     const size_t bytes = res.body.empty() ? res.content_length_ : res.body.size();
     std::printf("%s %s %d %zu\n", req.method.c_str(), req.path.c_str(), res.status, bytes);

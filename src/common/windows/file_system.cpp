@@ -8,9 +8,11 @@
 #include <share.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <random>
+#include <unordered_set>
 
 #include "common/path.h"
 
@@ -165,18 +167,101 @@ bool readFile(std::string_view utf8, std::string& bytes) {
   return true;
 }
 
-// Windows matches names without regard to case and drops trailing dots and blanks, so every question
-// goes to the file system, which applies exactly those rules.
-struct DirectoryProbe::Listing {};
+// The directory is listed once, and a name is answered from the listing where the listing answers it
+// exactly as the file system would; every other name is asked of the file system (under Wine a
+// question about a name that is not there reads the whole directory, so for a large add-on folder the
+// questions cost more than the listing by far).
+//
+// Windows matches names without regard to case. For a name made of ASCII characters that is ASCII
+// case folding, save for two characters outside ASCII whose capitals are ASCII letters (dotless i and
+// long s): a listing holding either one answers a miss by asking. A name with other characters is
+// answered from the listing only when the listing holds it as it is. Names the system reads otherwise
+// always ask: trailing dots and blanks (dropped), separators and reserved characters, "." and "..",
+// device names such as CON, and "~", which may be the short alias of another entry.
+namespace {
+
+constexpr unsigned kReparsePoint = 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT: a link, followed by a question
+
+bool isAscii(std::string_view name) {
+  return std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+std::string asciiUpper(std::string_view name) {
+  std::string out(name);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return out;
+}
+
+bool isDeviceName(std::string_view name) {
+  const std::string stem = asciiUpper(name.substr(0, name.find('.')));
+  static constexpr const char* kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (const char* d : kDevices)
+    if (stem == d) return true;
+  return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '0' && stem[3] <= '9';
+}
+
+// Names the system reads as written, so that a listing can answer them.
+bool isPlainName(std::string_view name) {
+  if (name.empty() || name == "." || name == ".." || name.back() == '.' || name.back() == ' ') return false;
+  for (const char c : name)
+    if (static_cast<unsigned char>(c) < 0x20 || std::string_view("\\/:*?\"<>|~").find(c) != std::string_view::npos)
+      return false;
+  return !isDeviceName(name);
+}
+
+// Dotless i (U+0131) and long s (U+017F) in UTF-8.
+bool holdsAsciiCapitalOutsideAscii(std::string_view name) {
+  return name.find("\xC4\xB1") != std::string_view::npos || name.find("\xC5\xBF") != std::string_view::npos;
+}
+
+struct TransparentHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+using NameSet = std::unordered_set<std::string, TransparentHash, std::equal_to<>>;
+
+}  // namespace
+
+struct DirectoryProbe::Listing {
+  NameSet directories;       // as listed
+  NameSet asciiDirectories;  // the ASCII names among them, upper-cased
+  bool missesMustAsk = false;
+  bool complete = false;
+};
 
 DirectoryProbe::DirectoryProbe(std::string directoryWithSeparator)
-    : directory_(std::move(directoryWithSeparator)), listing_(std::make_unique<Listing>()) {}
+    : directory_(std::move(directoryWithSeparator)), listing_(std::make_unique<Listing>()) {
+  const std::wstring pattern = fsPath(directory_ + "*").wstring();
+  _wfinddata64_t entry;
+  const intptr_t search = _wfindfirst64(pattern.c_str(), &entry);
+  if (search == -1) return;  // an absent add-on directory holds nothing; questions then ask the file system
+  do {
+    const std::string name = path::fromFs(fs::path(entry.name));
+    if (name == "." || name == "..") continue;
+    const bool isDir =
+        (entry.attrib & kReparsePoint) != 0 ? isDirectory(directory_ + name) : (entry.attrib & _A_SUBDIR) != 0;
+    if (!isDir) continue;
+    if (holdsAsciiCapitalOutsideAscii(name)) listing_->missesMustAsk = true;
+    if (isAscii(name)) listing_->asciiDirectories.insert(asciiUpper(name));
+    listing_->directories.insert(name);
+  } while (_wfindnext64(search, &entry) == 0);
+  _findclose(search);
+  listing_->complete = true;
+}
 
 DirectoryProbe::~DirectoryProbe() = default;
 
 bool DirectoryProbe::hasDirectory(std::string_view name) const {
   // The system would read such a name only up to the NUL, which names some other directory.
   if (name.find('\0') != std::string_view::npos) return false;
+  if (listing_->complete && isPlainName(name)) {
+    if (listing_->directories.find(name) != listing_->directories.end()) return true;
+    if (isAscii(name)) {
+      if (listing_->asciiDirectories.find(asciiUpper(name)) != listing_->asciiDirectories.end()) return true;
+      if (!listing_->missesMustAsk) return false;
+    }
+  }
   return isDirectory(directory_ + std::string(name));
 }
 

@@ -93,7 +93,10 @@ void HeadlessListView::insertRow(int index) {
 
 // Nothing to repaint here; naming a row the view does not have is the caller's fault, and tests
 // should hear of it.
-void HeadlessListView::rowChanged(int row) { (void)checked_.at(static_cast<size_t>(row)); }
+void HeadlessListView::rowChanged(int row) {
+  (void)checked_.at(static_cast<size_t>(row));
+  if (updateDepth_ == 0) ++repaints_;
+}
 
 std::string HeadlessListView::cell(int row, int column) const {
   (void)checked_.at(static_cast<size_t>(row));

@@ -143,7 +143,9 @@ class HeadlessListView : public HeadlessControl<ListView> {
   void setChecked(int row, bool checked) override;
   bool checked(int row) const override;
   void beginUpdate() override { ++updateDepth_; }
-  void endUpdate() override { --updateDepth_; }
+  void endUpdate() override {
+    if (--updateDepth_ == 0) ++repaints_;
+  }
   void setOnCheckChanged(std::function<void(int, bool)> handler) override { onCheck_ = std::move(handler); }
   void setOnColumnClick(std::function<void(int)> handler) override { onColumn_ = std::move(handler); }
   void setOnInfoTip(std::function<std::string(int)> handler) override { onTip_ = std::move(handler); }
@@ -153,6 +155,9 @@ class HeadlessListView : public HeadlessControl<ListView> {
   void userColumnClick(int column);
   std::string infoTip(int row);
   int updateDepth() const { return updateDepth_; }
+  // How often the window would have repainted rows: once per change made outside an update, once per
+  // update that ends.
+  int repaints() const { return repaints_; }
 
  private:
   void dispatch(const std::function<void()>& handler);
@@ -161,6 +166,7 @@ class HeadlessListView : public HeadlessControl<ListView> {
   // One check mark per row; the texts stay in the source.
   std::vector<bool> checked_;
   int updateDepth_ = 0;
+  int repaints_ = 0;
   std::function<void(int, bool)> onCheck_;
   std::function<void(int)> onColumn_;
   std::function<std::string(int)> onTip_;

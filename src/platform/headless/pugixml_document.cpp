@@ -22,13 +22,8 @@ class PugixmlNode : public XmlNode {
  public:
   PugixmlNode(Tree tree, pugi::xml_node node) : tree_(std::move(tree)), node_(node) {}
 
-  int childCount() const override { return static_cast<int>(children().size()); }
-
-  std::unique_ptr<XmlNode> child(int index) const override {
-    const auto& all = children();
-    if (index < 0 || static_cast<size_t>(index) >= all.size()) return nullptr;
-    return std::make_unique<PugixmlNode>(tree_, all[static_cast<size_t>(index)]);
-  }
+  std::unique_ptr<XmlNode> firstChild() const override { return wrap(node_.first_child()); }
+  std::unique_ptr<XmlNode> nextSibling() const override { return wrap(node_.next_sibling()); }
 
   std::optional<std::string_view> attribute(std::string_view name) const override {
     if (node_.type() != pugi::node_element) return std::nullopt;
@@ -53,20 +48,12 @@ class PugixmlNode : public XmlNode {
   }
 
  private:
-  // pugixml keeps siblings as a list; the catalogue reading walks children by index, so they are
-  // gathered once to keep that walk linear.
-  const std::vector<pugi::xml_node>& children() const {
-    if (!childrenKnown_) {
-      for (pugi::xml_node c = node_.first_child(); c; c = c.next_sibling()) children_.push_back(c);
-      childrenKnown_ = true;
-    }
-    return children_;
+  std::unique_ptr<XmlNode> wrap(pugi::xml_node node) const {
+    return node ? std::make_unique<PugixmlNode>(tree_, node) : nullptr;
   }
 
   Tree tree_;
   pugi::xml_node node_;
-  mutable std::vector<pugi::xml_node> children_;
-  mutable bool childrenKnown_ = false;
   mutable pugi::xml_attribute hint_;
 };
 

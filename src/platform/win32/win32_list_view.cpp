@@ -13,7 +13,6 @@ namespace qv::platform::win32 {
 namespace {
 constexpr UINT kUnchecked = 1;  // state image indexes of the check box
 constexpr UINT kChecked = 2;
-constexpr UINT_PTR kSubclassId = 1;
 
 UINT stateImage(UINT state) { return (state & LVIS_STATEIMAGEMASK) >> 12; }
 
@@ -39,50 +38,115 @@ class Quiet {
 };
 }  // namespace
 
+const wchar_t* Win32ListView::frameClass() {
+  static const bool registered = [] {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = frameProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.lpszClassName = L"QuorvaneListFrame";
+    return ::RegisterClassExW(&wc) != 0;
+  }();
+  (void)registered;
+  return L"QuorvaneListFrame";
+}
+
 Win32ListView::Win32ListView(UiContext& ctx, ChildHost& host, const ControlSpec& spec) : ControlBase(ctx, host, spec) {
-  create(WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | WS_TABSTOP, WS_EX_CLIENTEDGE, std::string());
+  // The frame is what the container places and shows; tab navigation goes through it to the list.
+  create(frameClass(), WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, std::string());
+  if (hwnd_ == nullptr) return;
+  ::SetWindowLongPtrW(hwnd_, GWLP_ID, 0);
+  ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  list_ = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL, 0, 0, 0, 0, hwnd_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), ::GetModuleHandleW(nullptr), nullptr);
+  if (list_ == nullptr) return;
+  ::SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(ctx_.font()), FALSE);
   const DWORD ex = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_LABELTIP;
-  ::SendMessageW(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, ex, ex);
+  ::SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, ex, ex);
   // A tip stays up as long as the system allows while the pointer rests on its row.
-  if (HWND tips = reinterpret_cast<HWND>(::SendMessageW(hwnd_, LVM_GETTOOLTIPS, 0, 0)))
+  if (HWND tips = reinterpret_cast<HWND>(::SendMessageW(list_, LVM_GETTOOLTIPS, 0, 0)))
     ::SendMessageW(tips, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(SHRT_MAX, 0));
-  ::SetWindowSubclass(hwnd_, subclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  ::SetWindowLongPtrW(list_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  listProc_ = reinterpret_cast<WNDPROC>(
+      ::SetWindowLongPtrW(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32ListView::windowProc)));
 }
 
-Win32ListView::~Win32ListView() {
-  if (hwnd_ != nullptr && ::IsWindow(hwnd_)) ::RemoveWindowSubclass(hwnd_, subclassProc, kSubclassId);
+Win32ListView::~Win32ListView() { unhook(); }
+
+void Win32ListView::detach() {
+  unhook();
+  ChildWindow::detach();
 }
 
-LRESULT CALLBACK Win32ListView::subclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
-                                             DWORD_PTR data) {
+void Win32ListView::unhook() {
+  if (list_ != nullptr && ::IsWindow(list_) && listProc_ != nullptr) {
+    ::SetWindowLongPtrW(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(listProc_));
+    ::SetWindowLongPtrW(list_, GWLP_USERDATA, 0);
+  }
+  listProc_ = nullptr;
+  if (hwnd_ != nullptr && ::IsWindow(hwnd_)) ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+}
+
+LRESULT CALLBACK Win32ListView::frameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  // No exception may unwind through the system's code.
+  try {
+    auto* self = reinterpret_cast<Win32ListView*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    switch (msg) {
+      case WM_NOTIFY:
+        if (self != nullptr && reinterpret_cast<const NMHDR*>(lp)->hwndFrom == self->list_)
+          return self->onNotify(*reinterpret_cast<NMHDR*>(lp));
+        break;
+      case WM_SIZE:
+        if (self != nullptr && self->list_ != nullptr)
+          ::MoveWindow(self->list_, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
+        return 0;
+      case WM_SETFOCUS:
+        if (self != nullptr && self->list_ != nullptr) ::SetFocus(self->list_);
+        return 0;
+      case WM_ERASEBKGND:
+        return 1;  // the list covers the whole frame
+      default:
+        break;
+    }
+  } catch (...) {
+    return 0;
+  }
+  return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK Win32ListView::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* self = reinterpret_cast<Win32ListView*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self == nullptr || self->listProc_ == nullptr) return ::DefWindowProcW(hwnd, msg, wp, lp);  // not after unhook
+  const WNDPROC listProc = self->listProc_;
   try {
     if (msg == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lp)->code == TTN_SHOW &&
-        reinterpret_cast<Win32ListView*>(data)->placeTip(reinterpret_cast<const NMHDR*>(lp)->hwndFrom))
+        self->placeTip(reinterpret_cast<const NMHDR*>(lp)->hwndFrom))
       return TRUE;
   } catch (...) {
     // Placing a tip cannot fail in a way worth more than the default placement.
   }
-  if (msg == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, subclassProc, id);
-  return ::DefSubclassProc(hwnd, msg, wp, lp);
+  if (msg == WM_NCDESTROY) self->unhook();  // the window goes before this object
+  return ::CallWindowProcW(listProc, hwnd, msg, wp, lp);
 }
 
 bool Win32ListView::placeTip(HWND tip) {
   if (tipRow_ < 0 || tipRow_ >= rowCount()) return false;
   RECT row{};
   row.left = LVIR_BOUNDS;
-  if (!::SendMessageW(hwnd_, LVM_GETITEMRECT, static_cast<WPARAM>(tipRow_), reinterpret_cast<LPARAM>(&row)))
+  if (!::SendMessageW(list_, LVM_GETITEMRECT, static_cast<WPARAM>(tipRow_), reinterpret_cast<LPARAM>(&row)))
     return false;
   // A row scrolled partly out to the left still gets its tip inside the list.
   POINT at{std::max(row.left, 0L) + ::GetSystemMetrics(SM_CXCURSOR), row.top + ::GetSystemMetrics(SM_CYCURSOR)};
-  ::ClientToScreen(hwnd_, &at);
+  ::ClientToScreen(list_, &at);
   ::SetWindowPos(tip, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   return true;
 }
 
 void Win32ListView::setColumns(const std::vector<ListColumn>& columns) {
-  while (::SendMessageW(hwnd_, LVM_DELETECOLUMN, 0, 0)) {
+  while (::SendMessageW(list_, LVM_DELETECOLUMN, 0, 0)) {
   }
-  columnCount_ = static_cast<int>(columns.size());
   for (size_t i = 0; i < columns.size(); ++i) {
     std::wstring caption = toWide(columns[i].caption);
     LVCOLUMNW column{};
@@ -90,7 +154,7 @@ void Win32ListView::setColumns(const std::vector<ListColumn>& columns) {
     column.pszText = caption.data();
     column.cx = ctx_.scale(columns[i].width);
     column.iSubItem = static_cast<int>(i);
-    ::SendMessageW(hwnd_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    ::SendMessageW(list_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
   }
 }
 
@@ -99,7 +163,7 @@ void Win32ListView::setColumnCaption(int column, const std::string& caption) {
   LVCOLUMNW c{};
   c.mask = LVCF_TEXT;
   c.pszText = text.data();
-  ::SendMessageW(hwnd_, LVM_SETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&c));
+  ::SendMessageW(list_, LVM_SETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&c));
 }
 
 std::string Win32ListView::columnCaption(int column) const {
@@ -108,27 +172,21 @@ std::string Win32ListView::columnCaption(int column) const {
   c.mask = LVCF_TEXT;
   c.pszText = buffer.data();
   c.cchTextMax = static_cast<int>(buffer.size());
-  if (!::SendMessageW(hwnd_, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&c))) return {};
+  if (!::SendMessageW(list_, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&c))) return {};
   return toUtf8(c.pszText);
 }
 
-int Win32ListView::rowCount() const { return static_cast<int>(::SendMessageW(hwnd_, LVM_GETITEMCOUNT, 0, 0)); }
+int Win32ListView::rowCount() const { return static_cast<int>(::SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0)); }
 
 bool Win32ListView::appendCallbackRow(int index) {
   LVITEMW item{};
   item.mask = LVIF_TEXT;
   item.iItem = index;
   item.pszText = LPSTR_TEXTCALLBACKW;
-  const int row = static_cast<int>(::SendMessageW(hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-  if (row < 0) return false;
-  // Sub-items are callbacks only when marked so one by one.
-  for (int column = 1; column < columnCount_; ++column) {
-    LVITEMW sub{};
-    sub.iSubItem = column;
-    sub.pszText = LPSTR_TEXTCALLBACKW;
-    ::SendMessageW(hwnd_, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sub));
-  }
-  return true;
+  // The sub-items of a callback row are asked for through LVN_GETDISPINFO as well (the control's
+  // documented use: insert callback items, answer every column in the notification), so a row costs
+  // one message, not one per column.
+  return ::SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) >= 0;
 }
 
 void Win32ListView::insertRow(int index) {
@@ -141,23 +199,32 @@ void Win32ListView::resetRows(int count) {
   if (count < 0) count = 0;
   const int have = rowCount();
   // Every row of the control is alike (texts are callbacks), so rows are only added or dropped to
-  // match the count; re-ordering the list costs no re-insertion.
-  if (count < have) ::SendMessageW(hwnd_, LVM_DELETEALLITEMS, 0, 0);
+  // match the count; re-ordering or refilling the list costs no re-insertion. Many surplus rows go
+  // at once, a few from the end.
+  if (count == 0 || count < have / 2) {
+    ::SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+  } else {
+    for (int row = have - 1; row >= count; --row) ::SendMessageW(list_, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+  }
   const int start = rowCount();
-  if (count > start) ::SendMessageW(hwnd_, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), 0);
+  if (count > start) ::SendMessageW(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), 0);
   for (int row = start; row < count; ++row)
     if (!appendCallbackRow(row)) break;
-  // Row -1 means every row: no check marks, nothing selected or focused, as in a list made afresh.
-  LVITEMW state{};
-  state.stateMask = LVIS_STATEIMAGEMASK | LVIS_SELECTED | LVIS_FOCUSED;
-  state.state = INDEXTOSTATEIMAGEMASK(kUnchecked);
-  ::SendMessageW(hwnd_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
-  if (updateDepth_ == 0) ::InvalidateRect(hwnd_, nullptr, TRUE);
+  // Rows kept from before may carry check marks, a selection or the focus: row -1 (every row) clears
+  // them all, as in a list made afresh. Rows just inserted are that already, and the message would
+  // cost a notification per row.
+  if (start > 0) {
+    LVITEMW state{};
+    state.stateMask = LVIS_STATEIMAGEMASK | LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = INDEXTOSTATEIMAGEMASK(kUnchecked);
+    ::SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+  }
+  if (updateDepth_ == 0) ::InvalidateRect(list_, nullptr, TRUE);
 }
 
 void Win32ListView::rowChanged(int row) {
   // While an update runs, its end repaints everything.
-  if (updateDepth_ == 0) ::SendMessageW(hwnd_, LVM_REDRAWITEMS, static_cast<WPARAM>(row), static_cast<LPARAM>(row));
+  if (updateDepth_ == 0) ::SendMessageW(list_, LVM_REDRAWITEMS, static_cast<WPARAM>(row), static_cast<LPARAM>(row));
 }
 
 std::string Win32ListView::cell(int row, int column) const {
@@ -169,7 +236,7 @@ std::string Win32ListView::cell(int row, int column) const {
     item.pszText = buffer.data();
     item.cchTextMax = static_cast<int>(size);
     const auto length = static_cast<size_t>(
-        ::SendMessageW(hwnd_, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
+        ::SendMessageW(list_, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
     if (length + 1 < size || size >= (1u << 20)) return toUtf8(std::wstring_view(item.pszText, length));
   }
 }
@@ -181,23 +248,23 @@ void Win32ListView::setChecked(int row, bool checked) {
   LVITEMW item{};
   item.stateMask = LVIS_STATEIMAGEMASK;
   item.state = INDEXTOSTATEIMAGEMASK(checked ? kChecked : kUnchecked);
-  ::SendMessageW(hwnd_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  ::SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
 bool Win32ListView::checked(int row) const {
   const auto state =
-      static_cast<UINT>(::SendMessageW(hwnd_, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK));
+      static_cast<UINT>(::SendMessageW(list_, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK));
   return stateImage(state) == kChecked;
 }
 
 void Win32ListView::beginUpdate() {
-  if (updateDepth_++ == 0) ::SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+  if (updateDepth_++ == 0) ::SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
 }
 
 void Win32ListView::endUpdate() {
   if (updateDepth_ == 0 || --updateDepth_ > 0) return;
-  ::SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
-  ::InvalidateRect(hwnd_, nullptr, TRUE);
+  ::SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+  ::InvalidateRect(list_, nullptr, TRUE);
 }
 
 LRESULT Win32ListView::onNotify(NMHDR& header) {
@@ -218,6 +285,9 @@ LRESULT Win32ListView::onNotify(NMHDR& header) {
     case LVN_GETINFOTIPW:
       infoTip(header);
       break;
+    case LVN_DELETEALLITEMS:
+      return TRUE;  // no LVN_DELETEITEM per row: nothing is attached to a row
+
     default:
       break;
   }
@@ -255,10 +325,10 @@ void Win32ListView::infoTip(NMHDR& header) {
 void Win32ListView::afterMove() {
   // A tip breaks its lines (name, Chinese name, description) only when it has a maximum width; the
   // list's client width is that limit.
-  HWND tips = reinterpret_cast<HWND>(::SendMessageW(hwnd_, LVM_GETTOOLTIPS, 0, 0));
+  HWND tips = reinterpret_cast<HWND>(::SendMessageW(list_, LVM_GETTOOLTIPS, 0, 0));
   if (tips == nullptr) return;
   RECT r{};
-  ::GetClientRect(hwnd_, &r);
+  ::GetClientRect(list_, &r);
   ::SendMessageW(tips, TTM_SETMAXTIPWIDTH, 0, r.right - r.left);
 }
 

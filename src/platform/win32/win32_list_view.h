@@ -3,6 +3,12 @@
 // by the control). Every text is a callback: the control keeps the rows and their check marks, and
 // asks the row source for a text when it paints or is asked for it. The view reports back what the
 // user did: check marks, header clicks, tips.
+//
+// The list sits in a frame window of its own that fills the control's place: the list sends its
+// notifications (one per inserted row, one per cell it paints) to its parent, and the frame hands
+// them straight to this object. The containers' general routing finds a control through a window
+// property, which under Wine is a round trip to the server per notification, and filling a list of
+// ten thousand rows sends ten thousand. The list carries the control's id; the frame has none.
 #include <functional>
 
 #include "platform/win32/child_window.h"
@@ -35,6 +41,7 @@ class Win32ListView final : public ControlBase<ListView> {
 
   LRESULT onNotify(NMHDR& header) override;
   void afterMove() override;
+  void detach() override;
 
  private:
   void itemChanged(const NMHDR& header);
@@ -44,12 +51,20 @@ class Win32ListView final : public ControlBase<ListView> {
   void infoTip(NMHDR& header);
   // The list's own tip window tells the list (not us) that it is about to show; a subclass hears it
   // and places the tip below-right of the row, one cursor size in, instead of under the pointer.
-  static LRESULT CALLBACK subclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data);
+  // The subclass is the classic one (window procedure swapped, this object in GWLP_USERDATA): the
+  // common controls' SetWindowSubclass finds its data through a window property on every message,
+  // which under Wine is a round trip to the server, and a refresh sends the list thousands.
+  static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  static LRESULT CALLBACK frameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  static const wchar_t* frameClass();
   bool placeTip(HWND tip);
+  // Stops both windows from calling into this object.
+  void unhook();
 
+  HWND list_ = nullptr;         // the list view inside the frame (hwnd_)
+  WNDPROC listProc_ = nullptr;  // the list view class's own procedure
   int tipRow_ = -1;
   const ListRowSource* source_ = nullptr;
-  int columnCount_ = 0;
 
   // Above zero while the program itself changes check marks or inserts rows: those changes are not
   // the user's and are not reported back.

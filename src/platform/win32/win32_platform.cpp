@@ -4,13 +4,13 @@
 
 #include <vector>
 
+#include "common/path.h"
 #include "platform/win32/win32_text.h"
 
 namespace qv::platform::win32 {
 
-Win32Platform::Win32Platform() : mainLoop_(dialogs_), ui_(dialogs_, mainLoop_), collation_(codec_) {}
-
-std::string Win32Platform::programPath() {
+namespace {
+std::string modulePath() {
   // The module path can exceed MAX_PATH; grow the buffer until it fits.
   for (DWORD size = MAX_PATH;; size *= 2) {
     std::vector<wchar_t> buffer(size);
@@ -19,5 +19,16 @@ std::string Win32Platform::programPath() {
     if (n < size || size >= 65536) return toUtf8(std::wstring_view(buffer.data(), n));
   }
 }
+}  // namespace
+
+Win32Platform::Win32Platform(TransferLimits catalogueLimits)
+    : mainLoop_(dialogs_),
+      ui_(dialogs_, mainLoop_),
+      collation_(codec_),
+      // Fetched documents wait in the program folder, the one folder besides the game's that the program
+      // writes to.
+      xml_(downloader_, path::directoryWithSeparator(modulePath()), catalogueLimits) {}
+
+std::string Win32Platform::programPath() { return modulePath(); }
 
 }  // namespace qv::platform::win32

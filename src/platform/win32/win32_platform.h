@@ -19,7 +19,9 @@ namespace qv::platform::win32 {
 
 class Win32Platform final : public Platform {
  public:
-  Win32Platform();
+  // `catalogueLimits` bound the wait for the server while an XML document is fetched (tests shorten
+  // them).
+  explicit Win32Platform(TransferLimits catalogueLimits = {});
 
   UiFactory& ui() override { return ui_; }
   Dialogs& dialogs() override { return dialogs_; }

@@ -5,14 +5,20 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <initializer_list>
-#include <list>
+#include <deque>
+#include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "common/file_system.h"
+#include "platform/bounded_download.h"
 #include "platform/win32/com_scope.h"
 #include "platform/win32/com_values.h"
+#include "platform/win32/message_answering_wait.h"
 #include "platform/win32/win32_text.h"
 
 namespace qv::platform::win32 {
@@ -24,34 +30,53 @@ using Microsoft::WRL::ComPtr;
 // {2933BF95-7B36-11D2-B20E-00C04F983E60}: the SDK's import libraries do not carry this one.
 constexpr IID kIidXmlDomDocument2 = {0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
 
-// COM for as long as a document or a node of it lives on this thread.
-using SharedCom = std::shared_ptr<ComScope>;
+// What every node of one document shares: COM on this thread, and the attribute names as BSTRs, made
+// once per document rather than once per attribute read.
+class DocumentState {
+ public:
+  // The name as a BSTR, kept for the life of the document.
+  BSTR key(std::string_view name) {
+    for (const auto& [text, bstr] : keys_)
+      if (text == name) return bstr->get();
+    keys_.emplace_back(std::string(name), std::make_unique<Bstr>(toWide(name)));
+    return keys_.back().second->get();
+  }
+
+ private:
+  ComScope com_;  // declared first: released last
+  std::vector<std::pair<std::string, std::unique_ptr<Bstr>>> keys_;
+};
+
+using SharedState = std::shared_ptr<DocumentState>;
 
 class MsxmlNode : public XmlNode {
  public:
-  MsxmlNode(SharedCom com, ComPtr<IXMLDOMNode> node) : com_(std::move(com)), node_(std::move(node)) {
-    node_->get_childNodes(children_.GetAddressOf());
-  }
+  MsxmlNode(SharedState state, ComPtr<IXMLDOMNode> node) : state_(std::move(state)), node_(std::move(node)) {}
 
-  int childCount() const override {
-    long n = 0;
-    if (!children_ || FAILED(children_->get_length(&n))) return 0;
-    return static_cast<int>(n);
-  }
-
-  std::unique_ptr<XmlNode> child(int index) const override {
+  std::unique_ptr<XmlNode> firstChild() const override {
     ComPtr<IXMLDOMNode> c;
-    if (!children_ || children_->get_item(index, c.GetAddressOf()) != S_OK || !c) return nullptr;
-    return std::make_unique<MsxmlNode>(com_, std::move(c));
+    if (node_->get_firstChild(c.GetAddressOf()) != S_OK || !c) return nullptr;
+    return std::make_unique<MsxmlNode>(state_, std::move(c));
+  }
+
+  std::unique_ptr<XmlNode> nextSibling() const override {
+    ComPtr<IXMLDOMNode> c;
+    if (node_->get_nextSibling(c.GetAddressOf()) != S_OK || !c) return nullptr;
+    return std::make_unique<MsxmlNode>(state_, std::move(c));
   }
 
   std::optional<std::string_view> attribute(std::string_view name) const override {
-    ComPtr<IXMLDOMElement> element;
-    if (FAILED(node_->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(element.GetAddressOf()))))
-      return std::nullopt;  // comments, instructions and text have no attributes
+    // A name holding a NUL would be cut short there by the engine and name another attribute.
+    if (name.find('\0') != std::string_view::npos) return std::nullopt;
+    if (!elementKnown_) {
+      // Comments, instructions and text have no attributes.
+      node_->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(element_.GetAddressOf()));
+      elementKnown_ = true;
+    }
+    if (!element_) return std::nullopt;
     Variant value;
-    const Bstr key(toWide(name));
-    if (element->getAttribute(key.get(), value.get()) != S_OK || value.value().vt != VT_BSTR) return std::nullopt;
+    if (element_->getAttribute(state_->key(name), value.get()) != S_OK || value.value().vt != VT_BSTR)
+      return std::nullopt;
     const BSTR b = value.value().bstrVal;
     // Each value read is kept by the node, so every view handed out stays valid as long as the node.
     values_.push_back(b ? toUtf8(std::wstring_view(b, ::SysStringLen(b))) : std::string());
@@ -59,11 +84,12 @@ class MsxmlNode : public XmlNode {
   }
 
  private:
-  SharedCom com_;  // declared first: released last
+  SharedState state_;  // declared first: released last
   ComPtr<IXMLDOMNode> node_;
-  ComPtr<IXMLDOMNodeList> children_;
-  // A list whose elements never move (unlike a vector's, whose short strings would).
-  mutable std::list<std::string> values_;
+  mutable ComPtr<IXMLDOMElement> element_;
+  mutable bool elementKnown_ = false;
+  // Elements of a deque never move (unlike a vector's, whose short strings would).
+  mutable std::deque<std::string> values_;
 };
 
 std::string withoutTrailingBreaks(std::string s) {
@@ -71,12 +97,107 @@ std::string withoutTrailingBreaks(std::string s) {
   return s;
 }
 
+bool isHttpUrl(const std::string& location) {
+  std::string head = location.substr(0, 8);
+  for (char& c : head)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return head.starts_with("http://") || head.starts_with("https://");
+}
+
+// Why a fetch failed, in words, for the first line of the load error.
+std::string fetchFailure(const std::string& location, int32_t result, const TransferLimits& limits) {
+  namespace dr = download_result;
+  std::string why;
+  switch (result) {
+    case dr::kNotFound:
+      why = "the server does not have it";
+      break;
+    case dr::kCannotConnect:
+      why = "the server cannot be reached";
+      break;
+    case dr::kDownloadFailure:
+      why = "the server answered with an error, or the transfer broke off";
+      break;
+    case dr::kCannotWrite:
+      why = "the program folder cannot take a copy of it";
+      break;
+    case dr::kAborted:
+      why = "the transfer was stopped";
+      break;
+    case kTransferTimedOut: {
+      char seconds[32];
+      std::snprintf(seconds, sizeof seconds, "%g", static_cast<double>(limits.silence.count()) / 1000);
+      why = std::string("the server sent nothing for ") + seconds + " seconds";
+      break;
+    }
+    default:
+      why = "the transfer failed";
+      break;
+  }
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(static_cast<uint32_t>(result)));
+  return "Could not fetch " + location + ": " + why + " (" + code + ").";
+}
+
+// A file that is removed when this goes, whatever happened in between.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+  ~TemporaryFile() {
+    if (!path_.empty()) files::removeFile(path_);
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 class MsxmlDocument : public XmlDocument {
  public:
-  MsxmlDocument() : com_(std::make_shared<ComScope>()) {}
+  explicit MsxmlDocument(const MsxmlFactory::Fetching& fetching)
+      : fetching_(fetching), state_(std::make_shared<DocumentState>()) {}
 
   void load(const std::string& location) override {
     doc_.Reset();
+    if (!isHttpUrl(location)) {
+      parse(location, location);
+      return;
+    }
+    // The engine could fetch the address itself, but it would wait for a silent server without end,
+    // on the main thread. Our own downloader fetches it with a bound on that wait, into a file in the
+    // program folder that is gone again once the document is parsed.
+    const TemporaryFile copy(files::createSiblingTemp(fetching_.scratchDirectory + "fetched.xml", ".fetch"));
+    if (copy.path().empty())
+      throw XmlLoadError({fetchFailure(location, download_result::kCannotWrite, fetching_.limits), 0, ""});
+    const int32_t result =
+        downloadWithin(fetching_.downloader, location, copy.path(), fetching_.limits, messageAnsweringWait());
+    if (result != download_result::kOk)
+      throw XmlLoadError({fetchFailure(location, result, fetching_.limits), 0, ""});
+    parse(copy.path(), location);
+  }
+
+  std::unique_ptr<XmlNode> documentElement() const override {
+    if (!doc_) return nullptr;
+    ComPtr<IXMLDOMElement> root;
+    if (doc_->get_documentElement(root.GetAddressOf()) != S_OK || !root) return nullptr;
+    ComPtr<IXMLDOMNode> node;
+    if (FAILED(root->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(node.GetAddressOf())))) return nullptr;
+    return std::make_unique<MsxmlNode>(state_, std::move(node));
+  }
+
+ private:
+  // Parses the document at `source` (a file, or an address the engine fetches itself); `location` is
+  // what the user asked for, named in error texts.
+  void parse(const std::string& source, const std::string& location) {
+    Variant from;
+    from.get()->vt = VT_BSTR;
+    from.get()->bstrVal = ::SysAllocString(toWide(source).c_str());
+    parse(*from.get(), location);
+  }
+
+  void parse(const VARIANT& from, const std::string& location) {
     ComPtr<IXMLDOMDocument2> doc = createEngine();
     if (!doc) throw XmlLoadError({"Neither MSXML 6.0 nor MSXML 3.0 is available.", 0, ""});
     doc->put_async(VARIANT_FALSE);
@@ -91,11 +212,8 @@ class MsxmlDocument : public XmlDocument {
       doc->setProperty(name.get(), *prohibit.get());  // an MSXML 3 without the property parses as before
     }
 
-    Variant source;
-    source.get()->vt = VT_BSTR;
-    source.get()->bstrVal = ::SysAllocString(toWide(location).c_str());
     VARIANT_BOOL ok = VARIANT_FALSE;
-    const HRESULT hr = doc->load(*source.get(), &ok);
+    const HRESULT hr = doc->load(from, &ok);
     if (FAILED(hr) || ok != VARIANT_TRUE) throw XmlLoadError(parseError(doc.Get(), hr, location));
     // Not every MSXML honours ProhibitDTD (Wine's accepts the property and ignores it); a document
     // that still arrives with a DTD is refused here.
@@ -105,16 +223,6 @@ class MsxmlDocument : public XmlDocument {
     doc_ = std::move(doc);
   }
 
-  std::unique_ptr<XmlNode> documentElement() const override {
-    if (!doc_) return nullptr;
-    ComPtr<IXMLDOMElement> root;
-    if (doc_->get_documentElement(root.GetAddressOf()) != S_OK || !root) return nullptr;
-    ComPtr<IXMLDOMNode> node;
-    if (FAILED(root->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(node.GetAddressOf())))) return nullptr;
-    return std::make_unique<MsxmlNode>(com_, std::move(node));
-  }
-
- private:
   static ComPtr<IXMLDOMDocument2> createEngine() {
     for (const wchar_t* progId : {L"Msxml2.DOMDocument.6.0", L"Msxml2.DOMDocument.3.0"}) {
       CLSID clsid;
@@ -152,12 +260,16 @@ class MsxmlDocument : public XmlDocument {
     return report;
   }
 
-  SharedCom com_;  // declared first: released last
+  const MsxmlFactory::Fetching& fetching_;
+  SharedState state_;  // declared first of the two: released last
   ComPtr<IXMLDOMDocument2> doc_;
 };
 
 }  // namespace
 
-std::unique_ptr<XmlDocument> MsxmlFactory::createDocument() { return std::make_unique<MsxmlDocument>(); }
+MsxmlFactory::MsxmlFactory(UrlDownloader& downloader, std::string scratchDirectory, TransferLimits limits)
+    : fetching_{downloader, std::move(scratchDirectory), limits} {}
+
+std::unique_ptr<XmlDocument> MsxmlFactory::createDocument() { return std::make_unique<MsxmlDocument>(fetching_); }
 
 }  // namespace qv::platform::win32

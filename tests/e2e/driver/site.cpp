@@ -19,6 +19,11 @@ std::wstring siteFile(const std::wstring& name) {
 
 std::wstring catalogueFile() { return siteFile(L"Data.xml"); }
 
+void removeIfThere(const std::wstring& file) {
+  if (!DeleteFileW(file.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
+    throw std::runtime_error("cannot remove " + utf8(file));
+}
+
 }  // namespace
 
 std::wstring windowsPathOfUnixPath(std::wstring_view unixPath) {
@@ -41,14 +46,17 @@ void publishCatalogue(std::string_view xml) {
   writeBytes(catalogueFile(), xml);
 }
 
-void withdrawCatalogue() { withdrawSiteFile(L"Data.xml"); }
+void withdrawCatalogue() { removeIfThere(catalogueFile()); }
 
 void publishSiteFile(const std::wstring& name, std::string_view bytes) { writeBytes(siteFile(name), bytes); }
 
-void withdrawSiteFile(const std::wstring& name) {
-  const std::wstring file = siteFile(name);
-  if (!DeleteFileW(file.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
-    throw std::runtime_error("cannot remove " + utf8(file));
+void withdrawSiteFile(const std::wstring& name) { removeIfThere(siteFile(name)); }
+
+// tools/addon-server reads the fault list at every request.
+void setFault(std::string_view mode, std::string_view path) {
+  writeBytes(siteFile(L".faults"), std::string(mode) + " " + std::string(path) + "\n");
 }
+
+void clearFaults() { removeIfThere(siteFile(L".faults")); }
 
 }  // namespace qv::e2e

@@ -20,4 +20,9 @@ void withdrawCatalogue();
 void publishSiteFile(const std::wstring& name, std::string_view bytes);
 void withdrawSiteFile(const std::wstring& name);
 
+// Has the server answer `path` (as the program asks for it, "/Data.xml") in one of its fault modes
+// ("stall": read the request and never answer), or takes every such fault away again.
+void setFault(std::string_view mode, std::string_view path);
+void clearFaults();
+
 }  // namespace qv::e2e
