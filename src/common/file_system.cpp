@@ -56,4 +56,19 @@ bool isSiblingTempOf(std::string_view fileName, std::string_view targetFileName,
   return true;
 }
 
+int removeSiblingTemps(std::string_view target, std::string_view tag) {
+  const std::string_view name = path::fileNameOf(target);
+  if (name.empty()) return 0;
+  const std::string directory = path::directoryWithSeparator(target);
+  std::error_code ec;
+  std::filesystem::directory_iterator it(directory.empty() ? std::filesystem::path(".") : fsPath(directory),
+                                         ec);
+  int removed = 0;
+  for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    const std::string entry = path::fromFs(it->path().filename());
+    if (isSiblingTempOf(entry, name, tag) && removeFile(directory + entry)) ++removed;
+  }
+  return removed;
+}
+
 }  // namespace qv::files

@@ -53,6 +53,11 @@ int64_t fileSize(std::string_view utf8);
 std::string createSiblingTemp(std::string_view target, std::string_view tag);
 // True for a name createSiblingTemp made for this tag (a leftover of a killed run).
 bool isSiblingTempOf(std::string_view fileName, std::string_view targetFileName, std::string_view tag);
+// Deletes the temporaries createSiblingTemp made beside `target` for this tag, which only a run that
+// ended before it could rename or delete them leaves behind; returns how many went. Call it as the
+// target's only writer, before making a temporary of your own: another writer's live temporary of
+// the same target would go too. Reads the whole directory, so it costs one listing per call.
+int removeSiblingTemps(std::string_view target, std::string_view tag);
 // Writes `bytes` to `target` whole or not at all: into a sibling temporary first, renamed over the
 // target once everything is written. The target keeps its old content on any failure.
 bool writeFileReplacing(std::string_view target, std::string_view bytes);
