@@ -9,6 +9,10 @@ namespace qv::settings {
 namespace ids = qv::ids::form2;
 using platform::ControlSpec;
 
+namespace {
+
+// The characters of a path (each once, in order) that the system's code page has no code for, so the
+// settings file could not hold them; empty when it holds the whole path.
 std::string charactersTheCodePageLacks(const platform::Codec& codec, std::string_view path) {
   if (codec.ansiHolds(path)) return {};
   std::string lacking;
@@ -22,6 +26,8 @@ std::string charactersTheCodePageLacks(const platform::Codec& codec, std::string
 std::string pathNotStorableMessage(std::string_view characters) {
   return "遊戲位置含有設定檔無法儲存的字元「" + std::string(characters) + "」。\n請改用不含這些字元的路徑。";
 }
+
+}  // namespace
 
 TForm2::TForm2(platform::Platform& platform, ProgramFiles files) : platform_(platform), files_(std::move(files)) {
   form_ = platform_.ui().createForm({ids::kClass, "設置", {397, 233, 554, 380}, false, false, false});

@@ -5,18 +5,11 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include "common/program_files.h"
 #include "platform/platform.h"
 
 namespace qv::settings {
-
-// The characters of a path (each once, in order) that the system's code page has no code for, so the
-// settings file could not hold them; empty when it holds the whole path.
-std::string charactersTheCodePageLacks(const platform::Codec& codec, std::string_view path);
-// What OK says when it refuses such a path.
-std::string pathNotStorableMessage(std::string_view characters);
 
 class TForm2 {
  public:
