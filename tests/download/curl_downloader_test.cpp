@@ -126,23 +126,36 @@ TEST_F(CurlDownloaderTest, AServerThatNeverAnswersEndsAsAFailureAfterTheStallLim
   EXPECT_FALSE(fetched.errorText.empty());
 }
 
+std::vector<std::string> sorted(std::vector<std::string> names) {
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 TEST_F(CurlDownloaderTest, LeftoverPartsOfAKilledRunGoWithTheNextFetchOfTheirTarget) {
-  const std::vector<std::string> leftovers = {"keep.zip.~0123456789abcdef.part",
-                                              "keep.zip.~fedcba9876543210.part"};
-  const std::vector<std::string> others = {"other.zip.~0123456789abcdef.part", "keep.zip.part",
-                                           "keep.zip.~notours.part", "keep.zip.~0123456789abcdef.new"};
-  for (const auto& name : leftovers) writeAll(dir.file(name), "half an archive");
-  for (const auto& name : others) writeAll(dir.file(name), "not ours");
+  const std::vector<std::string> keepLeftovers = {"keep.zip.~0123456789abcdef.part",
+                                                  "keep.zip.~fedcba9876543210.part"};
+  const std::string otherLeftover = "other.zip.~0123456789abcdef.part";
+  // Names that only look like them.
+  const std::vector<std::string> notLeftovers = {"keep.zip.part", "keep.zip.~notours.part",
+                                                 "keep.zip.~0123456789abcdef.new",
+                                                 "keep.zip.~0123456789ABCDEF.part"};
+  for (const auto& name : keepLeftovers) writeAll(dir.file(name), "half an archive");
+  for (const auto& name : notLeftovers) writeAll(dir.file(name), "not ours");
+  writeAll(dir.file(otherLeftover), "half an archive");
   writeAll(dir.file("keep.zip"), "the good archive");
+
   // Even a fetch that fails clears them: they are what an earlier run left, not what this one makes.
   EXPECT_EQ(fetch("/404", dir.file("keep.zip")), dr::kNotFound);
-  std::vector<std::string> names = dir.names();
-  std::sort(names.begin(), names.end());
-  std::vector<std::string> expected = others;
-  expected.push_back("keep.zip");
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(names, expected);
+  std::vector<std::string> expected = notLeftovers;
+  expected.insert(expected.end(), {otherLeftover, "keep.zip"});
+  EXPECT_EQ(sorted(dir.names()), sorted(expected));
   EXPECT_EQ(readAll(dir.file("keep.zip")), "the good archive");
+
+  // The folder was read at the first fetch; the next target's leftovers are found all the same.
+  EXPECT_EQ(fetch("/bytes/10", dir.file("other.zip")), dr::kOk);
+  expected = notLeftovers;
+  expected.insert(expected.end(), {"keep.zip", "other.zip"});
+  EXPECT_EQ(sorted(dir.names()), sorted(expected));
 }
 
 TEST_F(CurlDownloaderTest, UnwritableFolderIsCannotWriteAndAsksNothingOfTheServer) {

@@ -172,7 +172,7 @@ CurlGlobal::~CurlGlobal() {
 int32_t CurlDownloader::download(const std::string& url, const std::string& filePath,
                                  const ProgressCallback& progress) {
   // A killed run cannot clean up after itself; the next fetch of the same target does.
-  files::removeSiblingTemps(filePath, ".part");
+  leftovers_.removeFor(filePath);
   TempFile temp;
   if (!createTempBeside(filePath, temp)) return dr::kCannotWrite;
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/file_system.h"
 #include "platform/url_download.h"
 
 namespace qv::platform::headless {
@@ -45,6 +46,7 @@ class CurlDownloader : public UrlDownloader {
  private:
   CurlGlobal global_;
   CurlLimits limits_;
+  files::LeftoverTemps leftovers_{".part"};
 };
 
 // A whole resource fetched into memory (the catalogue reading uses it).

@@ -158,10 +158,10 @@ long long fileSize(const std::wstring& path) {
 
 int32_t UrlMonDownloader::download(const std::string& url, const std::string& filePath,
                                    const ProgressCallback& progress) {
-  const DownloadLimits limits = limits_;  // the last read of this object (see the header)
-  ComScope com;
   // A killed run cannot clean up after itself; the next fetch of the same target does.
-  files::removeSiblingTemps(filePath, ".part");
+  leftovers_.removeFor(filePath);
+  const DownloadLimits limits = limits_;  // the last use of this object (see the header)
+  ComScope com;
   // Creating the temporary first tells an unwritable folder apart from a network failure before
   // anything is fetched.
   const std::string tempPath = files::createSiblingTemp(filePath, ".part");

@@ -22,6 +22,7 @@
 // COM is initialised (apartment-threaded) on the calling thread for the length of each call.
 // download() reads the object only as it starts, so a transfer that hangs inside the platform past
 // the downloader's life (see DownloadWorkers::shutdown) never reaches into a destroyed object.
+#include "common/file_system.h"
 #include "platform/url_download.h"
 
 namespace qv::platform::win32 {
@@ -34,6 +35,7 @@ class UrlMonDownloader : public UrlDownloader {
 
  private:
   DownloadLimits limits_;
+  files::LeftoverTemps leftovers_{".part"};
 };
 
 }  // namespace qv::platform::win32
