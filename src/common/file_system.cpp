@@ -2,6 +2,10 @@
 // the whole-or-nothing file write, which are built from the per-system calls.
 #include "common/file_system.h"
 
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
 #include "common/path.h"
 
 namespace qv::files {
@@ -58,15 +62,54 @@ bool listTree(std::string_view directory, std::vector<TreeEntry>& entries) {
 }
 
 bool isSiblingTempOf(std::string_view fileName, std::string_view targetFileName, std::string_view tag) {
+  const std::optional<std::string_view> target = siblingTempTarget(fileName, tag);
+  return target && *target == targetFileName;
+}
+
+std::optional<std::string_view> siblingTempTarget(std::string_view fileName, std::string_view tag) {
   // "<target>.~" + 16 hex digits + tag, exactly as createSiblingTemp spells it.
   constexpr size_t kDigits = 16;
-  if (fileName.size() != targetFileName.size() + 2 + kDigits + tag.size()) return false;
-  if (!fileName.starts_with(targetFileName) || !fileName.ends_with(tag)) return false;
-  const std::string_view middle = fileName.substr(targetFileName.size(), 2 + kDigits);
-  if (!middle.starts_with(".~")) return false;
+  if (fileName.size() <= 2 + kDigits + tag.size() || !fileName.ends_with(tag)) return std::nullopt;
+  const size_t targetSize = fileName.size() - 2 - kDigits - tag.size();
+  const std::string_view middle = fileName.substr(targetSize, 2 + kDigits);
+  if (!middle.starts_with(".~")) return std::nullopt;
   for (char c : middle.substr(2))
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-  return true;
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return std::nullopt;
+  return fileName.substr(0, targetSize);
+}
+
+// Per directory read: target file name -> names of its leftovers.
+struct LeftoverTemps::Found {
+  std::mutex mutex;
+  std::unordered_map<std::string, std::unordered_map<std::string, std::vector<std::string>>> byDirectory;
+};
+
+LeftoverTemps::LeftoverTemps(std::string tag) : tag_(std::move(tag)), found_(std::make_unique<Found>()) {}
+
+LeftoverTemps::~LeftoverTemps() = default;
+
+int LeftoverTemps::removeFor(std::string_view target) {
+  const std::string name(path::fileNameOf(target));
+  if (name.empty()) return 0;
+  const std::string directory = path::directoryWithSeparator(target);
+  std::lock_guard lock(found_->mutex);
+  auto [entry, firstTime] = found_->byDirectory.try_emplace(directory);
+  if (firstTime) {
+    std::error_code ec;
+    std::filesystem::directory_iterator it(directory.empty() ? std::filesystem::path(".") : fsPath(directory),
+                                           ec);
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+      const std::string file = path::fromFs(it->path().filename());
+      if (const auto of = siblingTempTarget(file, tag_)) entry->second[std::string(*of)].push_back(file);
+    }
+  }
+  const auto leftovers = entry->second.find(name);
+  if (leftovers == entry->second.end()) return 0;
+  int removed = 0;
+  for (const std::string& file : leftovers->second)
+    if (removeFile(directory + file)) ++removed;
+  entry->second.erase(leftovers);
+  return removed;
 }
 
 }  // namespace qv::files

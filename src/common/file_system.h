@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,29 @@ int64_t fileSize(std::string_view utf8);
 std::string createSiblingTemp(std::string_view target, std::string_view tag);
 // True for a name createSiblingTemp made for this tag (a leftover of a killed run).
 bool isSiblingTempOf(std::string_view fileName, std::string_view targetFileName, std::string_view tag);
+// The target's file name inside a name createSiblingTemp made for this tag; nothing for other names.
+std::optional<std::string_view> siblingTempTarget(std::string_view fileName, std::string_view tag);
+
+// The temporaries of one tag that runs which ended before they could rename or delete them (a killed
+// process) left beside their targets. A writer asks for its target's before it makes its own, and
+// they are deleted then. Each directory is read once, at the first question about it, so a folder
+// of thousands of archives is not read again for every archive. Ask as the target's only writer:
+// a temporary that another writer of the same target made before that first read would go too.
+// Any thread.
+class LeftoverTemps {
+ public:
+  explicit LeftoverTemps(std::string tag);
+  ~LeftoverTemps();
+  LeftoverTemps(const LeftoverTemps&) = delete;
+  LeftoverTemps& operator=(const LeftoverTemps&) = delete;
+  // Deletes the leftovers of `target`; returns how many went.
+  int removeFor(std::string_view target);
+
+ private:
+  struct Found;
+  std::string tag_;
+  std::unique_ptr<Found> found_;
+};
 // Writes `bytes` to `target` whole or not at all: into a sibling temporary first, renamed over the
 // target once everything is written. The target keeps its old content on any failure.
 bool writeFileReplacing(std::string_view target, std::string_view bytes);

@@ -9,11 +9,18 @@ DownloadWorkers::DownloadWorkers(platform::UrlDownloader& downloader, platform::
                                  size_t maxRunning)
     : downloader_(downloader),
       mainLoop_(mainLoop),
+      gate_(std::make_unique<WorkerGate>(mainLoop)),
       maxRunning_(std::max<size_t>(1, maxRunning)),
       self_(std::make_shared<DownloadWorkers*>(this)) {}
 
 DownloadWorkers::~DownloadWorkers() {
-  shutdown();
+  if (!shutdown()) {
+    // A worker is still inside the platform and its thread cannot be joined. Its object and the gate
+    // are left to it for the rest of the process, which ends the thread; the shut gate keeps it away
+    // from everything destroyed after the pool.
+    for (auto& w : workers_) static_cast<void>(w.release());
+    static_cast<void>(gate_.release());
+  }
   *self_ = nullptr;
 }
 
@@ -21,11 +28,12 @@ TFileDownLoadThread* DownloadWorkers::start(std::string URL, std::string FileNam
                                             TDownLoadProgressEvent OnDownLoadProgress,
                                             TDownLoadCompleteEvent OnDownLoadComplete,
                                             TDownLoadErrorEvent OnDownLoadError, bool CreateSuspended) {
+  if (gate_->closed()) return nullptr;  // a worker started now could report to nobody
   const bool handlersComplete = OnDownLoadProgress && OnDownLoadComplete && OnDownLoadError;
   if (!handlersComplete || CreateSuspended) {
     workers_.push_back(std::make_unique<TFileDownLoadThread>(
-        downloader_, mainLoop_, std::move(URL), std::move(FileName), std::move(OnDownLoadProgress),
-        std::move(OnDownLoadComplete), std::move(OnDownLoadError), true));
+        downloader_, *gate_, std::move(URL), std::move(FileName), std::move(OnDownLoadProgress),
+        gate_->guard(std::move(OnDownLoadComplete)), gate_->guard(std::move(OnDownLoadError)), true));
     return workers_.back().get();
   }
   waiting_.push_back({std::move(URL), std::move(FileName), std::move(OnDownLoadProgress),
@@ -35,9 +43,11 @@ TFileDownLoadThread* DownloadWorkers::start(std::string URL, std::string FileNam
 }
 
 void DownloadWorkers::launch(Request request) {
+  // The progress handler runs on the main thread through the gate's hand-off; the other two run on the
+  // worker, so the gate wraps them.
   workers_.push_back(std::make_unique<TFileDownLoadThread>(
-      downloader_, mainLoop_, std::move(request.url), std::move(request.file), std::move(request.onProgress),
-      std::move(request.onComplete), std::move(request.onError), true));
+      downloader_, *gate_, std::move(request.url), std::move(request.file), std::move(request.onProgress),
+      gate_->guard(std::move(request.onComplete)), gate_->guard(std::move(request.onError)), true));
   TFileDownLoadThread& worker = *workers_.back();
   launched_.emplace(&worker, std::prev(workers_.end()));
   busyFiles_.insert(worker.fileName());
@@ -45,7 +55,7 @@ void DownloadWorkers::launch(Request request) {
   // pool, so a pool already gone is simply not told. Only ended() frees a worker the pool started, so
   // the pointer is good when the post runs.
   std::weak_ptr<DownloadWorkers*> pool = self_;
-  platform::MainLoop& loop = mainLoop_;
+  platform::MainLoop& loop = *gate_;
   TFileDownLoadThread* raw = &worker;
   worker.setOnEnded([pool, &loop, raw] {
     loop.post([pool, raw] {
@@ -88,22 +98,28 @@ void DownloadWorkers::reap() {
   }
 }
 
-void DownloadWorkers::shutdown() {
+bool DownloadWorkers::shutdown(std::chrono::milliseconds limit) {
   // Waiting requests never started: there is nothing to end.
   waiting_.clear();
   for (auto& w : workers_) w->terminate();
   // A suspended worker never started: it has no thread to wait for.
-  auto running = [this] {
-    return std::any_of(workers_.begin(), workers_.end(),
-                       [](const auto& w) { return !w->finished() && !w->suspended(); });
+  auto inside = [](const std::unique_ptr<TFileDownLoadThread>& w) {
+    return !w->finished() && !w->suspended();
   };
-  while (running()) {
+  auto running = [&] { return std::any_of(workers_.begin(), workers_.end(), inside); };
+  // Once the gate is shut, what is left reaches nothing: it is not waited for a second time.
+  const auto deadline =
+      std::chrono::steady_clock::now() + (gate_->closed() ? std::chrono::milliseconds(0) : limit);
+  while (running() && std::chrono::steady_clock::now() < deadline) {
     mainLoop_.processMessages();
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  workers_.clear();
+  if (running()) gate_->close();
+  // What is still inside the platform stays; its end is never posted, so reap() is what frees it.
+  workers_.remove_if([&](const std::unique_ptr<TFileDownLoadThread>& w) { return !inside(w); });
   launched_.clear();
   busyFiles_.clear();
+  return workers_.empty();
 }
 
 }  // namespace qv::download

@@ -16,8 +16,13 @@
 // one transfer and replaced whole. Every step costs the same whatever the number of workers: a refresh
 // starts one transfer per row of catalogues of many thousands.
 //
+// That wait at the end has a limit (see shutdown): a transfer stuck inside the platform reports
+// nothing, so it never sees the terminate request, and a closed program must not live on behind it,
+// invisible and holding the single-instance guard.
+//
 // Main thread only. Destroy the pool before whatever its workers' handlers touch (declare it after
 // those members, or call shutdown() first).
+#include <chrono>
 #include <cstddef>
 #include <deque>
 #include <list>
@@ -26,6 +31,7 @@
 #include <unordered_map>
 
 #include "download/file_download_thread.h"
+#include "download/worker_gate.h"
 
 namespace qv::download {
 
@@ -52,9 +58,17 @@ class DownloadWorkers {
   // Transfers started by the pool whose end it has not yet heard of, and requests waiting their turn.
   size_t running() const { return launched_.size(); }
   size_t waiting() const { return waiting_.size(); }
+  // How long shutdown waits by default: a transfer that moves at all answers the terminate request at
+  // its next progress report, well within this.
+  static constexpr std::chrono::milliseconds kShutdownLimit{3000};
+
   // Terminates every running transfer, drops the waiting requests, pumps the main loop until each
-  // running one has ended, joins and frees all.
-  void shutdown();
+  // running one has ended, joins and frees all; true then. A worker still inside the platform when
+  // `limit` has passed is cut off instead: the pool shuts the gate between its workers and the program
+  // (after any progress hand-off or handler already under way has returned), so no worker reaches the
+  // main loop or a handler again; such a worker only ends its own transfer. It stays held (reap()
+  // frees it once its thread has ended), the result is false, and the pool takes no new requests.
+  bool shutdown(std::chrono::milliseconds limit = kShutdownLimit);
 
  private:
   struct Request {
@@ -75,6 +89,8 @@ class DownloadWorkers {
 
   platform::UrlDownloader& downloader_;
   platform::MainLoop& mainLoop_;
+  // Every worker reaches the main loop and its completion and failure handlers through the gate.
+  std::unique_ptr<WorkerGate> gate_;
   size_t maxRunning_;
   Workers workers_;
   std::unordered_map<TFileDownLoadThread*, Workers::iterator> launched_;  // started by the pool, not yet ended

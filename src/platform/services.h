@@ -25,10 +25,15 @@ class Codec {
   virtual std::string utf8ToCodePage(unsigned codePage, std::string_view utf8) const = 0;
   // Bytes that do not decode become U+FFFD.
   virtual std::string codePageToUtf8(unsigned codePage, std::string_view bytes) const = 0;
+  // True when utf8ToCodePage would give every character its own code: nothing turns into "?" or
+  // into a look-alike the system substitutes for a character the code page lacks. Text that is not
+  // valid UTF-8 is false.
+  virtual bool convertsWithoutLoss(unsigned codePage, std::string_view utf8) const = 0;
 
   std::string toAnsi(std::string_view utf8) const { return utf8ToCodePage(ansiCodePage(), utf8); }
   std::string fromAnsi(std::string_view bytes) const { return codePageToUtf8(ansiCodePage(), bytes); }
   std::string fromOem(std::string_view bytes) const { return codePageToUtf8(oemCodePage(), bytes); }
+  bool ansiHolds(std::string_view utf8) const { return convertsWithoutLoss(ansiCodePage(), utf8); }
 };
 
 // The platform's default string comparison for the user's locale (case-sensitive), as the add-on

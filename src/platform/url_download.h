@@ -15,7 +15,18 @@ constexpr int32_t kNotFound = static_cast<int32_t>(0x800C0005);      // INET_E_R
 constexpr int32_t kCannotConnect = static_cast<int32_t>(0x800C0004);  // INET_E_CANNOT_CONNECT
 constexpr int32_t kDownloadFailure = static_cast<int32_t>(0x800C0008);  // INET_E_DOWNLOAD_FAILURE
 constexpr int32_t kCannotWrite = static_cast<int32_t>(0x80070005);      // E_ACCESSDENIED
+constexpr int32_t kTimedOut = static_cast<int32_t>(0x800C000B);         // INET_E_CONNECTION_TIMEOUT
 }  // namespace download_result
+
+// How long a transfer may wait: for the connection to the server, and, once connected, without a
+// single sign of progress. A server that accepts and then stops talking, before the answer or in the
+// middle of a body, must not hold a download (or whatever waits for it) for ever. Both downloaders
+// take their limits when they are made; tests make theirs with short ones. A limit that runs out
+// ends the transfer with kTimedOut.
+struct DownloadLimits {
+  long connectSeconds = 30;
+  long stallSeconds = 60;
+};
 
 // Called on the downloading thread for each progress report: bytes so far and total bytes (0 while no
 // size is known). Returning false aborts the transfer, which then ends with kAborted.

@@ -9,6 +9,26 @@ namespace qv::settings {
 namespace ids = qv::ids::form2;
 using platform::ControlSpec;
 
+namespace {
+
+// The characters of a path (each once, in order) that the system's code page has no code for, so the
+// settings file could not hold them; empty when it holds the whole path.
+std::string charactersTheCodePageLacks(const platform::Codec& codec, std::string_view path) {
+  if (codec.ansiHolds(path)) return {};
+  std::string lacking;
+  for (const char32_t c : text::utf8ToUtf32(path)) {
+    const std::string one = text::utf32ToUtf8(std::u32string(1, c));
+    if (!codec.ansiHolds(one) && lacking.find(one) == std::string::npos) lacking += one;
+  }
+  return lacking;
+}
+
+std::string pathNotStorableMessage(std::string_view characters) {
+  return "遊戲位置含有設定檔無法儲存的字元「" + std::string(characters) + "」。\n請改用不含這些字元的路徑。";
+}
+
+}  // namespace
+
 TForm2::TForm2(platform::Platform& platform, ProgramFiles files) : platform_(platform), files_(std::move(files)) {
   form_ = platform_.ui().createForm({ids::kClass, "設置", {397, 233, 554, 380}, false, false, false});
   buildControls();
@@ -55,6 +75,14 @@ void TForm2::Button1Click() {
   const std::string path = text::trim(Edit1->text());
   if (path.empty()) {
     platform_.dialogs().message("不可以設為空");
+    return;
+  }
+  // The settings file holds the path in the system's code page. A character it lacks would be saved
+  // as "?", naming a folder that does not exist, and every add-on would read as not installed from
+  // then on; so such a path is refused, and the user learns which characters are at fault.
+  const std::string lost = charactersTheCodePageLacks(platform_.codec(), path);
+  if (!lost.empty()) {
+    platform_.dialogs().message(pathNotStorableMessage(lost));
     return;
   }
   try {

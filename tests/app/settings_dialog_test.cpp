@@ -70,6 +70,26 @@ TEST_F(SettingsDialogTest, BlankPathIsRefusedAndNothingIsWritten) {
   EXPECT_FALSE(std::filesystem::exists(config()));
 }
 
+// "张" (simplified) and "é" have no Big5 code: saved, they would become "?" (or a look-alike) and the
+// path would name a folder that does not exist.
+TEST_F(SettingsDialogTest, PathTheSettingsFileCannotHoldIsRefusedNamingTheCharactersAndNothingIsWritten) {
+  writeConfig("[game]\r\ngamepath=D:\\遊戲\\JX3Client.exe\r\n");
+  const std::string before = readAll(config());
+  const std::string typed = "D:\\张三\\Café\\张\\JX3Client.exe";
+  bool stillOpen = false;
+  openSettings([&](HeadlessForm& f) {
+    f.get<platform::Edit>("Edit1").setText(typed);
+    f.clickButton("Button1");
+    stillOpen = f.visible();
+  });
+  EXPECT_TRUE(stillOpen);
+  ASSERT_EQ(boxes().size(), 1u);
+  EXPECT_EQ(boxes()[0].text, "遊戲位置含有設定檔無法儲存的字元「张é」。\n請改用不含這些字元的路徑。");
+  EXPECT_EQ(boxes()[0].caption, "Quorvane");
+  EXPECT_EQ(readAll(config()), before);
+  EXPECT_EQ(app->form2().gamePath(), typed);  // what was typed stays for the user to correct
+}
+
 TEST_F(SettingsDialogTest, UnwritableSettingsFileShowsContactTarvikAndKeepsTheDialogOpen) {
   writeAll(config(), "[game]\r\ngamepath=old\r\n");
   chmod(config().c_str(), 0444);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <vector>
 
@@ -115,7 +116,7 @@ TEST_F(CurlDownloaderTest, AServerThatNeverAnswersEndsAsAFailureAfterTheStallLim
   writeAll(target, "the good archive");
   const auto started = std::chrono::steady_clock::now();
   const int32_t result = patient.download(silent.url("/a.zip"), target, [](uint64_t, uint64_t) { return true; });
-  EXPECT_NE(result, dr::kOk);
+  EXPECT_EQ(result, dr::kTimedOut);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8));
   EXPECT_EQ(readAll(target), "the good archive");
   EXPECT_EQ(dir.names(), std::vector<std::string>{"keep.zip"});
@@ -123,6 +124,38 @@ TEST_F(CurlDownloaderTest, AServerThatNeverAnswersEndsAsAFailureAfterTheStallLim
   const platform::headless::MemoryFetch fetched = platform::headless::fetchToMemory(silent.url("/Data.xml"), {5, 1});
   EXPECT_NE(fetched.result, dr::kOk);
   EXPECT_FALSE(fetched.errorText.empty());
+}
+
+std::vector<std::string> sorted(std::vector<std::string> names) {
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(CurlDownloaderTest, LeftoverPartsOfAKilledRunGoWithTheNextFetchOfTheirTarget) {
+  const std::vector<std::string> keepLeftovers = {"keep.zip.~0123456789abcdef.part",
+                                                  "keep.zip.~fedcba9876543210.part"};
+  const std::string otherLeftover = "other.zip.~0123456789abcdef.part";
+  // Names that only look like them.
+  const std::vector<std::string> notLeftovers = {"keep.zip.part", "keep.zip.~notours.part",
+                                                 "keep.zip.~0123456789abcdef.new",
+                                                 "keep.zip.~0123456789ABCDEF.part"};
+  for (const auto& name : keepLeftovers) writeAll(dir.file(name), "half an archive");
+  for (const auto& name : notLeftovers) writeAll(dir.file(name), "not ours");
+  writeAll(dir.file(otherLeftover), "half an archive");
+  writeAll(dir.file("keep.zip"), "the good archive");
+
+  // Even a fetch that fails clears them: they are what an earlier run left, not what this one makes.
+  EXPECT_EQ(fetch("/404", dir.file("keep.zip")), dr::kNotFound);
+  std::vector<std::string> expected = notLeftovers;
+  expected.insert(expected.end(), {otherLeftover, "keep.zip"});
+  EXPECT_EQ(sorted(dir.names()), sorted(expected));
+  EXPECT_EQ(readAll(dir.file("keep.zip")), "the good archive");
+
+  // The folder was read at the first fetch; the next target's leftovers are found all the same.
+  EXPECT_EQ(fetch("/bytes/10", dir.file("other.zip")), dr::kOk);
+  expected = notLeftovers;
+  expected.insert(expected.end(), {"keep.zip", "other.zip"});
+  EXPECT_EQ(sorted(dir.names()), sorted(expected));
 }
 
 TEST_F(CurlDownloaderTest, UnwritableFolderIsCannotWriteAndAsksNothingOfTheServer) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <set>
@@ -120,6 +121,102 @@ TEST_F(DownloadPoolTest, ShutdownDropsTheWaitingAndEndsTheRunning) {
   pool.reset();
   EXPECT_LE(completions.load(), 2);
   loop.processMessages();  // calls posted by ended workers find no pool and do nothing
+}
+
+// Stands for a transfer stuck inside the platform: it reports once, then waits, deaf to the
+// terminate request, until the test lets it go; then it reports once more and fails.
+class HungDownloader : public platform::UrlDownloader {
+ public:
+  int32_t download(const std::string&, const std::string&, const platform::ProgressCallback& p) override {
+    p(10, 100);
+    std::unique_lock lock(mutex_);
+    hung_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return released_; });
+    lock.unlock();
+    p(20, 100);
+    return platform::download_result::kDownloadFailure;
+  }
+  bool hung() {
+    std::lock_guard lock(mutex_);
+    return hung_;
+  }
+  void release() {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool hung_ = false;
+  bool released_ = false;
+};
+
+TEST_F(DownloadPoolTest, ShutdownGivesUpOnATransferHungInThePlatformAndCutsItOff) {
+  HungDownloader hung;
+  auto pool = std::make_unique<DownloadWorkers>(hung, loop);
+  std::atomic<int> completions{0}, errors{0};
+  int reports = 0;  // main thread only
+  pool->start(
+      "http://unused/", "a.zip", [&](TFileDownLoadThread&, uint32_t, uint32_t) { ++reports; },
+      [&](TFileDownLoadThread&) { ++completions; }, [&](TFileDownLoadThread&, int32_t) { ++errors; });
+  ASSERT_TRUE(loop.pumpUntil([&] { return hung.hung(); }));
+  EXPECT_EQ(reports, 1);
+
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_FALSE(pool->shutdown(std::chrono::milliseconds(200)));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+  EXPECT_EQ(pool->size(), 1u);  // kept until its thread ends
+
+  // Once let go, the transfer reports and fails inside its worker, which reaches nobody any more.
+  hung.release();
+  ASSERT_TRUE(loop.pumpUntil([&] {
+    pool->reap();
+    return pool->size() == 0;
+  }));
+  EXPECT_EQ(reports, 1);
+  EXPECT_EQ(completions, 0);
+  EXPECT_EQ(errors, 0);
+  // A second shutdown finds nothing left to wait for.
+  EXPECT_TRUE(pool->shutdown(std::chrono::milliseconds(0)));
+}
+
+// A platform that keeps reporting and ignores the abort answer: at the moment the pool gives up, a
+// progress hand-off is very likely under way. The pool lets it finish (it waits for the main thread)
+// instead of deadlocking, and no report reaches the window after that.
+class DeafDownloader : public platform::UrlDownloader {
+ public:
+  std::atomic<bool> released{false};
+  std::atomic<int> calls{0};
+  int32_t download(const std::string&, const std::string&, const platform::ProgressCallback& p) override {
+    for (uint64_t i = 0; !released; ++i) {
+      p(i, 0);
+      ++calls;
+    }
+    return platform::download_result::kAborted;
+  }
+};
+
+TEST_F(DownloadPoolTest, AHandOffUnderWayWhenThePoolGivesUpStillEndsAndNothingFollowsIt) {
+  DeafDownloader deaf;
+  auto pool = std::make_unique<DownloadWorkers>(deaf, loop);
+  int reports = 0;
+  pool->start(
+      "http://unused/", "a.zip", [&](TFileDownLoadThread&, uint32_t, uint32_t) { ++reports; },
+      [](TFileDownLoadThread&) {}, [](TFileDownLoadThread&, int32_t) {});
+  ASSERT_TRUE(loop.pumpUntil([&] { return reports > 10; }));
+  EXPECT_FALSE(pool->shutdown(std::chrono::milliseconds(100)));
+  const int reportsAtShutdown = reports;
+  const int callsAtShutdown = deaf.calls;
+  ASSERT_TRUE(loop.pumpUntil([&] { return deaf.calls > callsAtShutdown + 1000; }));
+  EXPECT_EQ(reports, reportsAtShutdown);
+  deaf.released = true;
+  ASSERT_TRUE(loop.pumpUntil([&] {
+    pool->reap();
+    return pool->size() == 0;
+  }));
 }
 
 }  // namespace

@@ -160,14 +160,29 @@ TEST_F(WorkerTest, FiguresBeyond32BitsStopAtTheLargest) {
   EXPECT_EQ(outcome.progress[1], std::make_pair(1000u, 0u));
 }
 
+// An error in a completion handler ends that worker's thread and nothing else: it escapes neither the
+// thread (which would end the process) nor into the failure handler (the transfer did succeed), and
+// a worker beside it completes as usual.
 TEST_F(WorkerTest, AThrowingHandlerEndsOnlyItsThread) {
   FakeDownloader fake;
-  auto w = std::make_unique<TFileDownLoadThread>(
-      fake, loop, "http://unused/", dir.file("a.zip"), [](TFileDownLoadThread&, uint32_t, uint32_t) {},
-      [](TFileDownLoadThread&) { throw std::runtime_error("handler failed"); },
-      [](TFileDownLoadThread&, int32_t) {}, false);
-  finish(*w);
-  EXPECT_TRUE(w->finished());
+  std::atomic<int> thrown{0}, failures{0}, neighbourCompleted{0};
+  auto noProgress = [](TFileDownLoadThread&, uint32_t, uint32_t) {};
+  auto failure = [&](TFileDownLoadThread&, int32_t) { ++failures; };
+  auto thrower = std::make_unique<TFileDownLoadThread>(
+      fake, loop, "http://unused/", dir.file("a.zip"), noProgress,
+      [&](TFileDownLoadThread&) {
+        ++thrown;
+        throw std::runtime_error("handler failed");
+      },
+      failure, false);
+  auto neighbour = std::make_unique<TFileDownLoadThread>(
+      fake, loop, "http://unused/", dir.file("b.zip"), noProgress,
+      [&](TFileDownLoadThread&) { ++neighbourCompleted; }, failure, false);
+  finish(*thrower);
+  finish(*neighbour);
+  EXPECT_EQ(thrown, 1);
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(neighbourCompleted, 1);
 }
 
 TEST_F(WorkerTest, PoolReapsFinishedWorkersAndEndsRunningOnesOnShutdown) {

@@ -159,6 +159,26 @@ TEST_F(SettingsDialogTest, BlankPathIsRefusedAndNothingIsWritten) {
   EXPECT_FALSE(pathExists(configPath())) << "an empty path must not create Config.ini";
 }
 
+// "张" (simplified) has no Big5 code: saved, the path would read "D:\?三\..." and name no folder.
+TEST_F(SettingsDialogTest, PathBig5CannotHoldIsRefusedNamingTheCharacterAndNothingIsWritten) {
+  const std::string before = "[game]\r\ngamepath=C:\\old\\JX3Client.exe\r\n[updata]\r\nautoupdata=1\r\n";
+  writeBytes(configPath(), before);
+  auto dialog = startAndOpen();
+  ASSERT_TRUE(dialog);
+  const std::wstring typed = L"D:\\张三\\JX3\\JX3Client.exe";
+  setWindowText(dialog->path, typed);
+  click(dialog->ok);
+  auto box =
+      expectMessageBox(*program_, L"遊戲位置含有設定檔無法儲存的字元「张」。\n請改用不含這些字元的路徑。");
+  ASSERT_TRUE(box);
+  screenshot(box->window, L"message_path_not_storable");
+  ASSERT_TRUE(answer(*box, IDOK, kReactionTimeoutMs));
+  EXPECT_TRUE(settle(dialog->window));
+  EXPECT_TRUE(IsWindowVisible(dialog->window)) << "the dialog closed although nothing was saved";
+  EXPECT_EQ(utf8(windowText(dialog->path)), utf8(typed)) << "the typed path was lost";
+  EXPECT_EQ(readBytes(configPath()), before);
+}
+
 TEST_F(SettingsDialogTest, ReadOnlyConfigReportsContactTarvikAndTheDialogStaysOpen) {
   const std::string before = "[game]\r\ngamepath=C:\\old\\JX3Client.exe\r\n[updata]\r\nautoupdata=1\r\n";
   writeBytes(configPath(), before);

@@ -55,8 +55,9 @@ int32_t mapResult(CURLcode code, long httpStatus) {
     case CURLE_HTTP_RETURNED_ERROR:
       return httpStatus == 404 || httpStatus == 410 ? dr::kNotFound : dr::kDownloadFailure;
     case CURLE_COULDNT_CONNECT:
-    case CURLE_OPERATION_TIMEDOUT:
       return dr::kCannotConnect;
+    case CURLE_OPERATION_TIMEDOUT:
+      return dr::kTimedOut;
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY:
       return dr::kNotFound;
@@ -170,6 +171,8 @@ CurlGlobal::~CurlGlobal() {
 
 int32_t CurlDownloader::download(const std::string& url, const std::string& filePath,
                                  const ProgressCallback& progress) {
+  // A killed run cannot clean up after itself; the next fetch of the same target does.
+  leftovers_.removeFor(filePath);
   TempFile temp;
   if (!createTempBeside(filePath, temp)) return dr::kCannotWrite;
 

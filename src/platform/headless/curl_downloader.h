@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/file_system.h"
 #include "platform/url_download.h"
 
 namespace qv::platform::headless {
@@ -21,22 +22,20 @@ class CurlGlobal {
 };
 
 // Fetches into a temporary file beside the target and renames it over the target only when the
-// transfer succeeded. Redirects are followed; an HTTP status of 400 or more is a failure (404 gives
-// kNotFound, the others kDownloadFailure) and its body is never written. A refused or unreachable
-// server gives kCannotConnect, a target that cannot be written kCannotWrite, an abort by the progress
-// callback kAborted. Blanks and non-ASCII characters in the URL are sent percent-encoded as UTF-8.
+// transfer succeeded. Temporaries of the same target that a killed run left behind are removed first.
+// Redirects are followed; an HTTP status of 400 or more is a failure (404 gives kNotFound, the others
+// kDownloadFailure) and its body is never written. A refused or unreachable server gives
+// kCannotConnect, a limit that ran out kTimedOut, a target that cannot be written kCannotWrite, an
+// abort by the progress callback kAborted. Blanks and non-ASCII characters in the URL are sent
+// percent-encoded as UTF-8.
 //
 // Progress: curl offers a report many times a second, most of them repeating the last figures. A
 // report is passed on when the figures changed, and otherwise at most twice a second, so the caller
 // sees every change and a stalled transfer still reaches the callback (which is where it can abort).
 // After a successful transfer one last report gives (size, size), as the end of the data.
-// How long a transfer may wait: for the connection, and without a single byte arriving. A server that
-// accepts and then says nothing must not hold a download, or the catalogue reading on the main
-// thread, for ever.
-struct CurlLimits {
-  long connectSeconds = 30;
-  long stallSeconds = 60;
-};
+// The limits bound the connection and the time without a byte arriving; the catalogue reading on the
+// main thread takes the same ones.
+using CurlLimits = DownloadLimits;
 
 class CurlDownloader : public UrlDownloader {
  public:
@@ -47,6 +46,7 @@ class CurlDownloader : public UrlDownloader {
  private:
   CurlGlobal global_;
   CurlLimits limits_;
+  files::LeftoverTemps leftovers_{".part"};
 };
 
 // A whole resource fetched into memory (the catalogue reading uses it).

@@ -109,6 +109,23 @@ std::string IconvCodec::utf8ToCodePage(unsigned codePage, std::string_view utf8)
   return convert(iconvName(codePage), "UTF-8", utf8, "?", utf8Step);
 }
 
+bool IconvCodec::convertsWithoutLoss(unsigned codePage, std::string_view utf8) const {
+  if (codePage == kUtf8CodePage) return text::utf32ToUtf8(text::utf8ToUtf32(utf8)) == utf8;
+  IconvHandle cd(iconvName(codePage), "UTF-8");
+  if (!cd.valid()) return false;
+  // Without //TRANSLIT iconv substitutes nothing: a character the code page lacks, like a byte that
+  // is not UTF-8, stops the conversion.
+  char* src = const_cast<char*>(utf8.data());
+  size_t left = utf8.size();
+  char buf[4096];
+  while (left > 0) {
+    char* dst = buf;
+    size_t room = sizeof buf;
+    if (iconv(cd.get(), &src, &left, &dst, &room) == static_cast<size_t>(-1) && errno != E2BIG) return false;
+  }
+  return true;
+}
+
 std::string IconvCodec::codePageToUtf8(unsigned codePage, std::string_view bytes) const {
   if (codePage == kUtf8CodePage) return text::utf32ToUtf8(text::utf8ToUtf32(bytes));
   return convert("UTF-8", iconvName(codePage), bytes, "\xEF\xBF\xBD", oneByte);

@@ -23,6 +23,7 @@ class IconvCodec : public Codec {
 
   std::string utf8ToCodePage(unsigned codePage, std::string_view utf8) const override;
   std::string codePageToUtf8(unsigned codePage, std::string_view bytes) const override;
+  bool convertsWithoutLoss(unsigned codePage, std::string_view utf8) const override;
 
  private:
   unsigned ansi_;

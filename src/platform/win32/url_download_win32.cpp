@@ -11,6 +11,7 @@
 
 #include "common/file_system.h"
 #include "platform/url_escape.h"
+#include "platform/win32/binding_watchdog.h"
 #include "platform/win32/com_scope.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_text.h"
@@ -42,17 +43,26 @@ std::wstring headerValue(const wchar_t* headers, const wchar_t* name) {
 }
 
 // The binding-status callback of one transfer. Reference-counted as COM wants; the object owns
-// itself through `self_` while any reference is out, so it goes when the last one is released.
+// itself through `self_` while any reference is out, so it goes when the last one is released. It
+// reaches the caller's progress callback and the watchdog, both of which live on download()'s stack,
+// only until detach(), so a reference urlmon keeps after the transfer leads nowhere.
 class BindStatusCallback final : public IBindStatusCallback, public IHttpNegotiate {
  public:
-  explicit BindStatusCallback(const ProgressCallback& progress) : progress_(progress) {}
+  BindStatusCallback(const ProgressCallback& progress, BindingWatchdog& watchdog)
+      : progress_(&progress), watchdog_(&watchdog) {}
 
-  static ComPtr<BindStatusCallback> create(const ProgressCallback& progress) {
-    auto object = std::make_shared<BindStatusCallback>(progress);
+  static ComPtr<BindStatusCallback> create(const ProgressCallback& progress, BindingWatchdog& watchdog) {
+    auto object = std::make_shared<BindStatusCallback>(progress, watchdog);
     object->self_ = object;  // the first reference
     ComPtr<BindStatusCallback> p;
     p.Attach(object.get());
     return p;
+  }
+
+  // urlmon calls the callback on the transfer's thread, which is also the one that detaches it.
+  void detach() {
+    progress_ = nullptr;
+    watchdog_ = nullptr;
   }
 
   // What the server said, once it answered.
@@ -84,15 +94,21 @@ class BindStatusCallback final : public IBindStatusCallback, public IHttpNegotia
   }
 
   // IBindStatusCallback
-  HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
+  // The binding goes to the watchdog, the one that may have to abort it from outside.
+  HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding* binding) override {
+    if (watchdog_ != nullptr) watchdog_->watch(binding);
+    return S_OK;
+  }
   HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG, LPCWSTR) override {
-    if (httpStatus_ >= 400) return E_ABORT;
-    if (!progress_) return S_OK;
+  HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG status, LPCWSTR) override {
+    if (watchdog_ == nullptr) return E_ABORT;
+    watchdog_->sign(BindingWatchdog::phaseOf(status));
+    if (httpStatus_ >= 400 || watchdog_->expired()) return E_ABORT;
+    if (!*progress_) return S_OK;
     // No exception may cross back into urlmon: a throwing callback ends the transfer like an abort.
     try {
-      return progress_(progress, progressMax) ? S_OK : E_ABORT;
+      return (*progress_)(progress, progressMax) ? S_OK : E_ABORT;
     } catch (...) {
       return E_ABORT;
     }
@@ -110,6 +126,7 @@ class BindStatusCallback final : public IBindStatusCallback, public IHttpNegotia
   }
   HRESULT STDMETHODCALLTYPE OnResponse(DWORD status, LPCWSTR headers, LPCWSTR, LPWSTR* additional) override {
     if (additional != nullptr) *additional = nullptr;
+    if (watchdog_ != nullptr) watchdog_->sign(BindingWatchdog::Phase::Connected);
     httpStatus_ = status;
     // A compressed body arrives longer than announced; only plain bodies are checked.
     const std::wstring length = headerValue(headers, L"Content-Length");
@@ -122,7 +139,8 @@ class BindStatusCallback final : public IBindStatusCallback, public IHttpNegotia
   }
 
  private:
-  const ProgressCallback& progress_;
+  const ProgressCallback* progress_;
+  BindingWatchdog* watchdog_;
   std::atomic<ULONG> refs_{1};
   std::shared_ptr<BindStatusCallback> self_;
   DWORD httpStatus_ = 0;
@@ -140,6 +158,9 @@ long long fileSize(const std::wstring& path) {
 
 int32_t UrlMonDownloader::download(const std::string& url, const std::string& filePath,
                                    const ProgressCallback& progress) {
+  // A killed run cannot clean up after itself; the next fetch of the same target does.
+  leftovers_.removeFor(filePath);
+  const DownloadLimits limits = limits_;  // the last use of this object (see the header)
   ComScope com;
   // Creating the temporary first tells an unwritable folder apart from a network failure before
   // anything is fetched.
@@ -148,14 +169,26 @@ int32_t UrlMonDownloader::download(const std::string& url, const std::string& fi
   const std::wstring target = toWidePath(filePath);
   const std::wstring temp = toWidePath(tempPath);
 
-  ComPtr<BindStatusCallback> callback = BindStatusCallback::create(progress);
-  HRESULT hr = ::URLDownloadToFileW(nullptr, toWide(escapeUrlForWire(url)).c_str(), temp.c_str(), 0, callback.Get());
-  const DWORD status = callback->httpStatus();
+  HRESULT hr;
+  DWORD status;
+  long long announced;
+  bool timedOut;
+  {
+    BindingWatchdog watchdog(limits);
+    ComPtr<BindStatusCallback> callback = BindStatusCallback::create(progress, watchdog);
+    hr =
+        ::URLDownloadToFileW(nullptr, toWide(escapeUrlForWire(url)).c_str(), temp.c_str(), 0, callback.Get());
+    callback->detach();
+    status = callback->httpStatus();
+    announced = callback->announcedLength();
+    timedOut = watchdog.expired();
+  }
   if (status >= 400) {
     hr = status == 404 || status == 410 ? dr::kNotFound : dr::kDownloadFailure;
   } else if (hr == S_OK) {
-    const long long announced = callback->announcedLength();
     if (announced >= 0 && fileSize(temp) != announced) hr = dr::kDownloadFailure;
+  } else if (timedOut) {
+    hr = dr::kTimedOut;
   }
   if (hr == S_OK && !::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) hr = dr::kCannotWrite;
   if (hr != S_OK) ::DeleteFileW(temp.c_str());

@@ -9,17 +9,33 @@
 // Content-Length is INET_E_DOWNLOAD_FAILURE. (Wine's urlmon, for one, reports S_OK for a 404 or 500
 // answer, having saved the error page, and for a connection closed mid-body.) Blanks and non-ASCII
 // characters in the URL are sent percent-encoded as UTF-8, whatever the ANSI code page. The bytes go
-// to a temporary file beside the target, moved over it only on success.
+// to a temporary file beside the target, moved over it only on success; temporaries of the same
+// target that a killed run left behind are removed first.
+//
+// urlmon has no time limits of its own that a caller can set per transfer, and while a server keeps
+// a socket open without sending, it reports nothing, so the progress callback never gets the chance
+// to answer abort. A watchdog thread per transfer therefore aborts the binding (IBinding::Abort, the
+// binding's way of being stopped from outside its callbacks) when the connection has not stood after
+// `connectSeconds`, or when nothing has moved for `stallSeconds`; the transfer then ends with
+// kTimedOut.
 //
 // COM is initialised (apartment-threaded) on the calling thread for the length of each call.
+// download() reads the object only as it starts, so a transfer that hangs inside the platform past
+// the downloader's life (see DownloadWorkers::shutdown) never reaches into a destroyed object.
+#include "common/file_system.h"
 #include "platform/url_download.h"
 
 namespace qv::platform::win32 {
 
 class UrlMonDownloader : public UrlDownloader {
  public:
+  explicit UrlMonDownloader(DownloadLimits limits = {}) : limits_(limits) {}
   int32_t download(const std::string& url, const std::string& filePath,
                    const ProgressCallback& progress) override;
+
+ private:
+  DownloadLimits limits_;
+  files::LeftoverTemps leftovers_{".part"};
 };
 
 }  // namespace qv::platform::win32

@@ -10,6 +10,7 @@ class Win32Codec : public Codec {
   unsigned oemCodePage() const override;
   std::string utf8ToCodePage(unsigned codePage, std::string_view utf8) const override;
   std::string codePageToUtf8(unsigned codePage, std::string_view bytes) const override;
+  bool convertsWithoutLoss(unsigned codePage, std::string_view utf8) const override;
 };
 
 }  // namespace qv::platform::win32

@@ -21,10 +21,11 @@ std::string modulePath() {
 }
 }  // namespace
 
-Win32Platform::Win32Platform(TransferLimits catalogueLimits)
+Win32Platform::Win32Platform(TransferLimits catalogueLimits, DownloadLimits downloadLimits)
     : mainLoop_(dialogs_),
       ui_(dialogs_, mainLoop_),
       collation_(codec_),
+      downloader_(downloadLimits),
       // Fetched documents wait in the program folder, the one folder besides the game's that the program
       // writes to.
       xml_(downloader_, path::directoryWithSeparator(modulePath()), catalogueLimits) {}

@@ -19,9 +19,9 @@ namespace qv::platform::win32 {
 
 class Win32Platform final : public Platform {
  public:
-  // `catalogueLimits` bound the wait for the server while an XML document is fetched (tests shorten
-  // them).
-  explicit Win32Platform(TransferLimits catalogueLimits = {});
+  // `catalogueLimits` bound the wait for the server while an XML document is fetched, `downloadLimits`
+  // every transfer of the downloader (tests shorten them).
+  explicit Win32Platform(TransferLimits catalogueLimits = {}, DownloadLimits downloadLimits = {});
 
   UiFactory& ui() override { return ui_; }
   Dialogs& dialogs() override { return dialogs_; }

@@ -1,6 +1,7 @@
 // The in-process suite's entry. Started as "qv_in_process.exe --recycle PATH" it is instead the child
 // that the recycle cases start with the environment under test: it sends PATH to the recycle bin
-// through the platform's shell and exits with 10 + the answer.
+// through the platform's shell and exits with 10 + the answer. Started with QV_HUNG_TRANSFER_URL set,
+// it is the program that leaves a transfer hung in the platform and must still end (hung_transfer.h).
 #include <gtest/gtest.h>
 #include <windows.h>
 // After windows.h, which they build on.
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "platform/win32/win32_shell.h"
+#include "hung_transfer.h"
 #include "platform/win32/win32_text.h"
 #include "recycle_child.h"
 
@@ -27,6 +29,7 @@ int recycleChild(const wchar_t* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const auto hung = qv::in_process::hungTransferRequest()) return qv::in_process::runHungTransfer(*hung);
   int wideCount = 0;
   wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &wideCount);
   if (wide != nullptr && wideCount == 3 && std::wstring(wide[1]) == qv::in_process::kRecycleSwitch) {
