@@ -34,8 +34,9 @@ class MainLoop {
   // Lets pending window messages and posted calls run (the unzip engine pumps during long loops).
   virtual void processMessages() = 0;
   // The filter every message taken from the queue passes first, in every loop of the main thread
-  // (modal ones included). One at a time; an empty filter removes it.
-  virtual void setMessageFilter(MessageFilter filter) = 0;
+  // (modal ones included). One at a time; an empty filter removes it. Loops that see no window
+  // messages (the hand-offs workers are given) have nothing to filter.
+  virtual void setMessageFilter(MessageFilter /*filter*/) {}
 };
 
 }  // namespace qv::platform

@@ -21,8 +21,6 @@ class QueueMainLoop : public platform::MainLoop {
     while (!quit_) pumpFor(std::chrono::milliseconds(10));
   }
   void quit() override { quit_ = true; }
-  // Only posted calls pass through here, no window messages.
-  void setMessageFilter(platform::MessageFilter) override {}
 
   void post(std::function<void()> call) override {
     std::lock_guard lock(mutex_);
