@@ -32,7 +32,9 @@ bool readLocalAsEntry(Stream& s, TZipHeaderInfo& info, const DirectorySettings& 
 bool readCentralRecords(Stream& s, int64_t start, uint64_t count, TSortedZip& list, const DirectorySettings& settings);
 
 // Rebuilds the entry list from local headers, scanning from `startOffset`; rewrites `end` as a
-// single-part record. False when no local header is found.
+// single-part record. False (and an empty list) when no local header is found, or when an entry's
+// data cannot be stepped over: a size that runs past the end of the file, or data with a trailing
+// descriptor whose end cannot be found.
 bool recoveryScan(Stream& s, int64_t startOffset, TSortedZip& list, TEndCentral& end, const DirectorySettings& settings);
 
 }  // namespace qv::unzip
