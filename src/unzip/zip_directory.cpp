@@ -179,8 +179,21 @@ bool readLocalAsEntry(Stream& s, TZipHeaderInfo& info, const DirectorySettings& 
   return true;
 }
 
+bool readLocalHeader(Stream& s, int64_t position, LocalHeader& header) {
+  uint8_t h[30];
+  if (position < 0 || s.seek(position, SeekOrigin::Begin) != position || !readExact(s, h, sizeof h) ||
+      le32(h) != kLocalSig)
+    return false;
+  header.flags = le16(h + 6);
+  header.dosDateTime = le32(h + 10);
+  header.nameLength = le16(h + 26);
+  header.extraLength = le16(h + 28);
+  return true;
+}
+
 bool readCentralRecords(Stream& s, int64_t start, uint64_t count, TSortedZip& list,
-                        const DirectorySettings& settings) {
+                        const DirectorySettings& settings, int64_t* end) {
+  if (end) *end = start;
   if (count == 0) return true;
   if (s.seek(start, SeekOrigin::Begin) < 0) return false;
   for (uint64_t i = 0; i < count; ++i) {
@@ -208,6 +221,7 @@ bool readCentralRecords(Stream& s, int64_t start, uint64_t count, TSortedZip& li
     }
     list.add(std::move(info));
   }
+  if (end) *end = s.position();
   return true;
 }
 
