@@ -46,6 +46,20 @@ TEST_F(ExtractTest, NamesThatWouldLeaveTheDestinationAreSkipped) {
   EXPECT_EQ(tree(root_.string()).count("evil.txt"), 0u);
 }
 
+TEST_F(ExtractTest, WindowsDeviceNamesAreRefusedAsAnyPartOfAPath) {
+  ZipWriter w;
+  for (const char* name : {"CON", "prn.txt", "Aux.tar.gz", "nul .lua", "NUL.", "com1", "LPT9.ini", "lpt1 . txt",
+                           "sub/con/x.lua", "COM3/y.lua", "conin$", "COM\xC2\xB9.txt"})
+    w.add({.name = name, .data = "device"});
+  for (const char* name : {"CONSOLE.txt", "com10.lua", "lpt0", "nul_x.txt", "sub/auxiliary/z.lua"})
+    w.add({.name = name, .data = "file"});
+  int count = 0;
+  EXPECT_TRUE(unzipFile(archive(w), at("out"), &count));
+  EXPECT_EQ(count, 5);
+  EXPECT_EQ(tree(at("out")), (Tree{"CONSOLE.txt", "com10.lua", "lpt0", "nul_x.txt", "sub/", "sub/auxiliary/",
+                                   "sub/auxiliary/z.lua"}));
+}
+
 TEST_F(ExtractTest, SymbolicLinkEntriesBecomePlainFiles) {
   ZipWriter w;
   const uint32_t linkMode = 0120777u << 16;
