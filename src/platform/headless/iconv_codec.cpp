@@ -125,6 +125,10 @@ size_t codePageStep(unsigned codePage, std::string_view rest) {
 
 IconvCodec::IconvCodec() : ansi_(localeCodePage()), oem_(localeCodePage()) {}
 
+bool IconvCodec::knows(unsigned codePage) {
+  return codePage == kUtf8CodePage || IconvHandle("UTF-8", iconvName(codePage)).valid();
+}
+
 IconvCodec::IconvCodec(unsigned ansiCodePage, unsigned oemCodePage) : ansi_(ansiCodePage), oem_(oemCodePage) {}
 
 std::string IconvCodec::utf8ToCodePage(unsigned codePage, std::string_view utf8) const {
