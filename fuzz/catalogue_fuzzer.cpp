@@ -32,7 +32,9 @@ class MemoryDocument : public platform::XmlDocument {
 class MemoryFactory : public platform::XmlFactory {
  public:
   explicit MemoryFactory(std::string_view text) : text_(text) {}
-  std::unique_ptr<platform::XmlDocument> createDocument() override { return std::make_unique<MemoryDocument>(text_); }
+  std::unique_ptr<platform::XmlDocument> createDocument() override {
+    return std::make_unique<MemoryDocument>(text_);
+  }
 
  private:
   std::string_view text_;
@@ -74,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = scratch.file("Data.xml");
   fuzz::writeFile(path, data, size);
   const Reading fromFile = read(path, files);
-  fuzz::require(fromMemory.error == fromFile.error, "loading from memory and from a file disagree on the error");
+  fuzz::require(fromMemory.error == fromFile.error,
+                "loading from memory and from a file disagree on the error");
   fuzz::require(fromMemory.rows == fromFile.rows, "loading from memory and from a file disagree on the rows");
   return 0;
 }

@@ -28,7 +28,8 @@ void checkNames(const TZipHeaderInfo& e) {
   for (size_t start = 0; start <= dir->size();) {
     const size_t end = std::min(dir->find('/', start), dir->size());
     const std::string_view part = std::string_view(*dir).substr(start, end - start);
-    qv::fuzz::require(part != ".." && part != "." && !isDeviceName(part), "a path part that leaves the destination");
+    qv::fuzz::require(part != ".." && part != "." && !isDeviceName(part),
+                      "a path part that leaves the destination");
     start = end + 1;
   }
 }
@@ -45,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (locateEndRecord(archive, end)) {
     int64_t start = -1, stop = -1;
     if (!offsetAdd(0, end.cdOffset(), start)) start = -1;
-    if (end.totalEntries() > 0 && !readCentralRecords(archive, start, end.totalEntries(), list, settings, &stop)) {
+    if (end.totalEntries() > 0 &&
+        !readCentralRecords(archive, start, end.totalEntries(), list, settings, &stop)) {
       if (!recoveryScan(archive, 0, list, end, settings)) return 0;
     } else {
       directory = {start, stop};
@@ -56,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   qv::fuzz::require(list.size() <= size / 30 + 1, "more entries than the archive has room for");
   for (size_t i = 0; i < list.size(); ++i) checkNames(list[i]);
   try {
-    const std::vector<EntryPlace> places = placeEntries(archive, list, archiveSize, directory, [](uint32_t) { return int64_t{0}; });
+    const std::vector<EntryPlace> places =
+        placeEntries(archive, list, archiveSize, directory, [](uint32_t) { return int64_t{0}; });
     for (const EntryPlace& p : places)
       qv::fuzz::require(p.header >= 0 && p.header < p.data && p.data <= p.end && p.end <= archiveSize,
                         "an entry placed outside the archive");

@@ -25,13 +25,14 @@ struct Sandbox {
 // Everything below the scratch root that is not the archive or inside the destination.
 void checkNothingOutside(const Sandbox& s) {
   std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(s.root.path(), ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
+  for (auto it = fs::recursive_directory_iterator(s.root.path(), ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     const fs::path& p = it->path();
     qv::fuzz::require(!it->is_symlink(), "the extraction created a link");
     if (p == s.box || p.string() == s.zip || p.string() == s.out) continue;
     const std::string rel = p.string().substr(s.out.size());
-    qv::fuzz::require(p.string().starts_with(s.out) && rel.starts_with("/"), "a file appeared outside the destination");
+    qv::fuzz::require(p.string().starts_with(s.out) && rel.starts_with("/"),
+                      "a file appeared outside the destination");
   }
 }
 

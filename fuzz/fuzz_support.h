@@ -36,7 +36,9 @@ class MemoryStream : public unzip::Stream {
   }
   size_t write(const void*, size_t) override { return 0; }
   int64_t seek(int64_t offset, unzip::SeekOrigin origin) override {
-    const int64_t base = origin == unzip::SeekOrigin::Begin ? 0 : origin == unzip::SeekOrigin::Current ? pos_ : size_;
+    const int64_t base = origin == unzip::SeekOrigin::Begin     ? 0
+                         : origin == unzip::SeekOrigin::Current ? pos_
+                                                                : size_;
     if ((offset < 0 && base + offset < 0) || (offset > 0 && offset > INT64_MAX - base)) return -1;
     pos_ = base + offset;
     return pos_;
@@ -52,7 +54,8 @@ class MemoryStream : public unzip::Stream {
 class ScratchDirectory {
  public:
   explicit ScratchDirectory(const std::string& name) {
-    const std::filesystem::path base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
+    const std::filesystem::path base =
+        std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
     path_ = base / (name + "-" + std::to_string(::getpid()));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);

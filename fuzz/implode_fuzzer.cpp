@@ -8,9 +8,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint64_t declared = qv::fuzz::parameter(data, size, 2);
   const size_t chunk = 1 + qv::fuzz::parameter(data, size, 1) * 129;
   const uint64_t compressed = (flags & 8) ? 200001 + size : size;
-  const qv::fuzz::DecoderRun run = qv::fuzz::runDecoder(data, size, chunk, declared, [&](qv::unzip::LegacyDecoderIo& io) {
-    qv::unzip::explode(io, static_cast<uint16_t>(flags & 6), compressed, declared);
-  });
+  const qv::fuzz::DecoderRun run =
+      qv::fuzz::runDecoder(data, size, chunk, declared, [&](qv::unzip::LegacyDecoderIo& io) {
+        qv::unzip::explode(io, static_cast<uint16_t>(flags & 6), compressed, declared);
+      });
   qv::fuzz::require(run.produced <= declared, "more output than the entry declares");
   return 0;
 }

@@ -59,7 +59,11 @@ void archives() {
   {
     ZipWriter w;
     w.add({.name = "d1.txt", .data = text(400, 3), .dataDescriptor = true});
-    w.add({.name = "d2.txt", .data = text(100, 4), .method = 0, .dataDescriptor = true, .descriptorSignature = false});
+    w.add({.name = "d2.txt",
+           .data = text(100, 4),
+           .method = 0,
+           .dataDescriptor = true,
+           .descriptorSignature = false});
     w.add({.name = "d3.txt", .data = text(200, 5), .zip64 = true, .dataDescriptor = true});
     w.add({.name = "d4.txt", .data = "secret", .password = "pw", .dataDescriptor = true});
     archiveSeed("descriptors.zip", w.finish());
@@ -71,7 +75,11 @@ void archives() {
     w.add({.name = "許功蓋/u.txt", .data = "utf8", .flags = 0x0800});
     w.add({.name = "../up.txt", .data = "x"});
     w.add({.name = "C:/drive/CON.txt", .data = "x"});
-    w.add({.name = "link", .data = "/etc", .method = 0, .versionMadeBy = (3 << 8) | 30, .externalAttributes = 0120777u << 16});
+    w.add({.name = "link",
+           .data = "/etc",
+           .method = 0,
+           .versionMadeBy = (3 << 8) | 30,
+           .externalAttributes = 0120777u << 16});
     w.add({.name = "e.txt", .data = "enc", .password = "pw"});
     w.add({.name = "m9.bin", .data = "x", .method = 9, .compressed = "x"});
     w.add({.name = "bad_crc.txt", .data = "x", .crc = 7});
@@ -91,8 +99,16 @@ void archives() {
   // A local header whose Zip64 size sends the recovery scan back to itself.
   {
     std::string b;
-    for (auto [v, n] : std::vector<std::pair<uint64_t, int>>{{0x04034B50, 4}, {45, 2}, {0, 2}, {0, 2}, {0, 4}, {0, 4},
-                                                             {0xFFFFFFFF, 4}, {0xFFFFFFFF, 4}, {1, 2}, {20, 2}})
+    for (auto [v, n] : std::vector<std::pair<uint64_t, int>>{{0x04034B50, 4},
+                                                             {45, 2},
+                                                             {0, 2},
+                                                             {0, 2},
+                                                             {0, 4},
+                                                             {0, 4},
+                                                             {0xFFFFFFFF, 4},
+                                                             {0xFFFFFFFF, 4},
+                                                             {1, 2},
+                                                             {20, 2}})
       putLe(b, v, n);
     b += "a";
     putLe(b, 1, 2);
@@ -100,7 +116,8 @@ void archives() {
     putLe(b, 0, 8);
     putLe(b, 0 - uint64_t{51}, 8);
     const uint64_t end = b.size();
-    for (auto [v, n] : std::vector<std::pair<uint64_t, int>>{{0x06054B50, 4}, {0, 4}, {1, 2}, {1, 2}, {0, 4}, {end, 4}, {0, 2}})
+    for (auto [v, n] : std::vector<std::pair<uint64_t, int>>{
+             {0x06054B50, 4}, {0, 4}, {1, 2}, {1, 2}, {0, 4}, {end, 4}, {0, 2}})
       putLe(b, v, n);
     archiveSeed("wrapping_size.zip", b);
   }
@@ -152,9 +169,11 @@ void samples(const fs::path& dir) {
       const std::string chunk(1, '\x07');
       if (e.method == 1) seed("shrink_fuzzer", name, sizePrefix(e.uncompressed) + chunk + data);
       if (e.method >= 2 && e.method <= 5)
-        seed("reduce_fuzzer", name, std::string(1, static_cast<char>(e.method - 2)) + sizePrefix(e.uncompressed) + chunk + data);
+        seed("reduce_fuzzer", name,
+             std::string(1, static_cast<char>(e.method - 2)) + sizePrefix(e.uncompressed) + chunk + data);
       if (e.method == 6)
-        seed("implode_fuzzer", name, std::string(1, static_cast<char>(e.flags & 6)) + sizePrefix(e.uncompressed) + chunk + data);
+        seed("implode_fuzzer", name,
+             std::string(1, static_cast<char>(e.flags & 6)) + sizePrefix(e.uncompressed) + chunk + data);
     }
   }
 }
@@ -200,27 +219,41 @@ void decoders() {
 void catalogues() {
   const std::string decl = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
   seed("catalogue_fuzzer", "plug.xml",
-       decl + "<plug>\n  <Item plugName=\"Mbuff\" plugCName=\"增益\" plugfolder=\"Mbuff\" plugdescribe=\"說明 &amp; &#x4E2D;\"/>\n"
-              "  <Item plugName=\"Pack\" plugCName=\" 包 \" plugfolder=\"A, B,&quot;C D&quot;\" plugdescribe=\"\"/>\n</plug>\n");
-  seed("catalogue_fuzzer", "missing.xml", decl + "<plug><Item plugName=\"x\" plugCName=\"y\" plugdescribe=\"z\"/></plug>");
+       decl +
+           "<plug>\n  <Item plugName=\"Mbuff\" plugCName=\"增益\" plugfolder=\"Mbuff\" plugdescribe=\"說明 "
+           "&amp; &#x4E2D;\"/>\n"
+           "  <Item plugName=\"Pack\" plugCName=\" 包 \" plugfolder=\"A, B,&quot;C D&quot;\" "
+           "plugdescribe=\"\"/>\n</plug>\n");
+  seed("catalogue_fuzzer", "missing.xml",
+       decl + "<plug><Item plugName=\"x\" plugCName=\"y\" plugdescribe=\"z\"/></plug>");
   seed("catalogue_fuzzer", "comment.xml", decl + "<plug><!-- note --><?pi x?><Item/></plug>");
   seed("catalogue_fuzzer", "empty.xml", decl + "<plug/>");
   seed("catalogue_fuzzer", "dtd.xml", decl + "<!DOCTYPE plug [<!ENTITY e \"x\">]><plug>&e;</plug>");
   seed("catalogue_fuzzer", "html.xml", "<html><body><h1>404 Not Found</h1></body></html>");
-  seed("catalogue_fuzzer", "big5.xml", "<?xml version=\"1.0\" encoding=\"Big5\"?><plug><Item plugName=\"\xB3\x5C\"/></plug>");
+  seed("catalogue_fuzzer", "big5.xml",
+       "<?xml version=\"1.0\" encoding=\"Big5\"?><plug><Item plugName=\"\xB3\x5C\"/></plug>");
   seed("catalogue_fuzzer", "utf16.xml", std::string("\xFF\xFE<\0p\0/\0>\0", 10));
 }
 
 void profiles() {
   seed("profile_fuzzer", "config.ini",
-       "[game]\r\ngamepath=C:\\Games\\\xB9\x43\xC0\xB8\\JX3Client.exe\r\n[updata]\r\nautoupdata=1\r\nnum=0x1A\r\n[updataver]\r\nver=$10\r\n");
-  seed("profile_fuzzer", "odd.ini", "; comment\n[GAME]\ngamepath = \" spaced \" \n[game]\ngamepath=second\n[updata\nnum=abc\n=\n[]\n");
+       "[game]\r\ngamepath=C:\\Games\\\xB9\x43\xC0\xB8\\JX3Client.exe\r\n[updata]\r\nautoupdata=1\r\nnum="
+       "0x1A\r\n[updataver]\r\nver=$10\r\n");
+  seed("profile_fuzzer", "odd.ini",
+       "; comment\n[GAME]\ngamepath = \" spaced \" \n[game]\ngamepath=second\n[updata\nnum=abc\n=\n[]\n");
   seed("profile_fuzzer", "no_newline.ini", "[updataver]\nver=-2147483648");
 }
 
 void folderLists() {
-  const std::vector<std::string> lists = {"A,B", "A, B", "A B,C", "A,,B", "\"a,b\" , c", "x,", "\"un\"\"quoted",
-                                         " ,\t\"\",", std::string("a\0b,c", 5)};
+  const std::vector<std::string> lists = {"A,B",
+                                          "A, B",
+                                          "A B,C",
+                                          "A,,B",
+                                          "\"a,b\" , c",
+                                          "x,",
+                                          "\"un\"\"quoted",
+                                          " ,\t\"\",",
+                                          std::string("a\0b,c", 5)};
   for (size_t i = 0; i < lists.size(); ++i) seed("folder_list_fuzzer", "list" + std::to_string(i), lists[i]);
 }
 

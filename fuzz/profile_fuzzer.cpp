@@ -1,10 +1,10 @@
 // The settings file reader and writer on any bytes a damaged or hand-edited Config.ini can hold. Every
 // key the program reads is read; then a value written must read back as written, whatever else the
 // file holds.
+#include "common/text.h"
 #include "fuzz_support.h"
 #include "platform/headless/iconv_codec.h"
 #include "platform/headless/posix_file_stamps.h"
-#include "common/text.h"
 #include "settings/private_profile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -31,7 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const qv::settings::IniWriteError&) {
     qv::fuzz::finding("a plain settings file could not be written");
   }
-  qv::fuzz::require(profile.readString("game", "gamepath", "") == chosen, "a written path does not read back");
-  qv::fuzz::require(profile.readInteger("updataver", "ver", 0) == 1234, "a written number does not read back");
+  qv::fuzz::require(profile.readString("game", "gamepath", "") == chosen,
+                    "a written path does not read back");
+  qv::fuzz::require(profile.readInteger("updataver", "ver", 0) == 1234,
+                    "a written number does not read back");
   return 0;
 }

@@ -8,7 +8,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint64_t declared = qv::fuzz::parameter(data, size, 2);
   const size_t chunk = 1 + qv::fuzz::parameter(data, size, 1) * 129;
   const qv::fuzz::DecoderRun run = qv::fuzz::runDecoder(
-      data, size, chunk, declared, [&](qv::unzip::LegacyDecoderIo& io) { qv::unzip::unreduce(io, factor, declared); });
+      data, size, chunk, declared,
+      [&](qv::unzip::LegacyDecoderIo& io) { qv::unzip::unreduce(io, factor, declared); });
   qv::fuzz::require(run.produced <= declared, "more output than the entry declares");
   return 0;
 }

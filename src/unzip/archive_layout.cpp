@@ -10,7 +10,9 @@ namespace qv::unzip {
 
 namespace {
 
-std::string quoted(const TZipHeaderInfo& e) { return "\"" + e.directory + e.filename + "\""; }
+std::string quoted(const TZipHeaderInfo& e) {
+  return "\"" + e.directory + e.filename + "\"";
+}
 
 bool overlaps(int64_t begin, int64_t end, const ByteRange& range) {
   return range.begin < range.end && begin < range.end && range.begin < end;
@@ -18,7 +20,8 @@ bool overlaps(int64_t begin, int64_t end, const ByteRange& range) {
 
 }  // namespace
 
-std::vector<EntryPlace> placeEntries(Stream& archive, TSortedZip& list, int64_t archiveSize, ByteRange directory,
+std::vector<EntryPlace> placeEntries(Stream& archive, TSortedZip& list, int64_t archiveSize,
+                                     ByteRange directory,
                                      const std::function<int64_t(uint32_t disk)>& partBase) {
   const size_t n = list.size();
   std::vector<EntryPlace> places(n);
@@ -32,7 +35,8 @@ std::vector<EntryPlace> placeEntries(Stream& archive, TSortedZip& list, int64_t 
     return at;
   };
   for (size_t i = 0; i < n; ++i) places[i].header = headerOf(i);
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return places[a].header < places[b].header; });
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return places[a].header < places[b].header; });
 
   for (size_t i : order) {
     EntryPlace& p = places[i];
@@ -51,7 +55,8 @@ std::vector<EntryPlace> placeEntries(Stream& archive, TSortedZip& list, int64_t 
     const EntryPlace& before = places[order[k - 1]];
     const EntryPlace& after = places[order[k]];
     if (after.header < before.end)
-      throw EBadZipFile(quoted(list.inView(order[k - 1])) + " and " + quoted(list.inView(order[k])) + " overlap.");
+      throw EBadZipFile(quoted(list.inView(order[k - 1])) + " and " + quoted(list.inView(order[k])) +
+                        " overlap.");
   }
   return places;
 }

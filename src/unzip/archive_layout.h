@@ -29,7 +29,8 @@ struct ByteRange {
 
 // The places of the entries of `list`, in its view order. `partBase` turns an entry's disk number into
 // the stream position of that part. Throws EBadZipFile naming the entry and what is wrong.
-std::vector<EntryPlace> placeEntries(Stream& archive, TSortedZip& list, int64_t archiveSize, ByteRange directory,
+std::vector<EntryPlace> placeEntries(Stream& archive, TSortedZip& list, int64_t archiveSize,
+                                     ByteRange directory,
                                      const std::function<int64_t(uint32_t disk)>& partBase);
 
 }  // namespace qv::unzip

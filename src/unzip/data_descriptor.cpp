@@ -194,8 +194,9 @@ std::optional<int64_t> searchDescriptor(Stream& s, int64_t dataStart, int64_t ar
 
 }  // namespace
 
-std::optional<int64_t> stepOverDescribedData(Stream& s, int64_t dataStart, int64_t archiveSize, bool zip64Sizes,
-                                             TZipHeaderInfo& info, const std::function<void(int64_t)>& progress) {
+std::optional<int64_t> stepOverDescribedData(Stream& s, int64_t dataStart, int64_t archiveSize,
+                                             bool zip64Sizes, TZipHeaderInfo& info,
+                                             const std::function<void(int64_t)>& progress) {
   if (dataStart < 0 || dataStart > archiveSize) return std::nullopt;
   if (info.compression_method == 8 && !info.encrypted())
     return stepOverDeflated(s, dataStart, archiveSize, zip64Sizes, info, progress);

@@ -16,7 +16,8 @@ namespace qv::unzip {
 // entry's CRC and sizes from it. Returns the position after the descriptor, or nothing when no
 // descriptor can be trusted (the data cannot be stepped over). `progress` is told how many bytes
 // were looked at since it was last told, so the caller can pump messages on a long search.
-std::optional<int64_t> stepOverDescribedData(Stream& s, int64_t dataStart, int64_t archiveSize, bool zip64Sizes,
-                                             TZipHeaderInfo& info, const std::function<void(int64_t)>& progress);
+std::optional<int64_t> stepOverDescribedData(Stream& s, int64_t dataStart, int64_t archiveSize,
+                                             bool zip64Sizes, TZipHeaderInfo& info,
+                                             const std::function<void(int64_t)>& progress);
 
 }  // namespace qv::unzip

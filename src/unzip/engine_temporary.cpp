@@ -19,7 +19,8 @@ bool isEngineTemporary(std::string_view fileName) {
   std::string name = text::asciiLower(fileName);
   while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
   if (name.size() <= kMiddle + kTemporaryTag.size()) return false;
-  const std::string_view target = std::string_view(name).substr(0, name.size() - kMiddle - kTemporaryTag.size());
+  const std::string_view target =
+      std::string_view(name).substr(0, name.size() - kMiddle - kTemporaryTag.size());
   return files::isSiblingTempOf(name, target, kTemporaryTag);
 }
 

@@ -52,7 +52,8 @@ std::optional<TUnZip::Outcome> TUnZip::openSource(Run& run, int index, const std
   return std::nullopt;
 }
 
-std::optional<TUnZip::Outcome> TUnZip::openOutput(Run& run, int index, std::string& target, OutputFile& output) {
+std::optional<TUnZip::Outcome> TUnZip::openOutput(Run& run, int index, std::string& target,
+                                                  OutputFile& output) {
   const TZipHeaderInfo& e = list_.inView(static_cast<size_t>(index));
   switch (output.createNew(target)) {
     case OutputFile::Created::kNew:
@@ -111,13 +112,15 @@ TUnZip::Decoded TUnZip::decodeEntry(Run& run, int index, EntrySource& source, Ou
       if (OnTotalPercentDone) OnTotalPercentDone(*this, percent(run.doneBytes, run.totalBytes));
     };
   }
-  if (archive_->seek(source.data, SeekOrigin::Begin) != source.data) throw EFatalUnzipError(msg::kPrematureEnd);
+  if (archive_->seek(source.data, SeekOrigin::Begin) != source.data)
+    throw EFatalUnzipError(msg::kPrematureEnd);
   EntryInput in(*archive_, source.compressed, source.decrypter ? &*source.decrypter : nullptr,
                 DoProcessMessages && processMessages_ ? processMessages_ : std::function<void()>());
-  const bool large = declared >= kWriteBehindThreshold && (e.compression_method == 0 || e.compression_method == 8);
+  const bool large =
+      declared >= kWriteBehindThreshold && (e.compression_method == 0 || e.compression_method == 8);
   if (large && !run.behind) run.behind.emplace(kWriteBehindSlot, kWriteBehindSlots);
-  EntryOutput out(output.stream(), declared, std::move(progress), run.work.output.data(), run.work.output.size(),
-                  large ? &*run.behind : nullptr);
+  EntryOutput out(output.stream(), declared, std::move(progress), run.work.output.data(),
+                  run.work.output.size(), large ? &*run.behind : nullptr);
 
   Decoded result;
   result.complete = true;
@@ -165,7 +168,8 @@ TUnZip::Outcome TUnZip::commitEntry(Run& run, int index, const std::string& targ
   stamps_.setDosDateTime(stampName, e.last_mod_file_date_time);
   // A file the engine has just created already carries the plain attributes; only read-only, hidden
   // and system need a call (two system calls per file saved on archives of thousands of files).
-  constexpr uint32_t kMeaningful = platform::attr::kReadOnly | platform::attr::kHidden | platform::attr::kSystem;
+  constexpr uint32_t kMeaningful =
+      platform::attr::kReadOnly | platform::attr::kHidden | platform::attr::kSystem;
   if (RetainAttributes && (e.external_file_attributes & kMeaningful))
     stamps_.setAttributes(stampName, e.external_file_attributes);
   if (OnEndUnZip) OnEndUnZip(*this, index, target);
@@ -190,7 +194,9 @@ void TUnZip::decode(const TZipHeaderInfo& e, EntryInput& in, EntryOutput& out, R
       LegacyDecoderIo io;
       io.read = [&in](uint8_t* buffer, size_t capacity) { return in.read(buffer, capacity); };
       io.write = [&out](const uint8_t* data, size_t size) { out.write(data, size); };
-      io.outOfMemory = [this] { showMessage(193, msg::kInflateOutOfMemory, msg::kErrorCaption, mb::kOk | mb::kIconError); };
+      io.outOfMemory = [this] {
+        showMessage(193, msg::kInflateOutOfMemory, msg::kErrorCaption, mb::kOk | mb::kIconError);
+      };
       if (e.compression_method == 1)
         unshrink(io);
       else if (e.compression_method == 6)

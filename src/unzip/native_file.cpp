@@ -47,7 +47,9 @@ bool NativeFile::close() {
   return ok;
 }
 
-bool NativeFile::flushToDisk() { return fd_ >= 0 && native::flushFile(fd_); }
+bool NativeFile::flushToDisk() {
+  return fd_ >= 0 && native::flushFile(fd_);
+}
 
 size_t NativeFile::read(void* buffer, size_t count) {
   if (fd_ < 0) return 0;

@@ -11,7 +11,6 @@ class NativeFile : public Stream {
  public:
   enum class Mode {
     ReadDenyWrite,  // the archive: others may read it, nobody may write it meanwhile
-    Create,         // a new or truncated output file
     CreateNew,      // a new output file; fails when anything, even a dangling link, has the name
     WriteCreated,   // an empty file this run has just created (a temporary); never through a link
   };

@@ -13,7 +13,8 @@ OutputFile::~OutputFile() {
 
 OutputFile::Created OutputFile::createNew(const std::string& target) {
   bool taken = false;
-  if (!stream_.open(target, NativeFile::Mode::CreateNew, nullptr, &taken)) return taken ? Created::kTaken : Created::kFailed;
+  if (!stream_.open(target, NativeFile::Mode::CreateNew, nullptr, &taken))
+    return taken ? Created::kTaken : Created::kFailed;
   target_ = written_ = target;
   return Created::kNew;
 }
@@ -26,7 +27,9 @@ bool OutputFile::openBeside(const std::string& target) {
   return stream_.open(temporary, NativeFile::Mode::WriteCreated);
 }
 
-bool OutputFile::close(bool flushToDisk) { return stream_.close(flushToDisk); }
+bool OutputFile::close(bool flushToDisk) {
+  return stream_.close(flushToDisk);
+}
 
 bool OutputFile::commit() {
   if (written_ != target_ && !renameReplacing(written_, target_)) return false;

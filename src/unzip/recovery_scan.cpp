@@ -44,13 +44,14 @@ int64_t findFirstLocalHeader(Stream& s, int64_t from, ScanPump& pump) {
     const size_t got = s.read(block.data() + carried, block.size() - carried);
     const size_t have = carried + got;
     for (size_t i = 0; i + 6 <= have; ++i) {
-      if (block[i] == 0x50 && le32(&block[i]) == kLocalSig && block[i + 5] < 10) return blockStart + static_cast<int64_t>(i);
+      if (block[i] == 0x50 && le32(&block[i]) == kLocalSig && block[i + 5] < 10)
+        return blockStart + static_cast<int64_t>(i);
     }
     pump.advance(static_cast<int64_t>(got));
     if (got == 0) return -1;
     const size_t keep = std::min(have, kCarry);
-    std::copy(block.begin() + static_cast<std::ptrdiff_t>(have - keep), block.begin() + static_cast<std::ptrdiff_t>(have),
-              block.begin());
+    std::copy(block.begin() + static_cast<std::ptrdiff_t>(have - keep),
+              block.begin() + static_cast<std::ptrdiff_t>(have), block.begin());
     blockStart += static_cast<int64_t>(have - keep);
     carried = keep;
   }
@@ -60,7 +61,8 @@ int64_t findFirstLocalHeader(Stream& s, int64_t from, ScanPump& pump) {
 // has 8-byte sizes.
 bool localExtraHasZip64(Stream& s, int64_t from, int64_t to) {
   std::vector<uint8_t> extra(static_cast<size_t>(to - from));
-  if (extra.empty() || s.seek(from, SeekOrigin::Begin) != from || s.read(extra.data(), extra.size()) != extra.size())
+  if (extra.empty() || s.seek(from, SeekOrigin::Begin) != from ||
+      s.read(extra.data(), extra.size()) != extra.size())
     return false;
   for (size_t at = 0; at + 4 <= extra.size(); at += 4 + le16(&extra[at + 2])) {
     if (le16(&extra[at]) == 0x0001) return true;

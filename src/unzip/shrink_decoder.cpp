@@ -156,7 +156,7 @@ class Unshrinker {
   std::vector<uint16_t> prefix_;
   std::vector<uint8_t> suffix_;
   std::vector<uint8_t> stack_;
-  std::vector<uint16_t> children_;   // defined codes from 257 up extending each code
+  std::vector<uint16_t> children_;    // defined codes from 257 up extending each code
   std::vector<uint16_t> candidates_;  // every defined code without extensions is among these
   std::vector<uint16_t> leaves_;      // partial clear's scratch
   std::vector<uint32_t> clearedIn_;   // the clear that last took a code, against duplicate candidates

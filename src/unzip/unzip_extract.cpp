@@ -79,7 +79,8 @@ void TUnZip::runExtraction(Run& run) {
         e.Selected = true;
       } else {
         const std::string name = text::asciiLower(e.directory + e.filename);
-        e.Selected = std::any_of(patterns.begin(), patterns.end(), [&](const std::string& p) { return matchesPattern(name, p); });
+        e.Selected = std::any_of(patterns.begin(), patterns.end(),
+                                 [&](const std::string& p) { return matchesPattern(name, p); });
       }
     }
     if (e.Selected)
@@ -115,8 +116,10 @@ TUnZip::Outcome TUnZip::handleEntry(Run& run, int index) {
 
   // Where the entry goes. A name that would leave the destination, or that Windows would read as a
   // device or the engine uses for its temporaries, is never written.
-  const std::optional<std::string> dir = outputDirectory(destDir_, e.directory, RecreateDirs, RelativePathList);
-  if (!dir || (isFile && !isSafeFileName(e.filename))) return skip(run, TSkipReason::srCreateError, e.directory + e.filename, index);
+  const std::optional<std::string> dir =
+      outputDirectory(destDir_, e.directory, RecreateDirs, RelativePathList);
+  if (!dir || (isFile && !isSafeFileName(e.filename)))
+    return skip(run, TSkipReason::srCreateError, e.directory + e.filename, index);
 
   if (!isFile) {
     if (!RecreateDirs) return Outcome::Extracted;
@@ -128,7 +131,8 @@ TUnZip::Outcome TUnZip::handleEntry(Run& run, int index) {
   bool skipIt = false;
   if (OnStartUnZip) OnStartUnZip(*this, index, target, skipIt);
   if (skipIt) return Outcome::NotExtracted;
-  if (!run.ensureDirectory(text::directoryOf(target))) return skip(run, TSkipReason::srCreateError, target, index);
+  if (!run.ensureDirectory(text::directoryOf(target)))
+    return skip(run, TSkipReason::srCreateError, target, index);
 
   EntrySource source;
   if (const auto outcome = openSource(run, index, target, source)) return *outcome;

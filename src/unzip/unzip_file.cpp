@@ -25,7 +25,8 @@ void reportInto(TUnZip& unzip, UnZipReport& report) {
   };
   unzip.OnBadCRC = [&report](TUnZip& self, uint32_t, uint32_t, int index) {
     const TZipHeaderInfo& e = self.Entry(index);
-    report.notExtracted.push_back(e.directory + e.filename + ": its data do not decode to what the archive says");
+    report.notExtracted.push_back(e.directory + e.filename +
+                                  ": its data do not decode to what the archive says");
   };
 }
 

@@ -13,7 +13,7 @@ namespace qv::unzip {
 struct UnZipServices {
   const platform::Codec& codec;
   platform::FileStamps& stamps;
-  MessageBoxHook messageBox;               // the unknown-method and out-of-memory boxes
+  MessageBoxHook messageBox;              // the unknown-method and out-of-memory boxes
   std::function<void()> processMessages;  // pumps the calling thread's messages during long loops
 };
 

@@ -34,7 +34,8 @@ class UnzipNamesTest : public ::testing::Test {
   // The names directly inside `dir`, and whether each is a directory.
   static std::vector<std::pair<std::wstring, bool>> listing(const std::wstring& dir) {
     std::vector<std::pair<std::wstring, bool>> out;
-    for (const auto& e : std::filesystem::directory_iterator(dir)) out.emplace_back(e.path().filename().wstring(), e.is_directory());
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+      out.emplace_back(e.path().filename().wstring(), e.is_directory());
     return out;
   }
 

@@ -34,8 +34,8 @@ class LayoutTest : public UnzipTest {
 };
 
 // Central records for `copies` entries that all point at the local header at offset 0.
-std::string repeatedRecords(const std::string& local, const std::string& name, uint32_t crc, uint32_t compressed,
-                            uint32_t uncompressed, int copies) {
+std::string repeatedRecords(const std::string& local, const std::string& name, uint32_t crc,
+                            uint32_t compressed, uint32_t uncompressed, int copies) {
   std::string out = local, central;
   for (int i = 0; i < copies; ++i) {
     const std::string n = std::to_string(i) + "_" + name;
@@ -85,8 +85,9 @@ TEST_F(LayoutTest, OneBlockListedManyTimesIsABombAndIsRefusedBeforeWriting) {
   putLe(local, 5, 2);
   putLe(local, 0, 2);
   local += "b.bin" + deflated;
-  const std::string bomb = repeatedRecords(local, "b.bin", crcOf(data), static_cast<uint32_t>(deflated.size()),
-                                           static_cast<uint32_t>(data.size()), 250);
+  const std::string bomb =
+      repeatedRecords(local, "b.bin", crcOf(data), static_cast<uint32_t>(deflated.size()),
+                      static_cast<uint32_t>(data.size()), 250);
   EXPECT_EQ(extractError(bomb), "Not a valid zip file! \"0_b.bin\" and \"1_b.bin\" overlap.");
   EXPECT_FALSE(std::filesystem::exists(at("out"))) << "something was written";
   EXPECT_FALSE(unzipFile(at("l.zip"), at("out2")));
@@ -161,7 +162,8 @@ TEST_F(LayoutTest, ExtractionOpensTheArchiveOnce) {
   int opens = 0;
   alignas(inotify_event) char buffer[4096];
   for (ssize_t n; (n = ::read(watcher, buffer, sizeof buffer)) > 0;) {
-    for (char* p = buffer; p < buffer + n; p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len)
+    for (char* p = buffer; p < buffer + n;
+         p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len)
       if (reinterpret_cast<inotify_event*>(p)->mask & IN_OPEN) ++opens;
   }
   ::close(watcher);

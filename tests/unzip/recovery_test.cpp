@@ -73,7 +73,8 @@ TEST_F(RecoveryTest, SizeThatWrapsOrStepsBackEndsTheScanInsteadOfLoopingForever)
   // Back onto the header itself, a few bytes before it, and the largest size there is.
   for (uint64_t size : {0 - dataStart, 0 - dataStart - 9, ~uint64_t{0}, uint64_t{1} << 63}) {
     const std::string bytes = headerWithCompressedSize(size);
-    finishesWithin(std::chrono::seconds(20), [&] { EXPECT_THROW(readDirectory(bytes), EBadZipFile) << size; });
+    finishesWithin(std::chrono::seconds(20),
+                   [&] { EXPECT_THROW(readDirectory(bytes), EBadZipFile) << size; });
     EXPECT_EQ(count, -1);
     EXPECT_FALSE(unzipFileQuietly(at("r.zip"), at("out")));
     EXPECT_FALSE(std::filesystem::exists(at("out")));

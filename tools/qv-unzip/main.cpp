@@ -45,14 +45,16 @@ void list(const std::string& archive, const qv::platform::Codec& codec, qv::plat
     for (char& c : name)
       if (c == '\\') c = '/';
     std::printf("%u\t%llu\t%llu\t%08x\t%04u-%02u-%02u %02u:%02u:%02u\t%s\n", e.compression_method,
-                static_cast<unsigned long long>(e.compressedSize()), static_cast<unsigned long long>(e.uncompressedSize()),
-                e.crc32, ((dt >> 25) & 0x7F) + 1980, (dt >> 21) & 0x0F, (dt >> 16) & 0x1F, (dt >> 11) & 0x1F,
-                (dt >> 5) & 0x3F, (dt & 0x1F) * 2, name.c_str());
+                static_cast<unsigned long long>(e.compressedSize()),
+                static_cast<unsigned long long>(e.uncompressedSize()), e.crc32, ((dt >> 25) & 0x7F) + 1980,
+                (dt >> 21) & 0x0F, (dt >> 16) & 0x1F, (dt >> 11) & 0x1F, (dt >> 5) & 0x3F, (dt & 0x1F) * 2,
+                name.c_str());
   }
 }
 
 bool parseCodePage(const std::string& text, unsigned& codePage) {
-  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
   codePage = static_cast<unsigned>(std::stoul(text));
   return codePage > 0 && qv::platform::headless::IconvCodec::knows(codePage);
 }
@@ -80,8 +82,10 @@ int main(int argc, char** argv) {
       return 0;
     }
     qv::unzip::UnZipReport report;
-    const bool ok = qv::unzip::UnZipFile(args[0], args[1], {codec, stamps, engineMessage, {}}, &extracted, &report);
-    for (const std::string& entry : report.notExtracted) std::cerr << "qv-unzip: not extracted: " << entry << '\n';
+    const bool ok =
+        qv::unzip::UnZipFile(args[0], args[1], {codec, stamps, engineMessage, {}}, &extracted, &report);
+    for (const std::string& entry : report.notExtracted)
+      std::cerr << "qv-unzip: not extracted: " << entry << '\n';
     std::printf("%d\n", extracted);
     if (!ok) {
       std::cerr << "qv-unzip: " << report.failure << '\n';

@@ -14,8 +14,6 @@ int openFile(const std::string& utf8Path, NativeFile::Mode mode) {
   switch (mode) {
     case NativeFile::Mode::ReadDenyWrite:
       return ::open(name, O_RDONLY | O_CLOEXEC);
-    case NativeFile::Mode::Create:
-      return ::open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     case NativeFile::Mode::CreateNew:
       // O_EXCL with O_CREAT refuses any name that is taken, a dangling link included.
       return ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -26,15 +24,25 @@ int openFile(const std::string& utf8Path, NativeFile::Mode mode) {
   return -1;
 }
 
-long long readSome(int fd, void* buffer, size_t count) { return ::read(fd, buffer, count); }
-long long writeSome(int fd, const void* buffer, size_t count) { return ::write(fd, buffer, count); }
+long long readSome(int fd, void* buffer, size_t count) {
+  return ::read(fd, buffer, count);
+}
+long long writeSome(int fd, const void* buffer, size_t count) {
+  return ::write(fd, buffer, count);
+}
 
 int64_t seekFile(int fd, int64_t offset, SeekOrigin origin) {
-  const int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
+  const int whence = origin == SeekOrigin::Begin     ? SEEK_SET
+                     : origin == SeekOrigin::Current ? SEEK_CUR
+                                                     : SEEK_END;
   return ::lseek(fd, offset, whence);
 }
 
-bool closeFile(int fd) { return ::close(fd) == 0; }
-bool flushFile(int fd) { return ::fsync(fd) == 0; }
+bool closeFile(int fd) {
+  return ::close(fd) == 0;
+}
+bool flushFile(int fd) {
+  return ::fsync(fd) == 0;
+}
 
 }  // namespace qv::unzip::native
