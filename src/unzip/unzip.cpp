@@ -221,18 +221,27 @@ void TUnZip::readDirectoryOnOpenArchive() {
   }
 }
 
-void TUnZip::ReadDirectory() {
+void TUnZip::openWithDirectory() {
   try {
     openArchive();
     readDirectoryOnOpenArchive();
   } catch (const EIncompleteZip&) {
-    closeArchive();  // absorbed here; ExtractFiles raises it
-    return;
+    closeArchive();
+    throw;
   } catch (...) {
+    // Any other error leaves the instance without archive name, entry list and end record.
     closeArchive();
     clearDirectory();
     zipName_.clear();
     throw;
+  }
+}
+
+void TUnZip::ReadDirectory() {
+  try {
+    openWithDirectory();
+  } catch (const EIncompleteZip&) {
+    return;  // absorbed here; ExtractFiles raises it
   }
   if (!KeepZipOpen) closeArchive();
 }

@@ -125,6 +125,9 @@ class TUnZip {
   // Reads the directory on the open archive unless the one held is still valid; a missing end record
   // is asked about again while an OnInCompleteZip handler is assigned, then raised.
   void readDirectoryOnOpenArchive();
+  // Opens the archive and reads its directory there; on an error other than a missing end record the
+  // instance is cleared. The archive stays open unless an error left.
+  void openWithDirectory();
   void readDirectoryFromArchive();
   void readIncomplete();
   bool openParts();

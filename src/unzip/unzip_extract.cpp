@@ -25,18 +25,7 @@ int TUnZip::ExtractFiles() {
   if (destDir_ == "?") return 0;
   extracted_ = 0;
   // One open for the whole run: the directory is read (or found still valid) on it, then extracted.
-  try {
-    openArchive();
-    readDirectoryOnOpenArchive();
-  } catch (const EIncompleteZip&) {
-    closeArchive();
-    throw;
-  } catch (...) {
-    closeArchive();
-    clearDirectory();
-    zipName_.clear();
-    throw;
-  }
+  openWithDirectory();
   auto finish = [&] {
     FilesList.clear();
     if (SortMode != TZipSortMode::ByNone) list_.sortBy(SortMode);

@@ -57,16 +57,7 @@ std::string repeatedRecords(const std::string& local, const std::string& name, u
     putLe(central, 0, 4);  // every record: the same local header
     central += n;
   }
-  const uint64_t cd = out.size();
-  out += central;
-  putLe(out, 0x06054B50, 4);
-  putLe(out, 0, 4);
-  putLe(out, copies, 2);
-  putLe(out, copies, 2);
-  putLe(out, central.size(), 4);
-  putLe(out, cd, 4);
-  putLe(out, 0, 2);
-  return out;
+  return out + central + endRecord(static_cast<uint64_t>(copies), central.size(), out.size());
 }
 
 TEST_F(LayoutTest, OneBlockListedManyTimesIsABombAndIsRefusedBeforeWriting) {

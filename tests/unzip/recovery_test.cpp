@@ -57,15 +57,7 @@ std::string headerWithCompressedSize(uint64_t compressedSize) {
   putLe(b, 16, 2);
   putLe(b, 0, 8);  // uncompressed
   putLe(b, compressedSize, 8);
-  const uint64_t endAt = b.size();
-  putLe(b, 0x06054B50, 4);
-  putLe(b, 0, 4);
-  putLe(b, 1, 2);
-  putLe(b, 1, 2);
-  putLe(b, 0, 4);
-  putLe(b, endAt, 4);
-  putLe(b, 0, 2);
-  return b;
+  return b + endRecord(1, 0, b.size());
 }
 
 TEST_F(RecoveryTest, SizeThatWrapsOrStepsBackEndsTheScanInsteadOfLoopingForever) {

@@ -56,6 +56,18 @@ void putLe(std::string& s, uint64_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
+std::string endRecord(uint64_t entries, uint64_t size, uint64_t offset) {
+  std::string out;
+  putLe(out, 0x06054B50, 4);
+  putLe(out, 0, 4);  // this disk, the directory's disk
+  putLe(out, entries, 2);
+  putLe(out, entries, 2);
+  putLe(out, size, 4);
+  putLe(out, offset, 4);
+  putLe(out, 0, 2);
+  return out;
+}
+
 std::string withDamagedDirectory(std::string archive) {
   const size_t end = archive.rfind(std::string("PK\x05\x06", 4));
   if (end == std::string::npos || end + 22 > archive.size()) throw std::runtime_error("no end record");

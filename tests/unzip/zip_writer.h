@@ -42,6 +42,8 @@ class ZipWriter {
 
 // Appends `v` as a little-endian field of `bytes` bytes, for archives built by hand.
 void putLe(std::string& s, uint64_t v, int bytes);
+// An end record for `entries` central records taking `size` bytes from `offset`, without comment.
+std::string endRecord(uint64_t entries, uint64_t size, uint64_t offset);
 // Makes the first central record of an archive unreadable (its signature), so the directory has to be
 // rebuilt from the local headers.
 std::string withDamagedDirectory(std::string archive);
