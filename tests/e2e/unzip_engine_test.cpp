@@ -1,8 +1,9 @@
 // The unzip engine inside this process with the real Windows platform, in the suite's code page 950:
-// entry names decoded by the system's own conversion, and written to the disk by the Windows file
-// calls. A lead byte must take its trail byte with it, so a trail byte of 0x5C never splits a name into
-// a folder and a file; and a stray lead byte becomes U+FFFD, not the system's "?" that no Windows file
-// name may hold (the entry would silently fail to extract).
+// entry names decoded by the system's own conversion, files written and replaced by the Windows file
+// calls. A lead byte must take its trail byte with it, so a trail byte of 0x5C never splits a name
+// into a folder and a file; a stray lead byte becomes U+FFFD, not the system's "?" that no Windows
+// file name may hold (the entry would silently fail to extract); and an existing file is replaced
+// through a temporary that never stays behind.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -20,12 +21,12 @@
 namespace qv::e2e {
 namespace {
 
-class UnzipNamesTest : public ::testing::Test {
+class UnzipEngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     wchar_t temp[MAX_PATH + 1];
     ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
-    root_ = std::wstring(temp) + L"qv-unzip-names-" + std::to_wstring(GetCurrentProcessId());
+    root_ = std::wstring(temp) + L"qv-unzip-engine-" + std::to_wstring(GetCurrentProcessId());
     removeTree(root_);
     makeDirectory(root_);
   }
@@ -44,7 +45,7 @@ class UnzipNamesTest : public ::testing::Test {
   platform::win32::Win32FileStamps stamps_;
 };
 
-TEST_F(UnzipNamesTest, PairsStayWholeAndAStrayLeadByteIsNoQuestionMark) {
+TEST_F(UnzipEngineTest, PairsStayWholeAndAStrayLeadByteIsNoQuestionMark) {
   ASSERT_EQ(codec_.oemCodePage(), 950u) << "run the suite with LANG=zh_TW.UTF-8";
   EXPECT_EQ(codec_.codePageToUtf8(950, "\xB3\x5C\xA5\x5C\xBB\x5C"), "許功蓋");
   // GBK text met under Big5: whatever the system makes of the pair, it is one character and no "\".
@@ -77,6 +78,28 @@ TEST_F(UnzipNamesTest, PairsStayWholeAndAStrayLeadByteIsNoQuestionMark) {
   EXPECT_FALSE(inside[1].second);
   EXPECT_EQ(readBytes(folder + pair + L"x.lua"), std::string("print(1)"));
   EXPECT_EQ(readBytes(folder + L"\xFFFD-y.lua"), std::string("print(2)"));
+}
+
+TEST_F(UnzipEngineTest, ReplacingAFileGoesThroughATemporaryAndLeavesNoneBehind) {
+  const std::wstring out = root_ + L"\\out";
+  auto extract = [&](const std::string& content) {
+    unzip::test::ZipWriter w;
+    w.add({.name = "Addon/main.lua", .data = content});
+    w.add({.name = "Addon/bad.lua", .data = content, .crc = 1});  // fails its CRC check
+    writeBytes(root_ + L"\\a.zip", w.finish());
+    int count = 0;
+    EXPECT_TRUE(unzip::UnZipFile(utf8(root_ + L"\\a.zip"), utf8(out), {codec_, stamps_, {}, {}}, &count));
+    return count;
+  };
+  EXPECT_EQ(extract("first"), 1);
+  writeBytes(out + L"\\Addon\\bad.lua", "kept");
+  // What a run killed half way would have left: removed by the next run that writes there.
+  writeBytes(out + L"\\Addon\\main.lua.~0123456789abcdef.qv-partial", "half");
+  EXPECT_EQ(extract("second"), 1);
+  EXPECT_EQ(readBytes(out + L"\\Addon\\main.lua"), std::string("second"));
+  EXPECT_EQ(readBytes(out + L"\\Addon\\bad.lua"), std::string("kept"));
+  const auto inside = listing(out + L"\\Addon");
+  EXPECT_EQ(inside.size(), 2u) << "a temporary was left behind";
 }
 
 }  // namespace
