@@ -33,6 +33,13 @@ int engineMessage(const std::string& text, const std::string& caption, unsigned)
   return qv::unzip::mb::kIdOk;
 }
 
+// Entry names as other tools print them: "/" between the parts, not the archive's "\".
+std::string slashed(std::string name) {
+  for (char& c : name)
+    if (c == '\\') c = '/';
+  return name;
+}
+
 void list(const std::string& archive, const qv::platform::Codec& codec, qv::platform::FileStamps& stamps) {
   qv::unzip::TUnZip unzip(codec, stamps, engineMessage);
   unzip.setZipName(archive);
@@ -41,9 +48,7 @@ void list(const std::string& archive, const qv::platform::Codec& codec, qv::plat
   for (int i = 0; i < unzip.Count(); ++i) {
     const qv::unzip::TZipHeaderInfo& e = unzip.Entry(i);
     const uint32_t dt = e.last_mod_file_date_time;
-    std::string name = e.directory + e.filename;
-    for (char& c : name)
-      if (c == '\\') c = '/';
+    const std::string name = slashed(e.directory + e.filename);
     std::printf("%u\t%llu\t%llu\t%08x\t%04u-%02u-%02u %02u:%02u:%02u\t%s\n", e.compression_method,
                 static_cast<unsigned long long>(e.compressedSize()),
                 static_cast<unsigned long long>(e.uncompressedSize()), e.crc32, ((dt >> 25) & 0x7F) + 1980,
@@ -85,7 +90,7 @@ int main(int argc, char** argv) {
     const bool ok =
         qv::unzip::UnZipFile(args[0], args[1], {codec, stamps, engineMessage, {}}, &extracted, &report);
     for (const std::string& entry : report.notExtracted)
-      std::cerr << "qv-unzip: not extracted: " << entry << '\n';
+      std::cerr << "qv-unzip: not extracted: " << slashed(entry) << '\n';
     std::printf("%d\n", extracted);
     if (!ok) {
       std::cerr << "qv-unzip: " << report.failure << '\n';
