@@ -39,6 +39,9 @@ TEST_F(CliTest, EveryFailureSaysWhyAndTheCountIsWhatWasExtracted) {
 
   EXPECT_EQ(run(at("absent.zip") + " " + at("out3")), 1);
   EXPECT_NE(err.find("Cannot open file"), std::string::npos);
+  std::filesystem::create_directories(at("folder.zip"));
+  EXPECT_EQ(run(at("folder.zip") + " " + at("out3")), 1);
+  EXPECT_NE(err.find("Cannot open file \"" + at("folder.zip") + "\". Is a directory"), std::string::npos) << err;
 
   // A destination that is a file.
   writeFile(at("file"), "x");

@@ -2,7 +2,10 @@
 #include "unzip/native_file_calls.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "unzip/file_system.h"
 
@@ -12,8 +15,18 @@ int openFile(const std::string& utf8Path, NativeFile::Mode mode) {
   const std::filesystem::path path = fsPath(utf8Path);
   const char* name = path.c_str();
   switch (mode) {
-    case NativeFile::Mode::ReadDenyWrite:
-      return ::open(name, O_RDONLY | O_CLOEXEC);
+    case NativeFile::Mode::ReadDenyWrite: {
+      // A directory opens for reading here (not on Windows); it is no archive, and saying so beats
+      // reading its size as some huge number.
+      const int fd = ::open(name, O_RDONLY | O_CLOEXEC);
+      struct stat st {};
+      if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        errno = EISDIR;
+        return -1;
+      }
+      return fd;
+    }
     case NativeFile::Mode::CreateNew:
       // O_EXCL with O_CREAT refuses any name that is taken, a dangling link included.
       return ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
