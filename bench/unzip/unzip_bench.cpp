@@ -164,7 +164,8 @@ int main(int argc, char** argv) {
       std::vector<double> times{};
       long peakKb = 0;
     } tools[] = {
-        {"qv-unzip", [](const std::string& z, const std::string& d) { return std::vector<std::string>{QV_UNZIP_CLI, z, d}; }},
+        // Info-ZIP's names are UTF-8 without the flag that says so: read them as the peers do.
+        {"qv-unzip", [](const std::string& z, const std::string& d) { return std::vector<std::string>{QV_UNZIP_CLI, "-O", "65001", z, d}; }},
         {"unzip -o -q", [](const std::string& z, const std::string& d) { return std::vector<std::string>{"unzip", "-o", "-q", z, "-d", d}; }},
         {"bsdtar -xf", [](const std::string& z, const std::string& d) {
            fs::create_directories(d);

@@ -188,15 +188,16 @@ InstallResult StagedInstaller::install(const std::string& archive, const std::st
   } tidy{*this};
 
   // Opening the archive and reading its directory raise, as the engine does for the install command.
-  int entries = 0;
-  if (!unzip::UnZipFile(archive, staging_, services_, &result.extracted, &entries)) {
-    result.failure = "壓縮檔損壞或不完整";
+  unzip::UnZipReport report;
+  if (!unzip::UnZipFile(archive, staging_, services_, &result.extracted, &report)) {
+    result.failure = "壓縮檔損壞或不完整 (" + report.failure + ")";
     return result;
   }
   // An entry the engine passed over (bad data, a name that would leave the folder) would leave half
   // an add-on: the archive is not installed at all.
-  if (result.extracted < entries) {
-    result.failure = "壓縮檔有 " + std::to_string(entries - result.extracted) + " 個項目無法解開";
+  if (!report.notExtracted.empty()) {
+    result.failure = "壓縮檔有 " + std::to_string(report.notExtracted.size()) + " 個項目無法解開 (" +
+                     report.notExtracted.front() + ")";
     return result;
   }
   result.failure = commit(staging_, addonDirectory, services_.stamps);

@@ -4,6 +4,7 @@
 
 #include "common/path.h"
 #include "common/text.h"
+#include "unzip/engine_temporary.h"
 
 namespace qv::unzip {
 
@@ -15,10 +16,55 @@ bool isAscii(std::string_view s) {
   return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-// Invalid sequences become U+FFFD, so every later step sees well-formed UTF-8.
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+// The length of the well-formed UTF-8 sequence at the start of `s`, or 0 when it is not one: overlong
+// forms (which could spell "/", "." or "\" in disguise), surrogates and values above U+10FFFF included.
+size_t wellFormedLength(std::string_view s) {
+  const unsigned char c = static_cast<unsigned char>(s[0]);
+  size_t extra;
+  char32_t cp;
+  if (c < 0x80) return 1;
+  if ((c & 0xE0) == 0xC0) {
+    extra = 1;
+    cp = c & 0x1F;
+  } else if ((c & 0xF0) == 0xE0) {
+    extra = 2;
+    cp = c & 0x0F;
+  } else if ((c & 0xF8) == 0xF0) {
+    extra = 3;
+    cp = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (extra >= s.size()) return 0;
+  for (size_t k = 1; k <= extra; ++k) {
+    const unsigned char d = static_cast<unsigned char>(s[k]);
+    if ((d & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (d & 0x3F);
+  }
+  const char32_t minimum = extra == 1 ? 0x80 : extra == 2 ? 0x800 : 0x10000;
+  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return extra + 1;
+}
+
+// Every byte that does not start a well-formed sequence becomes U+FFFD, so every later step sees
+// well-formed UTF-8 and no invalid form turns into a separator or a dot.
 std::string sanitizedUtf8(std::string_view s) {
   if (isValidUtf8(s)) return std::string(s);
-  return text::utf32ToUtf8(text::utf8ToUtf32(s));
+  std::string out;
+  out.reserve(s.size() + 8);
+  for (size_t i = 0; i < s.size();) {
+    const size_t n = wellFormedLength(s.substr(i));
+    if (n == 0) {
+      out += kReplacement;
+      ++i;
+    } else {
+      out.append(s.substr(i, n));
+      i += n;
+    }
+  }
+  return out;
 }
 
 std::string decodeFrom(unsigned codePage, std::string_view stored, const platform::Codec& codec) {
@@ -35,37 +81,28 @@ bool onlyDotsAndSpaces(std::string_view part) {
 }  // namespace
 
 bool isValidUtf8(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t extra;
-    char32_t cp;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if ((c & 0xE0) == 0xC0) {
-      extra = 1;
-      cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      extra = 2;
-      cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      extra = 3;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + extra >= s.size()) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      const unsigned char d = static_cast<unsigned char>(s[i + k]);
-      if ((d & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (d & 0x3F);
-    }
-    const char32_t minimum = extra == 1 ? 0x80 : extra == 2 ? 0x800 : 0x10000;
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += extra + 1;
+  for (size_t i = 0; i < s.size();) {
+    const size_t n = wellFormedLength(s.substr(i));
+    if (n == 0) return false;
+    i += n;
   }
   return true;
+}
+
+bool isDeviceName(std::string_view part) {
+  // Windows reads only the part before the first dot, without its trailing blanks and dots.
+  std::string_view base = part.substr(0, part.find('.'));
+  while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.remove_suffix(1);
+  const std::string lower = text::asciiLower(base);
+  for (std::string_view device : {"con", "prn", "aux", "nul", "conin$", "conout$"})
+    if (lower == device) return true;
+  if (lower.starts_with("com") || lower.starts_with("lpt")) {
+    const std::string_view number = std::string_view(lower).substr(3);
+    if (number.size() == 1 && number[0] >= '1' && number[0] <= '9') return true;
+    // Windows counts the superscript digits one to three as port numbers too.
+    if (number == "\xC2\xB9" || number == "\xC2\xB2" || number == "\xC2\xB3") return true;
+  }
+  return false;
 }
 
 std::string decodeEntryName(std::string_view stored, uint16_t flags, uint16_t versionMadeBy, TOEMConvert oem,
@@ -96,7 +133,8 @@ void splitEntryName(const std::string& name, std::string& directory, std::string
 
 bool isSafeFileName(std::string_view fileName) {
   return !fileName.empty() && !onlyDotsAndSpaces(fileName) && fileName.find('\0') == std::string_view::npos &&
-         fileName.find_first_of("\\/:") == std::string_view::npos;
+         fileName.find_first_of("\\/:") == std::string_view::npos && !isDeviceName(fileName) &&
+         !isEngineTemporary(fileName);
 }
 
 std::string joinPath(const std::string& directory, std::string_view name) {
@@ -128,7 +166,8 @@ std::optional<std::string> outputDirectory(const std::string& destDir, const std
     const std::string_view part = p.substr(start, end - start);
     start = end + 1;
     if (part.empty() || part == ".") continue;
-    if (onlyDotsAndSpaces(part) || part.find(':') != std::string_view::npos || part.find('\0') != std::string_view::npos)
+    if (onlyDotsAndSpaces(part) || part.find(':') != std::string_view::npos || part.find('\0') != std::string_view::npos ||
+        isDeviceName(part))
       return std::nullopt;
     out = joinPath(out, part);
   }

@@ -24,13 +24,21 @@ std::string decodeEntryName(std::string_view stored, uint16_t flags, uint16_t ve
 void splitEntryName(const std::string& name, std::string& directory, std::string& fileName);
 
 // The directory an entry's file goes to, or nothing when the entry must not be written because its
-// name would leave `destDir` (a ".." part, a part of only dots and spaces, a ":" inside a part, a NUL).
+// name would leave `destDir` (a ".." part, a part of only dots and spaces, a ":" inside a part, a NUL)
+// or names a Windows device.
 // `relativePaths` are prefixes removed from the entry's directory, first match, ignoring case.
 std::optional<std::string> outputDirectory(const std::string& destDir, const std::string& entryDirectory,
                                            bool recreateDirs, const std::vector<std::string>& relativePaths);
 
-// Whether a file name is one the engine will create inside its directory.
+// Whether a file name is one the engine will create inside its directory: none of the above, and not
+// one of the engine's own temporaries.
 bool isSafeFileName(std::string_view fileName);
+
+// Whether Windows would open a device instead of a file for this path component: CON, PRN, AUX, NUL,
+// COM1 to COM9, LPT1 to LPT9 (and the console's CONIN$ and CONOUT$), in any letter case, with any
+// extension and with trailing dots or blanks. Refused in every build, so an archive extracts alike on
+// every system.
+bool isDeviceName(std::string_view part);
 
 // Joins a directory (possibly empty) and a name with the file system's separator.
 std::string joinPath(const std::string& directory, std::string_view name);

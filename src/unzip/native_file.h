@@ -1,6 +1,6 @@
 #pragma once
 // A file opened by UTF-8 name through the C runtime's low-level I/O, unbuffered (the engine's buffered
-// streams sit on top). The one place that knows how the C runtime takes wide names on Windows.
+// streams sit on top). The system calls themselves are in posix/ and windows/ (native_file_calls.h).
 #include <string>
 
 #include "unzip/zip_stream.h"
@@ -11,8 +11,8 @@ class NativeFile : public Stream {
  public:
   enum class Mode {
     ReadDenyWrite,  // the archive: others may read it, nobody may write it meanwhile
-    Create,         // a new or truncated output file
     CreateNew,      // a new output file; fails when anything, even a dangling link, has the name
+    WriteCreated,   // an empty file this run has just created (a temporary); never through a link
   };
 
   NativeFile() = default;

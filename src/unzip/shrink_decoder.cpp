@@ -2,7 +2,12 @@
 // Codes start at 9 bits. Code 256 is a control code followed by a sub-code: 1 widens the codes by
 // one bit (13 at most), 2 is a partial clear that frees every leaf of the code tree; freed codes are
 // reused lowest first. The data carry no end marker, so decoding runs to the end of the input.
+// The leaves are known at every moment (each code counts the codes that extend it), so a partial
+// clear costs what it frees rather than a walk over the whole table: a hostile stream of clears would
+// otherwise make every 18 bits of input cost two passes over 8192 codes.
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -22,11 +27,18 @@ constexpr uint16_t kFree = 0xFFFF;  // prefix value of a code that stands for no
 class Unshrinker {
  public:
   explicit Unshrinker(LegacyDecoderIo& io)
-      : input_(io), output_(io), prefix_(kTableSize, kFree), suffix_(kTableSize, 0), stack_(kTableSize, 0) {
+      : input_(io),
+        output_(io),
+        prefix_(kTableSize, kFree),
+        suffix_(kTableSize, 0),
+        stack_(kTableSize, 0),
+        children_(kTableSize, 0),
+        clearedIn_(kTableSize, 0) {
     for (unsigned c = 0; c < kControlCode; ++c) {
       prefix_[c] = 0;
       suffix_[c] = static_cast<uint8_t>(c);
     }
+    for (unsigned c = kFirstDefinable; c < kTableSize; ++c) freeBits_[c / 64] |= uint64_t{1} << (c % 64);
   }
 
   void run() {
@@ -83,28 +95,45 @@ class Unshrinker {
     }
   }
 
-  // Frees every code that no other code extends, then restarts reuse from the lowest free code.
+  // Frees every code that no other code extends, then restarts reuse from the lowest free code. The
+  // leaves are all taken first: a code whose last extension goes in this clear stays until the next.
   void partialClear() {
-    std::fill(extended_.begin(), extended_.end(), false);
-    for (unsigned c = kFirstDefinable; c < kTableSize; ++c) {
-      if (prefix_[c] != kFree && prefix_[c] >= kFirstDefinable) extended_[prefix_[c]] = true;
+    ++clear_;
+    leaves_.clear();
+    for (uint16_t c : candidates_) {
+      if (prefix_[c] != kFree && children_[c] == 0 && clearedIn_[c] != clear_) {
+        clearedIn_[c] = clear_;
+        leaves_.push_back(c);
+      }
     }
-    for (unsigned c = kFirstDefinable; c < kTableSize; ++c) {
-      if (!extended_[c]) prefix_[c] = kFree;
+    candidates_.clear();
+    for (uint16_t c : leaves_) {
+      const uint16_t parent = prefix_[c];
+      prefix_[c] = kFree;
+      freeBits_[c / 64] |= uint64_t{1} << (c % 64);
+      nextFree_ = std::min<unsigned>(nextFree_, c);
+      if (parent >= kFirstDefinable && --children_[parent] == 0) candidates_.push_back(parent);
     }
-    nextFree_ = kFirstDefinable;
-    skipToFree();
   }
 
   void define(unsigned prefix, uint8_t suffix) {
-    prefix_[nextFree_] = static_cast<uint16_t>(prefix);
-    suffix_[nextFree_] = suffix;
-    ++nextFree_;
-    skipToFree();
+    const unsigned code = nextFree_;
+    prefix_[code] = static_cast<uint16_t>(prefix);
+    suffix_[code] = suffix;
+    freeBits_[code / 64] &= ~(uint64_t{1} << (code % 64));
+    if (prefix >= kFirstDefinable) ++children_[prefix];
+    candidates_.push_back(static_cast<uint16_t>(code));  // a new code extends nothing yet
+    nextFree_ = lowestFreeFrom(code + 1);
   }
 
-  void skipToFree() {
-    while (nextFree_ < kTableSize && prefix_[nextFree_] != kFree) ++nextFree_;
+  // The lowest free code at or above `from`, or kTableSize when the table is full.
+  unsigned lowestFreeFrom(unsigned from) const {
+    for (unsigned word = from / 64; word < freeBits_.size(); ++word) {
+      uint64_t bits = freeBits_[word];
+      if (word == from / 64) bits &= ~uint64_t{0} << (from % 64);
+      if (bits != 0) return word * 64 + static_cast<unsigned>(std::countr_zero(bits));
+    }
+    return kTableSize;
   }
 
   // Writes the string of `code` and returns its first byte, or -1 when the chain of prefixes is
@@ -127,7 +156,12 @@ class Unshrinker {
   std::vector<uint16_t> prefix_;
   std::vector<uint8_t> suffix_;
   std::vector<uint8_t> stack_;
-  std::vector<bool> extended_ = std::vector<bool>(kTableSize, false);  // partial clear's scratch
+  std::vector<uint16_t> children_;    // defined codes from 257 up extending each code
+  std::vector<uint16_t> candidates_;  // every defined code without extensions is among these
+  std::vector<uint16_t> leaves_;      // partial clear's scratch
+  std::vector<uint32_t> clearedIn_;   // the clear that last took a code, against duplicate candidates
+  std::array<uint64_t, kTableSize / 64> freeBits_{};  // free codes from 257 up
+  uint32_t clear_ = 0;
   unsigned width_ = kInitialWidth;
   unsigned nextFree_ = kFirstDefinable;
 };

@@ -2,6 +2,7 @@
 
 #include "common/path.h"
 #include "common/text.h"
+#include "unzip/checked_offsets.h"
 #include "unzip/file_system.h"
 #include "unzip/zip_directory.h"
 #include "unzip/zip_errors.h"
@@ -109,6 +110,7 @@ void TUnZip::closeArchive() {
 void TUnZip::clearDirectory() {
   list_.clear();
   end_.clear();
+  directoryRange_ = {};
   dirValid_ = false;
   multiPart_ = false;
 }
@@ -168,6 +170,7 @@ void TUnZip::readIncomplete() {
 void TUnZip::readDirectoryFromArchive() {
   dirValid_ = false;
   multiPart_ = false;
+  directoryRange_ = {};
   list_.clear();
   end_.clear();
   DirectorySettings settings{codec_, OEMConvert, DoProcessMessages ? processMessages_ : std::function<void()>()};
@@ -189,33 +192,56 @@ void TUnZip::readDirectoryFromArchive() {
     if (multiPart_) openParts();
     if (!side) directory = archive_;
     else directory = side.get();
-    const int64_t start = side ? 0 : partBase(end_.cdDisk()) + static_cast<int64_t>(end_.cdOffset());
-    if (end_.totalEntries() > 0 && !readCentralRecords(*directory, start, end_.totalEntries(), list_, settings)) {
+    // An offset that no position of this archive can have makes the directory unreadable (-1).
+    int64_t start = 0;
+    if (!side && !offsetAdd(partBase(end_.cdDisk()), end_.cdOffset(), start)) start = -1;
+    int64_t end = start;
+    if (end_.totalEntries() > 0 && !readCentralRecords(*directory, start, end_.totalEntries(), list_, settings, &end)) {
       if (multiPart_ ||
           !recoveryScan(*archive_, hasExeExtension(zipName_) ? 14000 : 0, list_, end_, settings)) {
         list_.clear();
         end_.clear();
         throw EBadZipFile();
       }
+      end = start;  // the damaged directory says nothing about where the entries lie
     }
+    if (!side) directoryRange_ = {start, end};
   }
   if (SortMode != TZipSortMode::ByNone) list_.sortBy(SortMode);
 }
 
-void TUnZip::ReadDirectory() {
+void TUnZip::readDirectoryOnOpenArchive() {
   for (int attempt = 0;; ++attempt) {
     try {
       ensureDirectory();
-      break;
+      return;
     } catch (const EIncompleteZip&) {
-      closeArchive();
-      if (!OnInCompleteZip || attempt >= kMaxIncompleteRetries) return;
-    } catch (...) {
-      closeArchive();
-      clearDirectory();
-      zipName_.clear();
-      throw;
+      if (!OnInCompleteZip || attempt >= kMaxIncompleteRetries) throw;
     }
+  }
+}
+
+void TUnZip::openWithDirectory() {
+  try {
+    openArchive();
+    readDirectoryOnOpenArchive();
+  } catch (const EIncompleteZip&) {
+    closeArchive();
+    throw;
+  } catch (...) {
+    // Any other error leaves the instance without archive name, entry list and end record.
+    closeArchive();
+    clearDirectory();
+    zipName_.clear();
+    throw;
+  }
+}
+
+void TUnZip::ReadDirectory() {
+  try {
+    openWithDirectory();
+  } catch (const EIncompleteZip&) {
+    return;  // absorbed here; ExtractFiles raises it
   }
   if (!KeepZipOpen) closeArchive();
 }

@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/services.h"
+#include "unzip/archive_layout.h"
 #include "unzip/spanned_stream.h"
 #include "unzip/zip_objects.h"
 #include "unzip/zip_streams.h"
@@ -17,6 +19,7 @@ namespace qv::unzip {
 
 class EntryInput;
 class EntryOutput;
+class OutputFile;
 
 enum class TUZOverwriteMode { Prompt, Always, Never, ifNewer, ifOlder };
 enum class TIncompleteZipMode { izAssumeMulti, izAssumeBad, izAssumeNotAZip };
@@ -94,8 +97,13 @@ class TUnZip {
   // absorbed here (ExtractFiles raises it); every other error leaves, with the instance cleared.
   void ReadDirectory();
   // Extracts the selected entries; returns the number extracted (files with a good CRC plus directory
-  // entries handled).
+  // entries handled). Before anything is written the archive's layout is checked: an archive whose
+  // entries overlap one another or the central directory, lack their local header or run past its
+  // end raises EBadZipFile naming the reason. A destination that cannot be made raises
+  // EDestinationError.
   int ExtractFiles();
+  // How many entries the last ExtractFiles run extracted, also when it ended with an error.
+  int ExtractedCount() const { return extracted_; }
 
   int Count() const { return static_cast<int>(list_.size()); }
   const TZipHeaderInfo& Entry(int index) const;
@@ -104,8 +112,9 @@ class TUnZip {
 
  private:
   struct Run;
+  struct EntrySource;
+  struct Decoded;
   enum class Outcome { Extracted, NotExtracted, Retry };
-  class EntryJob;
 
   void pump();
   int showMessage(int id, const std::string& text, const std::string& caption, unsigned flags);
@@ -113,13 +122,25 @@ class TUnZip {
   void closeArchive();
   void clearDirectory();
   void ensureDirectory();
+  // Reads the directory on the open archive unless the one held is still valid; a missing end record
+  // is asked about again while an OnInCompleteZip handler is assigned, then raised.
+  void readDirectoryOnOpenArchive();
+  // Opens the archive and reads its directory there; on an error other than a missing end record the
+  // instance is cleared. The archive stays open unless an error left.
+  void openWithDirectory();
   void readDirectoryFromArchive();
   void readIncomplete();
   bool openParts();
   std::string partName(uint32_t part, uint32_t total);
   int64_t partBase(uint32_t disk) const;
-  int runExtraction(Run& run);
+  void runExtraction(Run& run);
+  // One entry, in four steps: where its data lie (and whether the password fits), the output file
+  // under the overwrite rules, decoding, and committing the result.
   Outcome handleEntry(Run& run, int index);
+  std::optional<Outcome> openSource(Run& run, int index, const std::string& target, EntrySource& source);
+  std::optional<Outcome> openOutput(Run& run, int index, std::string& target, OutputFile& output);
+  Decoded decodeEntry(Run& run, int index, EntrySource& source, OutputFile& output);
+  Outcome commitEntry(Run& run, int index, const std::string& target, OutputFile& output, const Decoded& decoded);
   Outcome skip(Run& run, TSkipReason reason, const std::string& name, int index);
   void decode(const TZipHeaderInfo& e, EntryInput& in, EntryOutput& out, Run& run, uint64_t compressed,
               uint64_t declared, bool& decoded);
@@ -139,6 +160,8 @@ class TUnZip {
   std::unique_ptr<SpannedStream> spanned_;
   std::unique_ptr<TBufferedStream> spannedBuffer_;
   Stream* archive_ = nullptr;  // the stream entries are read from
+  ByteRange directoryRange_;   // where the central records were read in archive_ (empty if elsewhere)
+  int extracted_ = 0;
 };
 
 }  // namespace qv::unzip

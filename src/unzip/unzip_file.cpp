@@ -2,22 +2,58 @@
 
 namespace qv::unzip {
 
+namespace {
+
+const char* skipReasonText(TSkipReason reason) {
+  switch (reason) {
+    case TSkipReason::srBadPassword:
+      return "encrypted, and the password does not fit";
+    case TSkipReason::srNoOverwrite:
+      return "an existing file was kept";
+    case TSkipReason::srCreateError:
+      return "its name is refused or the file cannot be created";
+    default:
+      return "skipped";
+  }
+}
+
+// Records what was not extracted; only a caller that asked for a report gets these handlers, so the
+// installer's run is the plain one.
+void reportInto(TUnZip& unzip, UnZipReport& report) {
+  unzip.OnSkippingFile = [&report](TUnZip&, TSkipReason reason, const std::string& name, int, bool&) {
+    report.notExtracted.push_back(name + ": " + skipReasonText(reason));
+  };
+  unzip.OnBadCRC = [&report](TUnZip& self, uint32_t, uint32_t, int index) {
+    const TZipHeaderInfo& e = self.Entry(index);
+    report.notExtracted.push_back(e.directory + e.filename +
+                                  ": its data do not decode to what the archive says");
+  };
+}
+
+}  // namespace
+
 bool UnZipFile(const std::string& archive, const std::string& destination, const UnZipServices& services,
-               int* extracted, int* entries) {
+               int* extracted, UnZipReport* report) {
   TUnZip unzip(services.codec, services.stamps, services.messageBox, services.processMessages);
   unzip.setZipName(archive);
   unzip.ReadDirectory();  // outside the catch: a missing or unreadable archive is the caller's to report
-  if (entries) *entries = unzip.Count();
   unzip.setDestDir(destination);
   unzip.RecreateDirs = true;
   unzip.FilesList.push_back("*.*");
   unzip.DoAll = true;
   unzip.OverwriteMode = TUZOverwriteMode::Always;
+  if (report) reportInto(unzip, *report);
   if (extracted) *extracted = 0;
   try {
     const int count = unzip.ExtractFiles();
     if (extracted) *extracted = count;
+  } catch (const std::exception& e) {
+    if (extracted) *extracted = unzip.ExtractedCount();
+    if (report) report->failure = e.what();
+    return false;
   } catch (...) {
+    if (extracted) *extracted = unzip.ExtractedCount();
+    if (report) report->failure = "unknown error";
     return false;
   }
   return true;

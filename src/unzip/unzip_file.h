@@ -3,6 +3,7 @@
 // always uses. The engine's public entry.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/services.h"
 #include "unzip/unzip.h"
@@ -12,14 +13,21 @@ namespace qv::unzip {
 struct UnZipServices {
   const platform::Codec& codec;
   platform::FileStamps& stamps;
-  MessageBoxHook messageBox;               // the unknown-method and out-of-memory boxes
+  MessageBoxHook messageBox;              // the unknown-method and out-of-memory boxes
   std::function<void()> processMessages;  // pumps the calling thread's messages during long loops
+};
+
+// What a caller that reports to a person may want to know beyond the count.
+struct UnZipReport {
+  std::string failure;                    // why the extraction did not run to its end; empty when it did
+  std::vector<std::string> notExtracted;  // "<entry>: <why>" for each entry skipped or failing its CRC
 };
 
 // True when the extraction ran to its end (whatever it extracted), false when it raised an error.
 // Errors while opening the archive or reading its directory leave this function. `extracted`, when
-// given, receives the number of entries extracted; `entries` the number the archive's directory holds.
+// given, receives the number of entries extracted, also when the extraction failed part way.
+// `report`, when given, receives the failure's text and the entries that were not extracted.
 bool UnZipFile(const std::string& archive, const std::string& destination, const UnZipServices& services,
-               int* extracted = nullptr, int* entries = nullptr);
+               int* extracted = nullptr, UnZipReport* report = nullptr);
 
 }  // namespace qv::unzip

@@ -168,16 +168,32 @@ bool readLocalAsEntry(Stream& s, TZipHeaderInfo& info, const DirectorySettings& 
   const int64_t afterName = s.position();
   if (info.local_extra_field_length > 0) {
     std::vector<uint8_t> extra(info.local_extra_field_length);
-    const size_t got = s.read(extra.data(), extra.size());
+    if (!readExact(s, extra.data(), extra.size())) {  // a header cut short is no header
+      s.seek(start, SeekOrigin::Begin);
+      return false;
+    }
     if (info.uncompressed_size == 0xFFFFFFFFu || info.compressed_size == 0xFFFFFFFFu)
-      parseZip64Extra(extra.data(), got, info, false);
+      parseZip64Extra(extra.data(), extra.size(), info, false);
     s.seek(afterName, SeekOrigin::Begin);
   }
   return true;
 }
 
+bool readLocalHeader(Stream& s, int64_t position, LocalHeader& header) {
+  uint8_t h[30];
+  if (position < 0 || s.seek(position, SeekOrigin::Begin) != position || !readExact(s, h, sizeof h) ||
+      le32(h) != kLocalSig)
+    return false;
+  header.flags = le16(h + 6);
+  header.dosDateTime = le32(h + 10);
+  header.nameLength = le16(h + 26);
+  header.extraLength = le16(h + 28);
+  return true;
+}
+
 bool readCentralRecords(Stream& s, int64_t start, uint64_t count, TSortedZip& list,
-                        const DirectorySettings& settings) {
+                        const DirectorySettings& settings, int64_t* end) {
+  if (end) *end = start;
   if (count == 0) return true;
   if (s.seek(start, SeekOrigin::Begin) < 0) return false;
   for (uint64_t i = 0; i < count; ++i) {
@@ -205,61 +221,8 @@ bool readCentralRecords(Stream& s, int64_t start, uint64_t count, TSortedZip& li
     }
     list.add(std::move(info));
   }
+  if (end) *end = s.position();
   return true;
-}
-
-bool recoveryScan(Stream& s, int64_t startOffset, TSortedZip& list, TEndCentral& end,
-                  const DirectorySettings& settings) {
-  list.clear();
-  const int64_t size = s.size();
-  if (startOffset >= size || s.seek(startOffset, SeekOrigin::Begin) < 0) return false;
-  // Sliding search for "PK\3\4" followed by a version-needed whose high byte is below 10.
-  std::vector<uint8_t> chunk(65536 + 5);
-  int64_t chunkStart = startOffset;
-  int64_t found = -1;
-  size_t carried = 0;
-  int64_t sincePump = 0;
-  while (found < 0) {
-    const size_t got = s.read(chunk.data() + carried, chunk.size() - carried);
-    const size_t have = carried + got;
-    if (have < 6) break;
-    for (size_t i = 0; i + 6 <= have; ++i) {
-      if (chunk[i] == 0x50 && le32(&chunk[i]) == kLocalSig && chunk[i + 5] < 10) {
-        found = chunkStart + static_cast<int64_t>(i);
-        break;
-      }
-    }
-    sincePump += static_cast<int64_t>(got);
-    if (sincePump >= 10240 && settings.processMessages) {
-      settings.processMessages();
-      sincePump = 0;
-    }
-    if (got == 0) break;
-    carried = 5;
-    std::copy(chunk.begin() + static_cast<std::ptrdiff_t>(have - carried), chunk.begin() + static_cast<std::ptrdiff_t>(have),
-              chunk.begin());
-    chunkStart += static_cast<int64_t>(have - carried);
-  }
-  if (found < 0) return false;
-  s.seek(found, SeekOrigin::Begin);
-  for (;;) {
-    auto info = std::make_unique<TZipHeaderInfo>();
-    info->oem_convert = settings.oemConvert;
-    if (!readLocalAsEntry(s, *info, settings)) break;
-    int64_t next = s.position() + info->local_extra_field_length + static_cast<int64_t>(info->compressedSize());
-    if (info->hasDataDescriptor()) {
-      // The descriptor's own signature is optional (APPNOTE 4.3.9.3).
-      uint8_t sig[4];
-      s.seek(next, SeekOrigin::Begin);
-      next += readExact(s, sig, 4) && le32(sig) == 0x08074B50 ? 16 : 12;
-    }
-    list.add(std::move(info));
-    if (next > size || s.seek(next, SeekOrigin::Begin) < 0) break;
-  }
-  end.clear();
-  end.setCdOffset(static_cast<uint64_t>(s.position()));
-  end.setTotalEntries(list.size());
-  return !list.empty();
 }
 
 }  // namespace qv::unzip

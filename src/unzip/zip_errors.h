@@ -46,6 +46,8 @@ class EZipException : public Error {
 class EBadZipFile : public EZipException {
  public:
   EBadZipFile() : EZipException(msg::kNotAZip) {}
+  // The same error naming what is wrong with the archive.
+  explicit EBadZipFile(const std::string& reason) : EZipException(std::string(msg::kNotAZip) + " " + reason) {}
 };
 class EIncompleteZip : public EZipException {
  public:
@@ -54,6 +56,13 @@ class EIncompleteZip : public EZipException {
 class ENotAZipFile : public EZipException {
  public:
   ENotAZipFile() : EZipException(msg::kNotAZip) {}
+};
+// The destination directory cannot be made (a file has its name, no permission): nothing can be
+// extracted, and saying so beats skipping every entry in silence.
+class EDestinationError : public EZipException {
+ public:
+  explicit EDestinationError(const std::string& directory)
+      : EZipException("Cannot create directory \"" + directory + "\"") {}
 };
 class EFatalUnzipError : public EZipException {
  public:

@@ -363,7 +363,7 @@ TEST_F(InstallRoadTest, CloseHidesToTheTrayStartGameRemembersTheRowsAndExitEndsT
   ASSERT_TRUE(config);
   EXPECT_EQ(rawProfileValue(*config, "updata", "num"), std::optional<std::string>("3"));
 
-  EXPECT_TRUE(trayIconShown(tray));
+  EXPECT_TRUE(pollUntil([&] { return trayIconShown(tray); }, kReactionTimeoutMs));
 
   // "退出程式" of the tray menu ends the process, and its icon goes with it.
   menu(form1::N3);

@@ -89,6 +89,15 @@ TEST(Unshrink, CodeUsedInItsOwnStepAfterPartialClear) {
   EXPECT_EQ(unshrunk(stream), "ababcccab");
 }
 
+TEST(Unshrink, RepeatedPartialClearsFreeTheTreeOneLevelAtATime) {
+  // A chain 257 "aa" <- 258 "aaa" <- 259 "aaaa" <- 260 "aaaaa". The first clear frees only its end,
+  // 260, which is defined again as "ab". The second frees 259 (its extension went in the first clear)
+  // and the new 260, lowest first: 259 "bc", 260 "ca". 258 still extends 259 at that moment and stays.
+  ShrinkStream stream;
+  stream.codes({'a', 257, 258, 259, 'a'}).partialClear().codes({'b'}).partialClear().codes({'c', 258, 259, 260});
+  EXPECT_EQ(unshrunk(stream), "aaaaaaaaaaabcaaabcca");
+}
+
 TEST(Unshrink, FreeCodeOtherThanTheNextIsInvalidData) {
   ShrinkStream stream;
   stream.codes({'a', 'b', 300});

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "test_support.h"
+#include "unzip/entry_names.h"
 #include "unzip/zip_errors.h"
 #include "unzip/zip_objects.h"
 
@@ -150,6 +151,48 @@ TEST_F(DirectoryTest, NamesAreDecodedByHostFlagAndCodePageBeforeSplitting) {
   never.setZipName(at("dos.zip"));
   never.ReadDirectory();
   EXPECT_NE(never.Entry(0).filename, "é.txt");
+}
+
+TEST_F(DirectoryTest, DoubleBytePairWithoutAMappingStillKeepsItsTrailByteFromSplittingTheName) {
+  codec.setCodePages(950, 950);
+  // GBK text read as Big5: 0x81 is a lead byte whose pairs Big5 leaves unassigned, and the trail byte
+  // 0x5C is the byte of "\". The pair is one (unknown) character, not a separator.
+  EXPECT_EQ(codec.codePageToUtf8(950, "\x81\x5C"), "\xEF\xBF\xBD");
+  EXPECT_EQ(codec.codePageToUtf8(950, "a\x81\x5C\xB3\x5C"), "a\xEF\xBF\xBD許");
+  EXPECT_EQ(codec.codePageToUtf8(950, "\x81"), "\xEF\xBF\xBD");       // a lead byte at the very end
+  EXPECT_EQ(codec.codePageToUtf8(950, "\x81\x30"), "\xEF\xBF\xBD" "0");  // no trail byte: one each
+  ZipWriter w;
+  w.add({.name = "\xB3\x5C/\x81\x5C\x81\x5C" "a.lua", .data = "x"});
+  w.add({.name = "\x81\x5C" "b.lua", .data = "y"});
+  auto u = read(w.finish());
+  ASSERT_EQ(u->Count(), 2);
+  EXPECT_EQ(u->Entry(0).directory, "許\\");
+  EXPECT_EQ(u->Entry(0).filename, "\xEF\xBF\xBD\xEF\xBF\xBD" "a.lua");
+  EXPECT_EQ(u->Entry(1).directory, "");
+  EXPECT_EQ(u->Entry(1).filename, "\xEF\xBF\xBD" "b.lua");
+}
+
+TEST_F(DirectoryTest, InvalidUtf8NeverSpellsASeparatorOrADot) {
+  ZipWriter w;
+  // Overlong forms of "/", "\\" and ".", a surrogate, and a value above U+10FFFF, in flagged names.
+  w.add({.name = "a\xC0\xAF" "b.txt", .data = "1", .flags = 0x0800});
+  w.add({.name = "\xC1\x9C" "c.txt", .data = "2", .flags = 0x0800});
+  w.add({.name = "\xE0\x80\xAE\xE0\x80\xAE/d.txt", .data = "3", .flags = 0x0800});
+  w.add({.name = "\xED\xA0\x80" "e.txt", .data = "4", .flags = 0x0800});
+  w.add({.name = "\xF4\x90\x80\x80" "f.txt", .data = "5", .flags = 0x0800});
+  auto u = read(w.finish());
+  ASSERT_EQ(u->Count(), 5);
+  const std::string r = "\xEF\xBF\xBD";
+  EXPECT_EQ(u->Entry(0).filename, "a" + r + r + "b.txt");
+  EXPECT_EQ(u->Entry(1).filename, r + r + "c.txt");
+  EXPECT_EQ(u->Entry(2).directory, r + r + r + r + r + r + "\\");
+  EXPECT_EQ(u->Entry(3).filename, r + r + r + "e.txt");
+  EXPECT_EQ(u->Entry(4).filename, r + r + r + r + "f.txt");
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(isValidUtf8(u->Entry(i).directory + u->Entry(i).filename)) << i;
+  int count = 0;
+  EXPECT_TRUE(unzipFile(at("d.zip"), at("out"), &count));
+  EXPECT_EQ(count, 5);
+  EXPECT_EQ(tree(at("out")).size(), 6u);  // five files and one directory, all inside
 }
 
 TEST_F(DirectoryTest, Zip64RecordsAndFieldsAreUsed) {

@@ -52,6 +52,32 @@ class Encrypter {
 
 }  // namespace
 
+void putLe(std::string& s, uint64_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+std::string endRecord(uint64_t entries, uint64_t size, uint64_t offset) {
+  std::string out;
+  putLe(out, 0x06054B50, 4);
+  putLe(out, 0, 4);  // this disk, the directory's disk
+  putLe(out, entries, 2);
+  putLe(out, entries, 2);
+  putLe(out, size, 4);
+  putLe(out, offset, 4);
+  putLe(out, 0, 2);
+  return out;
+}
+
+std::string withDamagedDirectory(std::string archive) {
+  const size_t end = archive.rfind(std::string("PK\x05\x06", 4));
+  if (end == std::string::npos || end + 22 > archive.size()) throw std::runtime_error("no end record");
+  size_t cd = 0;
+  for (int i = 3; i >= 0; --i) cd = cd << 8 | static_cast<uint8_t>(archive[end + 16 + static_cast<size_t>(i)]);
+  if (cd + 4 > archive.size() || archive.compare(cd, 4, "PK\x01\x02") != 0) throw std::runtime_error("no directory");
+  archive[cd + 2] = 'X';
+  return archive;
+}
+
 std::string deflateRaw(const std::string& data) {
   z_stream z{};
   if (deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw std::runtime_error("deflateInit2");
@@ -87,10 +113,11 @@ std::string ZipWriter::finish(const std::string& archiveComment, bool zip64End, 
     const uint64_t usize = e.declaredSize.value_or(e.data.size());
     std::string localExtra;
     if (e.zip64) {
+      // With a data descriptor the sizes follow the data (8 bytes each), and the local block holds 0.
       put16(localExtra, 1);
       put16(localExtra, 16);
-      put64(localExtra, usize);
-      put64(localExtra, body.size());
+      put64(localExtra, e.dataDescriptor ? 0 : usize);
+      put64(localExtra, e.dataDescriptor ? 0 : body.size());
     }
     put32(out, 0x04034B50);
     put16(out, e.zip64 ? 45 : 20);
@@ -104,10 +131,15 @@ std::string ZipWriter::finish(const std::string& archiveComment, bool zip64End, 
     put16(out, static_cast<uint32_t>(localExtra.size()));
     out += e.name + localExtra + body;
     if (e.dataDescriptor) {
-      put32(out, 0x08074B50);
+      if (e.descriptorSignature) put32(out, 0x08074B50);
       put32(out, storedCrc);
-      put32(out, static_cast<uint32_t>(body.size()));
-      put32(out, static_cast<uint32_t>(usize));
+      if (e.zip64) {
+        put64(out, body.size());
+        put64(out, usize);
+      } else {
+        put32(out, static_cast<uint32_t>(body.size()));
+        put32(out, static_cast<uint32_t>(usize));
+      }
     }
     std::string centralExtra;
     if (e.zip64) {
@@ -115,7 +147,7 @@ std::string ZipWriter::finish(const std::string& archiveComment, bool zip64End, 
       put16(centralExtra, 24);
       put64(centralExtra, usize);
       put64(centralExtra, body.size());
-      put64(centralExtra, offset);
+      put64(centralExtra, e.localOffset.value_or(offset));
     }
     const bool lie = centralExtraLie == i;
     put32(central, 0x02014B50);
@@ -133,7 +165,7 @@ std::string ZipWriter::finish(const std::string& archiveComment, bool zip64End, 
     put16(central, 0);
     put16(central, 0);
     put32(central, e.externalAttributes);
-    put32(central, e.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(offset));
+    put32(central, e.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(e.localOffset.value_or(offset)));
     central += e.name + (lie ? "" : centralExtra) + e.comment;
   }
   const uint64_t cdOffset = out.size();

@@ -23,6 +23,8 @@ struct FixtureEntry {
   std::optional<uint64_t> declaredSize{};  // a wrong uncompressed size in the directory
   std::optional<std::string> compressed{};  // entry data as given instead of compressing `data`
   std::string comment{};
+  bool descriptorSignature = true;        // the optional signature before a data descriptor
+  std::optional<uint64_t> localOffset{};  // the central record points here instead
 };
 
 
@@ -37,6 +39,14 @@ class ZipWriter {
  private:
   std::vector<FixtureEntry> entries_;
 };
+
+// Appends `v` as a little-endian field of `bytes` bytes, for archives built by hand.
+void putLe(std::string& s, uint64_t v, int bytes);
+// An end record for `entries` central records taking `size` bytes from `offset`, without comment.
+std::string endRecord(uint64_t entries, uint64_t size, uint64_t offset);
+// Makes the first central record of an archive unreadable (its signature), so the directory has to be
+// rebuilt from the local headers.
+std::string withDamagedDirectory(std::string archive);
 
 std::string deflateRaw(const std::string& data);
 uint32_t crcOf(const std::string& data);

@@ -59,8 +59,9 @@ class IconvHandle {
 
 // Converts with a replacement for every unconvertible or invalid input sequence. `step` tells how many
 // input bytes to skip on an invalid one.
+template <typename Step>
 std::string convert(const std::string& to, const std::string& from, std::string_view in, const char* replacement,
-                    size_t (*step)(std::string_view rest)) {
+                    Step step) {
   IconvHandle cd(to, from);
   if (!cd.valid()) return std::string(in);
   std::string out;
@@ -96,11 +97,37 @@ size_t utf8Step(std::string_view rest) {
   return n;
 }
 
-size_t oneByte(std::string_view) { return 1; }
+// The lead bytes of the double-byte code pages, as Windows defines them.
+bool isLeadByte(unsigned codePage, unsigned char c) {
+  switch (codePage) {
+    case 932:
+      return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    case 936:
+    case 949:
+    case 950:
+      return c >= 0x81 && c <= 0xFE;
+    default:
+      return false;
+  }
+}
+
+// An unconvertible character of a double-byte code page is its lead byte and the trail byte after it,
+// taken as one: replacing the lead byte alone would leave a trail byte of 0x5C to stand as "\" (GBK
+// names read as Big5, or pairs the code page leaves unassigned). Trail bytes start at 0x40.
+size_t codePageStep(unsigned codePage, std::string_view rest) {
+  if (rest.size() >= 2 && isLeadByte(codePage, static_cast<unsigned char>(rest[0])) &&
+      static_cast<unsigned char>(rest[1]) >= 0x40)
+    return 2;
+  return 1;
+}
 
 }  // namespace
 
 IconvCodec::IconvCodec() : ansi_(localeCodePage()), oem_(localeCodePage()) {}
+
+bool IconvCodec::knows(unsigned codePage) {
+  return codePage == kUtf8CodePage || IconvHandle("UTF-8", iconvName(codePage)).valid();
+}
 
 IconvCodec::IconvCodec(unsigned ansiCodePage, unsigned oemCodePage) : ansi_(ansiCodePage), oem_(oemCodePage) {}
 
@@ -128,7 +155,8 @@ bool IconvCodec::convertsWithoutLoss(unsigned codePage, std::string_view utf8) c
 
 std::string IconvCodec::codePageToUtf8(unsigned codePage, std::string_view bytes) const {
   if (codePage == kUtf8CodePage) return text::utf32ToUtf8(text::utf8ToUtf32(bytes));
-  return convert("UTF-8", iconvName(codePage), bytes, "\xEF\xBF\xBD", oneByte);
+  return convert("UTF-8", iconvName(codePage), bytes, "\xEF\xBF\xBD",
+                 [codePage](std::string_view rest) { return codePageStep(codePage, rest); });
 }
 
 }  // namespace qv::platform::headless

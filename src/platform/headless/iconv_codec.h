@@ -21,6 +21,9 @@ class IconvCodec : public Codec {
     oem_ = oem;
   }
 
+  // Whether iconv can convert from this code page at all (a tool checks its command line with it).
+  static bool knows(unsigned codePage);
+
   std::string utf8ToCodePage(unsigned codePage, std::string_view utf8) const override;
   std::string codePageToUtf8(unsigned codePage, std::string_view bytes) const override;
   bool convertsWithoutLoss(unsigned codePage, std::string_view utf8) const override;

@@ -46,13 +46,45 @@ bool Win32Codec::convertsWithoutLoss(unsigned codePage, std::string_view utf8) c
   return !usedDefault;
 }
 
+namespace {
+
+// Converts `bytes` with `flags`; false when the system refuses (with MB_ERR_INVALID_CHARS: when any
+// character does not convert).
+bool toWideWith(unsigned codePage, DWORD flags, std::string_view bytes, std::wstring& out) {
+  const int len = static_cast<int>(bytes.size());
+  const int n = ::MultiByteToWideChar(codePage, flags, bytes.data(), len, nullptr, 0);
+  if (n <= 0) return false;
+  out.assign(static_cast<size_t>(n), L'\0');
+  return ::MultiByteToWideChar(codePage, flags, bytes.data(), len, out.data(), n) == n;
+}
+
+}  // namespace
+
 std::string Win32Codec::codePageToUtf8(unsigned codePage, std::string_view bytes) const {
   if (bytes.empty() || bytes.size() > INT_MAX) return {};
-  const int len = static_cast<int>(bytes.size());
-  const int n = ::MultiByteToWideChar(codePage, 0, bytes.data(), len, nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  ::MultiByteToWideChar(codePage, 0, bytes.data(), len, wide.data(), n);
+  std::wstring wide;
+  if (toWideWith(codePage, MB_ERR_INVALID_CHARS, bytes, wide)) return toUtf8(wide);
+  CPINFO info{};
+  if (::GetLastError() == ERROR_INVALID_FLAGS || !::GetCPInfo(codePage, &info) || info.MaxCharSize != 2) {
+    // Code pages that take no strictness, and single-byte ones: the system's own replacement.
+    return toWideWith(codePage, 0, bytes, wide) ? toUtf8(wide) : std::string();
+  }
+  // Some character does not convert. Go character by character: a lead byte and the trail byte after
+  // it stay one character even when the pair has no mapping, so a trail byte of 0x5C never stands
+  // alone as "\" (GBK names read as Big5); what does not convert becomes U+FFFD.
+  wide.clear();
+  std::wstring one;
+  for (size_t i = 0; i < bytes.size();) {
+    size_t length = 1;
+    if (i + 1 < bytes.size() && ::IsDBCSLeadByteEx(codePage, static_cast<BYTE>(bytes[i])) &&
+        static_cast<unsigned char>(bytes[i + 1]) >= 0x40)
+      length = 2;
+    if (toWideWith(codePage, MB_ERR_INVALID_CHARS, bytes.substr(i, length), one))
+      wide += one;
+    else
+      wide += L'\xFFFD';
+    i += length;
+  }
   return toUtf8(wide);
 }
 

@@ -1,0 +1,38 @@
+#include "unzip/engine_temporary.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "common/path.h"
+#include "common/text.h"
+#include "unzip/entry_names.h"
+#include "unzip/file_system.h"
+
+namespace qv::unzip {
+
+namespace {
+// ".~" and the 16 hex digits between the target's name and the tag.
+constexpr size_t kMiddle = 2 + 16;
+}  // namespace
+
+bool isEngineTemporary(std::string_view fileName) {
+  std::string name = text::asciiLower(fileName);
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+  if (name.size() <= kMiddle + kTemporaryTag.size()) return false;
+  const std::string_view target =
+      std::string_view(name).substr(0, name.size() - kMiddle - kTemporaryTag.size());
+  return files::isSiblingTempOf(name, target, kTemporaryTag);
+}
+
+void removeEngineLeftovers(const std::string& directory) {
+  std::error_code ec;
+  std::filesystem::directory_iterator it(fsPath(directory), ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    const std::string name = path::fromFs(it->path().filename());
+    if (!isEngineTemporary(name)) continue;
+    // Links and files alike (removeFile never follows a link); directories are never ours.
+    removeFile(joinPath(directory, name));
+  }
+}
+
+}  // namespace qv::unzip
