@@ -21,8 +21,9 @@
 #include <string>
 #include <vector>
 
-namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+#include "support/addon_corpus.h"
+
+using namespace qv::bench;
 
 namespace {
 
@@ -60,23 +61,6 @@ RunResult runTool(const std::vector<std::string>& argv) {
   return r;
 }
 
-void writeFile(const fs::path& p, const std::string& data) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
-}
-
-std::string textOf(std::mt19937& rng, size_t size) {
-  static const char* words[] = {"local", "function", "end", "return", "if", "then", "else", "for", "in", "pairs",
-                                "self", "nil", "true", "false", "Addon", "Frame", "OnEvent", "=", "..", "\n"};
-  std::string s;
-  while (s.size() < size) {
-    s += words[rng() % 20];
-    s += ' ';
-  }
-  s.resize(size);
-  return s;
-}
-
 void makeCorpus(const fs::path& work) {
   std::mt19937 rng(20240615);
   const fs::path small = work / "small_src";
@@ -88,7 +72,7 @@ void makeCorpus(const fs::path& work) {
     for (int i = 0; i < 3000; ++i) {
       const fs::path p = small / ("插件包" + std::to_string(i % 20)) / dirs[i % 6] /
                          (std::string(names[i % 8]) + std::to_string(i) + exts[i % 3]);
-      writeFile(p, textOf(rng, 300 + rng() % 7000));
+      writeFile(p, luaText(rng, 300 + rng() % 7000));
     }
     std::system(("cd '" + small.string() + "' && zip -q -r ../small.zip . && cd .. && rm -rf small_src").c_str());
   }
@@ -99,16 +83,11 @@ void makeCorpus(const fs::path& work) {
       std::string data;
       data.reserve(20 << 20);
       while (data.size() < (10u << 20)) data += static_cast<char>(rng());
-      data += textOf(rng, 10u << 20);
+      data += luaText(rng, 10u << 20);
       writeFile(large / ("data" + std::to_string(i) + ".pak"), data);
     }
     std::system(("cd '" + large.string() + "' && zip -q -r ../large.zip . && cd .. && rm -rf large_src").c_str());
   }
-}
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
 }
 
 uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }

@@ -2,7 +2,9 @@
 // the whole-or-nothing file write, which are built from the per-system calls.
 #include "common/file_system.h"
 
+#include <cstdio>
 #include <mutex>
+#include <random>
 #include <unordered_map>
 #include <vector>
 
@@ -59,6 +61,14 @@ bool listTree(std::string_view directory, std::vector<TreeEntry>& entries) {
     entries.push_back(std::move(entry));
   }
   return !ec;
+}
+
+std::string siblingTempCandidate(std::string_view target, std::string_view tag) {
+  // Per thread: workers create temporaries side by side without sharing a generator.
+  static thread_local std::mt19937_64 random{std::random_device{}()};
+  char digits[20];
+  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(random()));
+  return std::string(target) + ".~" + digits + std::string(tag);
 }
 
 bool isSiblingTempOf(std::string_view fileName, std::string_view targetFileName, std::string_view tag) {

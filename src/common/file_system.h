@@ -52,6 +52,8 @@ int64_t fileSize(std::string_view utf8);
 // name no other writer uses: "<target>.~<random><tag>". It is created exclusively and never through a
 // link. Returns its path, or empty when the directory cannot take it.
 std::string createSiblingTemp(std::string_view target, std::string_view tag);
+// One fresh candidate name for createSiblingTemp: "<target>.~" + 16 random hex digits + tag.
+std::string siblingTempCandidate(std::string_view target, std::string_view tag);
 // True for a name createSiblingTemp made for this tag (a leftover of a killed run).
 bool isSiblingTempOf(std::string_view fileName, std::string_view targetFileName, std::string_view tag);
 // The target's file name inside a name createSiblingTemp made for this tag; nothing for other names.

@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <random>
 #include <unordered_set>
 
 #include "common/path.h"
@@ -123,11 +122,8 @@ int64_t fileSize(std::string_view utf8) {
 }
 
 std::string createSiblingTemp(std::string_view target, std::string_view tag) {
-  static thread_local std::mt19937_64 random{std::random_device{}()};
   for (int attempt = 0; attempt < 16; ++attempt) {
-    char digits[20];
-    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(random()));
-    std::string candidate = std::string(target) + ".~" + digits + std::string(tag);
+    std::string candidate = siblingTempCandidate(target, tag);
     // O_NOFOLLOW with O_EXCL: a link planted at the name makes this fail instead of writing elsewhere.
     const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0) {

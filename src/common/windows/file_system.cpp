@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <random>
 #include <unordered_set>
 
 #include "common/path.h"
@@ -121,11 +120,8 @@ int64_t fileSize(std::string_view utf8) {
 }
 
 std::string createSiblingTemp(std::string_view target, std::string_view tag) {
-  static thread_local std::mt19937_64 random{std::random_device{}()};
   for (int attempt = 0; attempt < 16; ++attempt) {
-    char digits[20];
-    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(random()));
-    std::string candidate = std::string(target) + ".~" + digits + std::string(tag);
+    std::string candidate = siblingTempCandidate(target, tag);
     // _O_EXCL is CREATE_NEW: it fails when anything, a link included, has the name.
     const int fd = _wsopen(fsPath(candidate).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYNO,
                            _S_IREAD | _S_IWRITE);
