@@ -21,9 +21,12 @@
 #include <string>
 #include <vector>
 
+#include "common/little_endian.h"
 #include "support/addon_corpus.h"
 
 using namespace qv::bench;
+using qv::le16;
+using qv::le32;
 
 namespace {
 
@@ -89,9 +92,6 @@ void makeCorpus(const fs::path& work) {
     std::system(("cd '" + large.string() + "' && zip -q -r ../large.zip . && cd .. && rm -rf large_src").c_str());
   }
 }
-
-uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t le32(const unsigned char* p) { return le16(p) | (static_cast<uint32_t>(le16(p + 2)) << 16); }
 
 // zlib's raw inflate and crc32 over every deflated entry of an archive held in memory, into one
 // reused buffer: what extraction costs without a file system.

@@ -1,6 +1,7 @@
 #include "selfupdate/executable_image.h"
 
 #include "common/file_system.h"
+#include "common/little_endian.h"
 
 namespace qv::selfupdate {
 
@@ -33,14 +34,11 @@ class Reader {
   bool has(uint64_t offset, uint64_t length) const {
     return offset <= b_.size() && length <= b_.size() - offset;
   }
-  uint16_t u16(uint64_t o) const { return static_cast<uint16_t>(byte(o) | byte(o + 1) << 8); }
-  uint32_t u32(uint64_t o) const {
-    return static_cast<uint32_t>(byte(o)) | static_cast<uint32_t>(byte(o + 1)) << 8 |
-           static_cast<uint32_t>(byte(o + 2)) << 16 | static_cast<uint32_t>(byte(o + 3)) << 24;
-  }
+  uint16_t u16(uint64_t o) const { return le16(at(o)); }
+  uint32_t u32(uint64_t o) const { return le32(at(o)); }
 
  private:
-  unsigned byte(uint64_t o) const { return static_cast<unsigned char>(b_[static_cast<size_t>(o)]); }
+  const uint8_t* at(uint64_t o) const { return reinterpret_cast<const uint8_t*>(b_.data()) + o; }
   std::string_view b_;
 };
 

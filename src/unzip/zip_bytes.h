@@ -1,14 +1,11 @@
 #pragma once
 // Little-endian fields of the zip format.
-#include <cstdint>
+#include "common/little_endian.h"
 
 namespace qv::unzip {
 
-inline uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-inline uint64_t le64(const uint8_t* p) { return le32(p) | (static_cast<uint64_t>(le32(p + 4)) << 32); }
+using qv::le16;
+using qv::le32;
+using qv::le64;
 
 }  // namespace qv::unzip
