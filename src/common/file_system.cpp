@@ -28,15 +28,23 @@ std::string longPathForm(std::string_view p) {
 
 std::string serviceName(std::string_view utf8) { return path::fromFs(fsPath(utf8)); }
 
+bool writeFileReplacing(std::string_view target, std::string_view bytes) {
+  const std::string temp = writeSiblingTemp(target, ".new", bytes);
+  if (temp.empty()) return false;
+  if (renameReplacing(temp, target)) return true;
+  removeFile(temp);
+  return false;
+}
+
 bool copyFileNoReplace(std::string_view from, std::string_view to) {
   if (exists(to)) return false;
   // Through memory rather than the library's copy, which on Windows will not write over the (empty,
   // exclusively made) temporary; the files copied here are programs, a few megabytes.
   std::string bytes;
   if (!readFile(from, bytes)) return false;
-  const std::string temp = createSiblingTemp(to, ".copy");
+  const std::string temp = writeSiblingTemp(to, ".copy", bytes);
   if (temp.empty()) return false;
-  if (writeFileReplacing(temp, bytes) && renameNoReplace(temp, to)) return true;
+  if (renameNoReplace(temp, to)) return true;
   removeFile(temp);
   return false;
 }

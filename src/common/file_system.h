@@ -79,6 +79,9 @@ class LeftoverTemps {
   std::string tag_;
   std::unique_ptr<Found> found_;
 };
+// A sibling temporary of `target` (as createSiblingTemp) holding `bytes`, closed; its path, or empty
+// when it could not be made or written (nothing is left then).
+std::string writeSiblingTemp(std::string_view target, std::string_view tag, std::string_view bytes);
 // Writes `bytes` to `target` whole or not at all: into a sibling temporary first, renamed over the
 // target once everything is written. The target keeps its old content on any failure.
 bool writeFileReplacing(std::string_view target, std::string_view bytes);

@@ -135,15 +135,15 @@ std::string createSiblingTemp(std::string_view target, std::string_view tag) {
   return {};
 }
 
-bool writeFileReplacing(std::string_view target, std::string_view bytes) {
-  const std::string temp = createSiblingTemp(target, ".new");
-  if (temp.empty()) return false;
+std::string writeSiblingTemp(std::string_view target, std::string_view tag, std::string_view bytes) {
+  const std::string temp = createSiblingTemp(target, tag);
+  if (temp.empty()) return {};
   const int fd = ::open(temp.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
   bool ok = fd >= 0 && writeAll(fd, bytes);
   if (fd >= 0 && ::close(fd) != 0) ok = false;
-  if (ok) ok = renameReplacing(temp, target);
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  if (ok) return temp;
+  ::unlink(temp.c_str());
+  return {};
 }
 
 bool readFile(std::string_view utf8, std::string& bytes) {

@@ -134,15 +134,15 @@ std::string createSiblingTemp(std::string_view target, std::string_view tag) {
   return {};
 }
 
-bool writeFileReplacing(std::string_view target, std::string_view bytes) {
-  const std::string temp = createSiblingTemp(target, ".new");
-  if (temp.empty()) return false;
+std::string writeSiblingTemp(std::string_view target, std::string_view tag, std::string_view bytes) {
+  const std::string temp = createSiblingTemp(target, tag);
+  if (temp.empty()) return {};
   const int fd = _wsopen(fsPath(temp).c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY, _SH_DENYWR);
   bool ok = fd >= 0 && writeAll(fd, bytes);
   if (fd >= 0 && _close(fd) != 0) ok = false;
-  if (ok) ok = renameReplacing(temp, target);
-  if (!ok) removeFile(temp);
-  return ok;
+  if (ok) return temp;
+  removeFile(temp);
+  return {};
 }
 
 bool readFile(std::string_view utf8, std::string& bytes) {
