@@ -216,6 +216,42 @@ TEST_F(CatalogueTest, SecondRefreshReplacesTheRowsWithWhatServerAndFolderHoldNow
   EXPECT_EQ(label(form1::Label15), "最近更新個數2");
 }
 
+TEST_F(CatalogueTest, RefreshToTheSameRowCountClearsTheCheckMarksAndTheSelectionOfEveryRow) {
+  makeGame();
+  publishCatalogue(kCatalogue);
+  ASSERT_TRUE(startProgram());
+  EXPECT_TRUE(letStartUpPassRun().empty());
+  ASSERT_TRUE(waitForRows(7));
+  // The list keeps its rows through a refresh to the same count: what the user marked on them must
+  // still go, as in a list made afresh.
+  setRowChecked(list_, 1, true);
+  setRowChecked(list_, 6, true);
+  const POINT row = rowCenter(list_, 3);
+  PostMessageW(list_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(row.x, row.y));
+  PostMessageW(list_, WM_LBUTTONUP, 0, MAKELPARAM(row.x, row.y));
+  ASSERT_TRUE(pollUntil([&] { return isRowSelected(list_, 3); }, kReactionTimeoutMs));
+  ASSERT_EQ(checkMarks(list_), (std::vector<bool>{false, true, false, false, false, false, true}));
+
+  makeDirectory(interfaceDirectory() + L"\\Raid_Grid");
+  press(form1::Button3);
+  ASSERT_TRUE(pollUntil([&] { return label(form1::Label12) == "4"; }, kReactionTimeoutMs))
+      << "the refresh did not see the new folder; Label12 shows " << label(form1::Label12);
+  std::vector<Row> expected = kRefreshed;
+  expected[5][1] = "已安裝";  // Raid_Grid
+  EXPECT_EQ(rowTexts(list_, 5), expected);
+  EXPECT_EQ(checkMarks(list_), std::vector<bool>(expected.size(), false));
+  for (int r = 0; r < rowCount(list_); ++r) EXPECT_FALSE(isRowSelected(list_, r)) << "row " << r;
+
+  // A mark set after that refresh goes at the next one too.
+  setRowChecked(list_, 2, true);
+  ASSERT_TRUE(RemoveDirectoryW((interfaceDirectory() + L"\\Raid_Grid").c_str()));
+  press(form1::Button3);
+  ASSERT_TRUE(pollUntil([&] { return label(form1::Label12) == "3"; }, kReactionTimeoutMs))
+      << "the refresh did not see the folder go; Label12 shows " << label(form1::Label12);
+  EXPECT_EQ(checkMarks(list_), std::vector<bool>(expected.size(), false));
+  EXPECT_TRUE(messageBoxes(program_->id()).empty()) << describeMessageBoxes(program_->id());
+}
+
 TEST_F(CatalogueTest, NameHeaderSortsDescendingThenAscendingByUpperCasedBytes) {
   makeGame();
   publishCatalogue(kCatalogue);

@@ -191,6 +191,9 @@ bool Win32ListView::appendCallbackRow(int index) {
 
 void Win32ListView::insertRow(int index) {
   const Quiet quiet(quiet_);
+  holdRedraw();
+  if (index >= 0 && static_cast<size_t>(index) <= marks_.size())
+    marks_.insert(marks_.begin() + index, false);
   appendCallbackRow(index);
 }
 
@@ -201,25 +204,47 @@ void Win32ListView::resetRows(int count) {
   // Every row of the control is alike (texts are callbacks), so rows are only added or dropped to
   // match the count; re-ordering or refilling the list costs no re-insertion. Many surplus rows go
   // at once, a few from the end.
-  if (count == 0 || count < have / 2) {
+  if (have > 0 && (count == 0 || count < have / 2)) {
+    holdRedraw();
     ::SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
   } else {
-    for (int row = have - 1; row >= count; --row) ::SendMessageW(list_, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+    for (int row = have - 1; row >= count; --row) {
+      holdRedraw();
+      ::SendMessageW(list_, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+    }
   }
   const int start = rowCount();
-  if (count > start) ::SendMessageW(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), 0);
+  marks_.resize(static_cast<size_t>(start));
+  clearKeptRows(start);
+  if (count > start) {
+    holdRedraw();
+    ::SendMessageW(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), 0);
+  }
   for (int row = start; row < count; ++row)
     if (!appendCallbackRow(row)) break;
-  // Rows kept from before may carry check marks, a selection or the focus: row -1 (every row) clears
-  // them all, as in a list made afresh. Rows just inserted are that already, and the message would
-  // cost a notification per row.
-  if (start > 0) {
-    LVITEMW state{};
-    state.stateMask = LVIS_STATEIMAGEMASK | LVIS_SELECTED | LVIS_FOCUSED;
-    state.state = INDEXTOSTATEIMAGEMASK(kUnchecked);
-    ::SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
-  }
+  marks_.resize(static_cast<size_t>(rowCount()), false);
   if (updateDepth_ == 0) ::InvalidateRect(list_, nullptr, TRUE);
+}
+
+void Win32ListView::clearKeptRows(int kept) {
+  LVITEMW unchecked{};
+  unchecked.stateMask = LVIS_STATEIMAGEMASK;
+  unchecked.state = INDEXTOSTATEIMAGEMASK(kUnchecked);
+  for (int row = 0; row < kept; ++row) {
+    if (!marks_[static_cast<size_t>(row)]) continue;
+    holdRedraw();
+    ::SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&unchecked));
+    marks_[static_cast<size_t>(row)] = false;  // whether or not the control told us
+  }
+  // One row at most is selected (single selection) and one has the focus.
+  LVITEMW plain{};
+  plain.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  for (const UINT which : {LVNI_SELECTED, LVNI_FOCUSED}) {
+    const auto row = static_cast<int>(::SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(which, 0)));
+    if (row < 0 || row >= kept) continue;
+    holdRedraw();
+    ::SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&plain));
+  }
 }
 
 void Win32ListView::rowChanged(int row) {
@@ -245,6 +270,7 @@ void Win32ListView::setChecked(int row, bool checked) {
   // Row -1 would mean "every row" to the control.
   if (row < 0) return;
   const Quiet quiet(quiet_);
+  holdRedraw();
   LVITEMW item{};
   item.stateMask = LVIS_STATEIMAGEMASK;
   item.state = INDEXTOSTATEIMAGEMASK(checked ? kChecked : kUnchecked);
@@ -257,13 +283,20 @@ bool Win32ListView::checked(int row) const {
   return stateImage(state) == kChecked;
 }
 
-void Win32ListView::beginUpdate() {
-  if (updateDepth_++ == 0) ::SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+void Win32ListView::beginUpdate() { ++updateDepth_; }
+
+void Win32ListView::holdRedraw() {
+  if (updateDepth_ == 0 || redrawHeld_) return;
+  ::SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+  redrawHeld_ = true;
 }
 
 void Win32ListView::endUpdate() {
   if (updateDepth_ == 0 || --updateDepth_ > 0) return;
-  ::SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+  if (redrawHeld_) {
+    redrawHeld_ = false;
+    ::SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+  }
   ::InvalidateRect(list_, nullptr, TRUE);
 }
 
@@ -296,11 +329,16 @@ LRESULT Win32ListView::onNotify(NMHDR& header) {
 
 void Win32ListView::itemChanged(const NMHDR& header) {
   const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
-  if (quiet_ > 0 || change.iItem < 0 || (change.uChanged & LVIF_STATE) == 0) return;
+  if (change.iItem < 0 || (change.uChanged & LVIF_STATE) == 0) return;
   const UINT before = stateImage(change.uOldState);
   const UINT after = stateImage(change.uNewState);
+  // A change of selection or focus alone carries the same image (or none) on both sides.
+  if (before == after) return;
+  const auto row = static_cast<size_t>(change.iItem);
+  if (row >= marks_.size()) marks_.resize(std::max(row + 1, static_cast<size_t>(rowCount())), false);
+  marks_[row] = after == kChecked;
   // Image 0 is "no check box yet": the control assigns the first image itself as a row appears.
-  if (before == after || before == 0 || !onCheckChanged_) return;
+  if (quiet_ > 0 || before == 0 || !onCheckChanged_) return;
   const auto handler = onCheckChanged_;
   runGuarded(ctx_.dialogs(), [&] { handler(change.iItem, after == kChecked); });
 }
