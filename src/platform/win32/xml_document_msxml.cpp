@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <initializer_list>
 #include <deque>
 #include <memory>
@@ -175,7 +176,19 @@ class MsxmlDocument : public XmlDocument {
         downloadWithin(fetching_.downloader, location, copy.path(), fetching_.limits, messageAnsweringWait());
     if (result != download_result::kOk)
       throw XmlLoadError({fetchFailure(location, result, fetching_.limits), 0, ""});
-    parse(copy.path(), location);
+    // The engine is handed the bytes as a stream: given the file's name, it would read it again
+    // through a URL moniker and its notification window, which under Wine costs as much as the fetch.
+    // A stream keeps the engine's own reading of the encoding the document declares.
+    std::string bytes;
+    ComPtr<IStream> stream;
+    if (files::readFile(copy.path(), bytes) && (stream = memoryStream(bytes))) {
+      Variant from;
+      from.get()->vt = VT_UNKNOWN;
+      from.get()->punkVal = stream.Detach();
+      parse(*from.get(), location);
+    } else {
+      parse(copy.path(), location);
+    }
   }
 
   std::unique_ptr<XmlNode> documentElement() const override {
@@ -221,6 +234,28 @@ class MsxmlDocument : public XmlDocument {
     if (doc->get_doctype(doctype.GetAddressOf()) == S_OK && doctype)
       throw XmlLoadError({"DTD is prohibited.", 0, ""});
     doc_ = std::move(doc);
+  }
+
+  // A stream over a copy of `bytes` in memory the stream owns, or null.
+  static ComPtr<IStream> memoryStream(const std::string& bytes) {
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes.size() > 0 ? bytes.size() : 1);
+    if (memory == nullptr) return nullptr;
+    void* at = ::GlobalLock(memory);
+    if (at == nullptr) {
+      ::GlobalFree(memory);
+      return nullptr;
+    }
+    std::memcpy(at, bytes.data(), bytes.size());
+    ::GlobalUnlock(memory);
+    ComPtr<IStream> stream;
+    if (FAILED(::CreateStreamOnHGlobal(memory, TRUE, stream.GetAddressOf()))) {
+      ::GlobalFree(memory);
+      return nullptr;
+    }
+    ULARGE_INTEGER size;
+    size.QuadPart = bytes.size();
+    stream->SetSize(size);
+    return stream;
   }
 
   static ComPtr<IXMLDOMDocument2> createEngine() {
