@@ -6,6 +6,9 @@
 #include "common/path.h"
 #include "common/text.h"
 
+#include <system_error>
+#include <utility>
+
 namespace qv::catalogue {
 
 std::string gameDirectoryOf(const std::string& gamePath) { return text::directoryOf(gamePath); }
@@ -15,8 +18,12 @@ std::string addonDirectoryOf(const std::string& gamePath) {
 }
 
 StatusCounts checkStatuses(AddonList& list, const std::string& addonDirectory) {
-  StatusCounts counts;
   const files::DirectoryProbe probe(addonDirectory);
+  return checkStatuses(list, probe);
+}
+
+StatusCounts checkStatuses(AddonList& list, const files::DirectoryProbe& probe) {
+  StatusCounts counts;
   // Every row's status changes: the list repaints once at the end rather than row by row.
   const AddonList::Batch batch(list);
   for (int i = 0; i < list.count(); ++i) {
@@ -34,6 +41,23 @@ StatusCounts checkStatuses(AddonList& list, const std::string& addonDirectory) {
     }
   }
   return counts;
+}
+
+DirectoryListingAhead::DirectoryListingAhead(std::string addonDirectory) : directory_(std::move(addonDirectory)) {
+  try {
+    listing_ = std::async(std::launch::async,
+                          [directory = directory_] { return std::make_unique<files::DirectoryProbe>(directory); });
+  } catch (const std::system_error&) {
+    // No thread to spare: the status check lists the directory itself.
+  }
+}
+
+// A listing still running is waited for: it reads only its own copy of the directory's name.
+DirectoryListingAhead::~DirectoryListingAhead() = default;
+
+std::unique_ptr<files::DirectoryProbe> DirectoryListingAhead::take(const std::string& addonDirectory) {
+  if (!listing_.valid() || addonDirectory != directory_) return nullptr;
+  return listing_.get();
 }
 
 }  // namespace qv::catalogue

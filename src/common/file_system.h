@@ -113,6 +113,7 @@ class DirectoryProbe {
   DirectoryProbe(const DirectoryProbe&) = delete;
   DirectoryProbe& operator=(const DirectoryProbe&) = delete;
   bool hasDirectory(std::string_view name) const;
+  const std::string& directory() const { return directory_; }
 
  private:
   struct Listing;

@@ -177,6 +177,13 @@ void TForm1::Button3Click() {
     explicit Depth(int& x) : d(x) { ++d; }
     ~Depth() { --d; }
   } depth(refreshDepth_);
+  // The status check at the road's end uses the listing; it is gone when the refresh ends, either way.
+  struct ListingAhead {
+    std::unique_ptr<catalogue::DirectoryListingAhead>& held;
+    ~ListingAhead() { held.reset(); }
+  } listingAhead{listingAhead_};
+  listingAhead_ =
+      std::make_unique<catalogue::DirectoryListingAhead>(catalogue::addonDirectoryOf(settingsDialog().gamePath()));
 
   {
     // Emptied and refilled in one batch: the window shows the outcome once, and keeps the rows it had
@@ -200,7 +207,9 @@ void TForm1::BitBtn4Click() {
       platform::ListView& view;
       ~EndUpdate() { view.endUpdate(); }
     } endUpdate{*ListView1};
-    counts = catalogue::checkStatuses(*list_, addonDir);
+    std::unique_ptr<files::DirectoryProbe> listing = listingAhead_ ? listingAhead_->take(addonDir) : nullptr;
+    if (!listing) listing = std::make_unique<files::DirectoryProbe>(addonDir);
+    counts = catalogue::checkStatuses(*list_, *listing);
   }
   showCounters(list_->count(), counts.installed, counts.notInstalled);
 }

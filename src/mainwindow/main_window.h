@@ -13,6 +13,7 @@
 #include <string>
 
 #include "catalogue/addon_list.h"
+#include "catalogue/status_check.h"
 #include "common/program_files.h"
 #include "download/download_workers.h"
 #include "download/server_resources.h"
@@ -172,6 +173,8 @@ class TForm1 {
   // A status check started from within a refresh never starts another refresh, which ends the cycle
   // an empty catalogue would otherwise make.
   int refreshDepth_ = 0;
+  // The add-on directory's listing made while a refresh fetches the catalogue (null outside one).
+  std::unique_ptr<catalogue::DirectoryListingAhead> listingAhead_;
   bool exitFlag_ = false;
 
   int32_t storedAddonCount_ = 0;
