@@ -28,12 +28,13 @@ void TForm1::Button4Click() {
     // Every row names itself on the status line in turn, but the window does not repaint before the
     // loop ends, so only the last row's text is ever seen; each setting of a label is a round trip to
     // the server under Wine (three seconds for 10,000 rows), so the line is set once, as it ends up.
-    std::string line;
+    int last = -1;
+    const auto statusLine = [&] { return "正在下載 " + std::string(list_->name(last)) + "...稍等"; };
     try {
       for (int i = 0; i < list_->count(); ++i) {
-        const std::string name(list_->name(i));
-        line = "正在下載 " + name + "...稍等";
-        const std::string trimmed = text::trim(name);
+        last = i;
+        const std::string_view name = list_->name(i);
+        const std::string trimmed(text::trimView(name));
         // A name that would leave the archive folder, or the server's /zip/ folder, is not fetched.
         if (!catalogue::isSafeUrlName(trimmed)) {
           refused.add(name);
@@ -42,10 +43,10 @@ void TForm1::Button4Click() {
         startDownload(server_.archive(trimmed), files_.archive(trimmed));
       }
     } catch (...) {
-      if (!line.empty()) Label6->setText(line);
+      if (last >= 0) Label6->setText(statusLine());
       throw Error("更新");
     }
-    if (!line.empty()) Label6->setText(line);
+    if (last >= 0) Label6->setText(statusLine());
     if (!refused.empty()) Label6->setText(refused.statusText());
   }
   BitBtn4Click();

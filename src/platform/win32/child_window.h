@@ -74,6 +74,9 @@ std::string windowText(HWND hwnd);
 
 template <class Iface>
 void ControlBase<Iface>::setText(const std::string& utf8) {
+  // Setting a text is a round trip to the server under Wine and a repaint; the download handlers set
+  // the same status line once per archive.
+  if (windowText(hwnd_) == utf8) return;
   setWindowText(hwnd_, utf8);
   textChanged();
 }
