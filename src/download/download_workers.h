@@ -58,6 +58,8 @@ class DownloadWorkers {
   // Transfers started by the pool whose end it has not yet heard of, and requests waiting their turn.
   size_t running() const { return launched_.size(); }
   size_t waiting() const { return waiting_.size(); }
+  // Forgets the requests that have not started; the running transfers go on to their ends.
+  void dropWaiting() { waiting_.clear(); }
   // How long shutdown waits by default: a transfer that moves at all answers the terminate request at
   // its next progress report, well within this.
   static constexpr std::chrono::milliseconds kShutdownLimit{3000};
