@@ -29,10 +29,27 @@ std::string pathNotStorableMessage(std::string_view characters) {
 
 }  // namespace
 
-TForm2::TForm2(platform::Platform& platform, ProgramFiles files) : platform_(platform), files_(std::move(files)) {
+TForm2::TForm2(platform::Platform& platform, ProgramFiles files) : platform_(platform), files_(std::move(files)) {}
+
+void TForm2::build() {
+  if (form_) return;
+  const std::string path = gamePath_;  // the controls start from the defaults
+  const bool autoUpdate = autoUpdate_;
   form_ = platform_.ui().createForm({ids::kClass, "設置", {397, 233, 554, 380}, false, false, false});
   buildControls();
   FormCreate();
+  setGamePath(path);
+  setAutoUpdate(autoUpdate);
+}
+
+void TForm2::setGamePath(const std::string& path) {
+  gamePath_ = path;
+  if (Edit1 != nullptr) Edit1->setText(path);
+}
+
+void TForm2::setAutoUpdate(bool on) {
+  autoUpdate_ = on;
+  if (CheckBox1 != nullptr) CheckBox1->setChecked(on);
 }
 
 void TForm2::buildControls() {
@@ -64,12 +81,18 @@ void TForm2::buildControls() {
 void TForm2::FormCreate() {}
 
 void TForm2::resetToDefaults() {
+  gamePath_.clear();
+  autoUpdate_ = true;
+  if (!form_) return;  // the window is made with page 1 in front
   PageControl1->setActivePage(0);
   Edit1->setText("");
   CheckBox1->setChecked(true);
 }
 
-void TForm2::showModal() { form_->showModal(); }
+void TForm2::showModal() {
+  build();
+  form_->showModal();
+}
 
 void TForm2::Button1Click() {
   const std::string path = text::trim(Edit1->text());

@@ -2,6 +2,10 @@
 // The settings dialog TForm2. Besides letting the user choose the game client and the automatic update,
 // its path field and check box are where the running program keeps those two settings: every command
 // reads the game path from Edit1 at the moment of use.
+//
+// The dialog's window and controls are made the first time they are needed (shown, or asked for):
+// building them is a fifth of the main window's start-up under Wine, and most runs never open the
+// dialog. Until then the two settings are held here and read and written as the fields would be.
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,19 +25,24 @@ class TForm2 {
   void showModal();
 
   // The game path exactly as the field holds it (untrimmed).
-  std::string gamePath() const { return Edit1->text(); }
-  void setGamePath(const std::string& path) { Edit1->setText(path); }
-  bool autoUpdate() const { return CheckBox1->checked(); }
-  void setAutoUpdate(bool on) { CheckBox1->setChecked(on); }
+  std::string gamePath() const { return Edit1 != nullptr ? Edit1->text() : gamePath_; }
+  void setGamePath(const std::string& path);
+  bool autoUpdate() const { return CheckBox1 != nullptr ? CheckBox1->checked() : autoUpdate_; }
+  void setAutoUpdate(bool on);
 
   void FormCreate();
   void Button1Click();  // OK
   void Button2Click();  // Cancel
   void Button3Click();  // browse
 
-  platform::Form& form() { return *form_; }
+  platform::Form& form() {
+    build();
+    return *form_;
+  }
 
  private:
+  // Makes the window and its controls once, carrying the settings held so far into the fields.
+  void build();
   void buildControls();
 
   platform::Platform& platform_;
@@ -43,6 +52,9 @@ class TForm2 {
   platform::Edit* Edit1 = nullptr;
   platform::CheckBox* CheckBox1 = nullptr;
   platform::RadioButton* RadioButton1 = nullptr;
+  // The settings while there are no fields to hold them.
+  std::string gamePath_;
+  bool autoUpdate_ = true;
 };
 
 }  // namespace qv::settings

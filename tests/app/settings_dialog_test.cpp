@@ -41,6 +41,34 @@ TEST_F(SettingsDialogTest, DialogHasItsCaptionPagesAndControls) {
   EXPECT_EQ(f.get<platform::GroupBox>("GroupBox2").text(), "自動更新UI");
 }
 
+TEST_F(SettingsDialogTest, IsMadeOnlyWhenFirstOpenedAndThenShowsTheSettingsTheProgramHeld) {
+  writeConfig("[game]\r\ngamepath=C:\\Game\\JX3Client.exe\r\n[updata]\r\nautoupdata=0\r\n");
+  form1().hide();
+  form1().show();
+  // The show step read the settings; the dialog has no window yet.
+  EXPECT_THROW(platform.headlessUi().form("TForm2"), std::logic_error);
+  EXPECT_EQ(app->form2().gamePath(), "C:\\Game\\JX3Client.exe");
+  EXPECT_FALSE(app->form2().autoUpdate());
+  std::string shownPath;
+  bool shownAuto = true;
+  int shownPage = -1;
+  openSettings([&](HeadlessForm& f) {
+    shownPath = f.get<platform::Edit>("Edit1").text();
+    shownAuto = f.get<platform::CheckBox>("CheckBox1").checked();
+    shownPage = f.get<HeadlessPageControl>("PageControl1").activePage();
+    f.clickButton("Button2");
+  });
+  EXPECT_EQ(shownPath, "C:\\Game\\JX3Client.exe");
+  EXPECT_FALSE(shownAuto);
+  EXPECT_EQ(shownPage, 0);
+  // From now on the fields hold the settings, and the next show resets and reloads them there.
+  writeConfig("[game]\r\ngamepath=D:\\Other.exe\r\n[updata]\r\nautoupdata=1\r\n");
+  form1().hide();
+  form1().show();
+  EXPECT_EQ(form2().get<platform::Edit>("Edit1").text(), "D:\\Other.exe");
+  EXPECT_TRUE(form2().get<platform::CheckBox>("CheckBox1").checked());
+}
+
 TEST_F(SettingsDialogTest, OkSavesTheTrimmedPathAsBig5AndTheFlagButTheFieldKeepsItsBlanks) {
   const std::string typed = "  \tD:\\遊戲\\劍網3\\JX3Client.exe  ";
   bool stillOpen = true;

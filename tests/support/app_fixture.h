@@ -24,7 +24,11 @@ class AppFixture {
   std::unique_ptr<app::QuorvaneApp> app;
 
   platform::headless::HeadlessForm& form1() { return platform.headlessUi().form("TForm1"); }
-  platform::headless::HeadlessForm& form2() { return platform.headlessUi().form("TForm2"); }
+  // The settings dialog's window, made now if the program has not needed it yet.
+  platform::headless::HeadlessForm& form2() {
+    app->form2().form();
+    return platform.headlessUi().form("TForm2");
+  }
   std::vector<platform::headless::ShownBox> boxes() { return platform.headlessDialogs().boxes(); }
   std::string config() const { return dir.file("Config.ini"); }
   void writeConfig(const std::string& utf8) { writeAll(config(), platform.codec().toAnsi(utf8)); }
