@@ -26,21 +26,29 @@ POINT ChildHost::origin() const {
 
 bool ChildHost::showsChildren() const { return frame_ == nullptr || frame_->effectiveVisible(); }
 
+RECT ChildHost::placement(const ChildWindow& control) const {
+  const POINT o = origin();
+  const SIZE size = control.deviceSize();
+  RECT r{};
+  r.left = o.x + ctx_.scale(control.layoutRect().left);
+  r.top = o.y + ctx_.scale(control.layoutRect().top);
+  r.right = r.left + size.cx;
+  r.bottom = r.top + size.cy;
+  return r;
+}
+
 void ChildHost::place(ChildWindow& control, const RECT* aligned) {
   if (control.hwnd() == nullptr) return;
-  RECT r{};
-  if (aligned != nullptr) {
-    r = *aligned;
-  } else {
-    const POINT o = origin();
-    const SIZE size = control.deviceSize();
-    r.left = o.x + ctx_.scale(control.layoutRect().left);
-    r.top = o.y + ctx_.scale(control.layoutRect().top);
-    r.right = r.left + size.cx;
-    r.bottom = r.top + size.cy;
-  }
-  ::SetWindowPos(control.hwnd(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+  const RECT r = aligned != nullptr ? *aligned : placement(control);
+  // Moving a window is a round trip to the server under Wine; a control already where it belongs
+  // (made there, or laid out again at the same size) is left alone; a window shown for the first time
+  // lays out every control it holds.
+  RECT now{};
+  const bool known = ::GetWindowRect(control.hwnd(), &now) != 0;
+  if (known) ::MapWindowPoints(HWND_DESKTOP, window_, reinterpret_cast<POINT*>(&now), 2);
+  if (!known || !::EqualRect(&now, &r))
+    ::SetWindowPos(control.hwnd(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
   control.afterMove();
 }
 

@@ -26,6 +26,8 @@ class ChildHost {
   // Where the container's (0, 0) lies in the window's client area, in device pixels.
   POINT origin() const;
   bool showsChildren() const;
+  // Where a control that is not aligned belongs in the window's client area, in device pixels.
+  RECT placement(const ChildWindow& control) const;
   // Places every control again: on creation, on resizing and when an aligned control is hidden or shown.
   void layout();
   // Re-applies the visibility of every control (after the frame was hidden or shown).

@@ -22,8 +22,14 @@ ChildWindow::ChildWindow(UiContext& ctx, ChildHost& host, const ControlSpec& spe
 
 void ChildWindow::create(const wchar_t* windowClass, DWORD style, DWORD exStyle, const std::string& text) {
   const std::wstring wide = toWide(text);
-  // Created hidden and at the origin; the host places it and shows it once it is fully set up.
-  hwnd_ = ::CreateWindowExW(exStyle, windowClass, wide.c_str(), WS_CHILD | style, 0, 0, 0, 0, host_.window(),
+  // Made where it belongs and as visible as it will be, so the host need not move or show it again
+  // (each is a round trip to the server under Wine). The windows it sits in are still hidden while
+  // controls are added, so nothing paints half set up. An aligned control's place depends on its
+  // siblings: the host's layout sets it.
+  const RECT r = align_ == Align::None ? host_.placement(*this) : RECT{0, 0, 0, 0};
+  const DWORD shown = effectiveVisible() ? WS_VISIBLE : 0;
+  hwnd_ = ::CreateWindowExW(exStyle, windowClass, wide.c_str(), WS_CHILD | shown | style, r.left, r.top,
+                            r.right - r.left, r.bottom - r.top, host_.window(),
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), ::GetModuleHandleW(nullptr),
                             nullptr);
   if (hwnd_ == nullptr) return;

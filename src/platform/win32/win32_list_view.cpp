@@ -58,8 +58,12 @@ Win32ListView::Win32ListView(UiContext& ctx, ChildHost& host, const ControlSpec&
   if (hwnd_ == nullptr) return;
   ::SetWindowLongPtrW(hwnd_, GWLP_ID, 0);
   ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  // The frame is made at its size already (it hears no WM_SIZE after this), so the list fills it now.
+  RECT client{};
+  ::GetClientRect(hwnd_, &client);
   list_ = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL, 0, 0, 0, 0, hwnd_,
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL, 0, 0, client.right,
+                            client.bottom, hwnd_,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), ::GetModuleHandleW(nullptr), nullptr);
   if (list_ == nullptr) return;
   ::SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(ctx_.font()), FALSE);
