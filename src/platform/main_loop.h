@@ -28,6 +28,10 @@ class MainLoop {
   // Queues a call for the main thread and returns at once. Safe from any thread. The call runs inside
   // the error boundary.
   virtual void post(std::function<void()> call) = 0;
+  // Queues a call for the main thread that runs once the windows have painted what they owe: a command
+  // that has changed the window and starts work in the background lets the window show its result
+  // before that work's first messages. Main thread only. A loop without paints simply posts it.
+  virtual void postAfterPaint(std::function<void()> call) { post(std::move(call)); }
   // Runs a call on the main thread and waits until it has returned. Safe from any thread; on the main
   // thread it runs the call directly.
   virtual void invokeSync(std::function<void()> call) = 0;

@@ -12,6 +12,7 @@ namespace {
 constexpr wchar_t kSinkClass[] = L"QuorvaneMainThreadCalls";
 constexpr wchar_t kFormProp[] = L"Quorvane.Form";
 constexpr UINT kRunPosted = WM_APP + 1;
+constexpr UINT_PTR kAfterPaintTimer = 1;
 
 // The filter of the program's one main loop. dispatchLoopMessage is shared by every loop of the main
 // thread (the modal ones too), so the filter lives beside it rather than in the loop object.
@@ -94,7 +95,38 @@ LRESULT CALLBACK Win32MainLoop::sinkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
     }
     return 0;
   }
+  if (msg == WM_TIMER && wp == kAfterPaintTimer) {
+    ::KillTimer(hwnd, kAfterPaintTimer);
+    auto* self = reinterpret_cast<Win32MainLoop*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    try {
+      if (self != nullptr) self->runAfterPaint();
+    } catch (...) {
+      // As above: each call runs inside the error boundary.
+    }
+    return 0;
+  }
   return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+void Win32MainLoop::runAfterPaint() {
+  // Calls queued by these calls wait for the next paint.
+  std::deque<std::function<void()>> due;
+  due.swap(afterPaint_);
+  for (auto& call : due) runGuarded(dialogs_, call);
+}
+
+void Win32MainLoop::postAfterPaint(std::function<void()> call) {
+  if (!onMainThread() || sink_.get() == nullptr) {
+    post(std::move(call));
+    return;
+  }
+  afterPaint_.push_back(std::move(call));
+  if (afterPaint_.size() == 1 && ::SetTimer(sink_.get(), kAfterPaintTimer, USER_TIMER_MINIMUM, nullptr) == 0) {
+    // No timer to be had: the calls go the ordinary way, still in order.
+    std::deque<std::function<void()>> now;
+    now.swap(afterPaint_);
+    for (auto& c : now) post(std::move(c));
+  }
 }
 
 void Win32MainLoop::runOnePosted() {

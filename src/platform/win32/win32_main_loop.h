@@ -31,6 +31,7 @@ class Win32MainLoop : public MainLoop {
   void run() override;
   void quit() override;
   void post(std::function<void()> call) override;
+  void postAfterPaint(std::function<void()> call) override;
   void invokeSync(std::function<void()> call) override;
   void processMessages() override;
   // Main thread only, as the loops that consult it.
@@ -39,6 +40,7 @@ class Win32MainLoop : public MainLoop {
  private:
   static LRESULT CALLBACK sinkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   void runOnePosted();
+  void runAfterPaint();
   bool onMainThread() const { return ::GetCurrentThreadId() == mainThread_; }
 
   Dialogs& dialogs_;
@@ -47,6 +49,9 @@ class Win32MainLoop : public MainLoop {
   std::mutex mutex_;
   // Calls waiting for the main thread; one posted window message per entry.
   std::deque<std::function<void()>> queue_;
+  // Calls waiting for the paint; main thread only. A timer message carries them: the system hands one
+  // out only when no window of the thread is left to paint.
+  std::deque<std::function<void()>> afterPaint_;
 };
 
 }  // namespace qv::platform::win32
