@@ -38,8 +38,20 @@ TFileDownLoadThread* DownloadWorkers::start(std::string URL, std::string FileNam
   }
   waiting_.push_back({std::move(URL), std::move(FileName), std::move(OnDownLoadProgress),
                       std::move(OnDownLoadComplete), std::move(OnDownLoadError)});
-  startWaiting();
+  if (batchDepth_ == 0) startWaiting();
   return nullptr;
+}
+
+void DownloadWorkers::endBatch() {
+  if (--batchDepth_ > 0 || waiting_.empty() || launchScheduled_) return;
+  launchScheduled_ = true;
+  std::weak_ptr<DownloadWorkers*> pool = self_;
+  mainLoop_.postAfterPaint([pool] {
+    if (auto p = pool.lock(); p && *p != nullptr) {
+      (*p)->launchScheduled_ = false;
+      if ((*p)->batchDepth_ == 0) (*p)->startWaiting();
+    }
+  });
 }
 
 void DownloadWorkers::launch(Request request) {

@@ -53,6 +53,22 @@ class DownloadWorkers {
                              bool CreateSuspended = false);
   // Joins and frees suspended workers that somebody resumed and that have ended.
   void reap();
+
+  // While a batch is open, the requests started only queue up; when the last batch closes, they begin
+  // (as start() would have begun them) once the windows have painted. The download-all road starts a
+  // transfer per row right after refreshing the list, and the list should show before the first
+  // transfers' messages come in. Main thread only.
+  class Batch {
+   public:
+    explicit Batch(DownloadWorkers& pool) : pool_(pool) { ++pool_.batchDepth_; }
+    ~Batch() { pool_.endBatch(); }
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+   private:
+    DownloadWorkers& pool_;
+  };
+
   // Workers held (running, suspended, or ended and not yet freed) plus requests waiting their turn.
   size_t size() const { return workers_.size() + waiting_.size(); }
   // Transfers started by the pool whose end it has not yet heard of, and requests waiting their turn.
@@ -88,6 +104,7 @@ class DownloadWorkers {
   // Starts waiting requests while slots are free, passing over those whose file is being written.
   void startWaiting();
   void launch(Request request);
+  void endBatch();
 
   platform::UrlDownloader& downloader_;
   platform::MainLoop& mainLoop_;
@@ -98,6 +115,8 @@ class DownloadWorkers {
   std::unordered_map<TFileDownLoadThread*, Workers::iterator> launched_;  // started by the pool, not yet ended
   std::deque<Request> waiting_;                                          // in start order
   std::set<std::string> busyFiles_;
+  int batchDepth_ = 0;
+  bool launchScheduled_ = false;  // a start of the waiting requests is queued for after the paint
   // Calls posted by workers check it, so none reaches a pool that is gone.
   std::shared_ptr<DownloadWorkers*> self_;
 };

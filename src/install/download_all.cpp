@@ -30,11 +30,13 @@ void TForm1::Button4Click() {
     // the server under Wine (three seconds for 10,000 rows), so the line is set once, as it ends up.
     int last = -1;
     const auto statusLine = [&] { return "正在下載 " + std::string(list_->name(last)) + "...稍等"; };
+    // The transfers begin once the window has shown the refreshed list and its counters.
+    const download::DownloadWorkers::Batch transfers(*workers_);
     try {
       for (int i = 0; i < list_->count(); ++i) {
         last = i;
         const std::string_view name = list_->name(i);
-        const std::string trimmed(text::trimView(name));
+        const std::string_view trimmed = text::trimView(name);
         // A name that would leave the archive folder, or the server's /zip/ folder, is not fetched.
         if (!catalogue::isSafeUrlName(trimmed)) {
           refused.add(name);

@@ -100,6 +100,27 @@ TEST_F(DownloadPoolTest, AtMostSixRunAtOnceAndEveryOneStillRunsOnce) {
   EXPECT_EQ(std::set<std::string>(completedFiles.begin(), completedFiles.end()).size(), 40u);
 }
 
+TEST_F(DownloadPoolTest, ABatchOnlyQueuesAndItsTransfersBeginThroughTheMainLoopAfterItCloses) {
+  DownloadWorkers pool(gate, loop);
+  {
+    const DownloadWorkers::Batch outer(pool);
+    {
+      const DownloadWorkers::Batch inner(pool);
+      for (int i = 0; i < 8; ++i) start(pool, "b" + std::to_string(i) + ".zip");
+    }
+    EXPECT_EQ(pool.running(), 0u) << "an inner batch closing starts nothing while the outer one is open";
+    start(pool, "b8.zip");
+    EXPECT_EQ(pool.running(), 0u);
+  }
+  EXPECT_EQ(pool.running(), 0u) << "not before the main loop has had its turn";
+  EXPECT_EQ(pool.waiting(), 9u);
+  ASSERT_TRUE(loop.pumpUntil([&] { return pool.running() == 6 && pool.waiting() == 3; }));
+  ASSERT_TRUE(gate.waitRunning(6));
+  gate.openAll();
+  ASSERT_TRUE(loop.pumpUntil([&] { return completions == 9 && pool.running() == 0; }));
+  EXPECT_EQ(gate.peak(), 6);
+}
+
 TEST_F(DownloadPoolTest, TwoFetchesOfOneFileNeverOverlapAndOthersPassTheWaitingOne) {
   DownloadWorkers pool(gate, loop);
   start(pool, "same.zip");
