@@ -29,8 +29,10 @@ TForm1::TForm1(platform::Platform& platform, ProgramFiles files, download::Serve
       workers_(std::make_unique<download::DownloadWorkers>(platform.downloader(), platform.mainLoop())) {
   // Single border, system menu and minimise box, no maximise box, always on top.
   form_ = platform_.ui().createForm({ids::kClass, settings.caption, {439, 246, 588, 557}, true, false, true});
-  buildControls();
+  // The menu bar first: attaching it shrinks the client area, which lays out again every control
+  // already there.
   buildMainMenu();
+  buildControls();
   buildTray();
   // The start-up pass and the executable swap; both wait until something arms them.
   Timer1 = &form_->addTimer("Timer1", 3000, false);
