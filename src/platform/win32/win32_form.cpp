@@ -180,6 +180,10 @@ Rect Win32Form::outerBounds() const {
 
 void Win32Form::appear() {
   HWND hwnd = window_.get();
+  if (menuBarStale_) {
+    menuBarStale_ = false;
+    ::DrawMenuBar(hwnd);
+  }
   ::ShowWindow(hwnd, ::IsIconic(hwnd) ? SW_RESTORE : SW_SHOWNORMAL);
   ::SetForegroundWindow(hwnd);
 }
@@ -273,7 +277,12 @@ Menu& Win32Form::menuBar() {
     HWND hwnd = window_.get();
     // Attaching the bar or changing its height resizes the client area, and the WM_SIZE that follows
     // lays the controls out again.
-    menuBar_ = Win32Menu::makeMenuBar(ctx_, commands_, [hwnd] { ::DrawMenuBar(hwnd); });
+    menuBar_ = Win32Menu::makeMenuBar(ctx_, commands_, [this, hwnd] {
+      if (::IsWindowVisible(hwnd))
+        ::DrawMenuBar(hwnd);
+      else
+        menuBarStale_ = true;
+    });
     ::SetMenu(hwnd, menuBar_->handle());
   }
   return *menuBar_;

@@ -64,6 +64,9 @@ class Win32Form final : public HostedContainer<Form> {
   // Declared before the menus and the tray, which enter their items here.
   MenuCommands commands_;
   std::unique_ptr<Win32Menu> menuBar_;
+  // The bar changed while the window was hidden: it is measured and drawn once, as the window appears,
+  // rather than once per item (each a frame change, a round trip to the server under Wine).
+  bool menuBarStale_ = false;
   std::vector<std::unique_ptr<Win32Menu>> popups_;
   std::unique_ptr<Win32TrayIcon> tray_;
   Handler onShow_;
