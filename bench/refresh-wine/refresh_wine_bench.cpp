@@ -15,10 +15,11 @@
 //   paint   the window's messages until the queue is empty
 // then the whole refresh as the button runs it (TForm1::Button3Click, then the messages until the
 // window has painted: the catalogue, the start of the download-all road and its status check; the
-// archive downloads it starts, which 404 on the bench's server, are cancelled after the measurement,
+// archive downloads it starts, which 404 on the bench's server, are dropped after the measurement,
 // so every round starts on a quiet machine and none pays for the transfers of the one before), and
-// the floor: a minimal reader that loads the same URL with the same engine (MSXML through COM) and reads the four
-// attributes of every item, nothing else (its load shown below it). Medians over the rounds.
+// the floor: a minimal reader that loads the same URL with the same engine (MSXML through COM) and
+// reads the four attributes of every item, nothing else (its load shown below it). Medians over the
+// rounds.
 //
 // Run it through scripts/bench-wine, which gives it a fresh Wine prefix, a display and the server.
 #include <windows.h>

@@ -244,7 +244,8 @@ void Win32ListView::clearKeptRows(int kept) {
   LVITEMW plain{};
   plain.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
   for (const UINT which : {LVNI_SELECTED, LVNI_FOCUSED}) {
-    const auto row = static_cast<int>(::SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(which, 0)));
+    const auto row = static_cast<int>(
+        ::SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(which, 0)));
     if (row < 0 || row >= kept) continue;
     holdRedraw();
     ::SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&plain));
