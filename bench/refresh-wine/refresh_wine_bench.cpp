@@ -105,7 +105,8 @@ void pump() {
 // as in the program's own loop, where the paint waits for them too.
 void untilPainted() {
   MSG m;
-  while ((HIWORD(::GetQueueStatus(QS_PAINT)) & QS_PAINT) != 0 && ::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+  while ((HIWORD(::GetQueueStatus(QS_PAINT)) & QS_PAINT) != 0 &&
+         ::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
     ::TranslateMessage(&m);
     ::DispatchMessageW(&m);
   }
@@ -123,7 +124,8 @@ void settle(qv::app::QuorvaneApp& app) {
     ::Sleep(1);
   }
   if (downloads.size() > 0) throw std::runtime_error("the archive downloads did not end within 90 s");
-  if (since(start) > 1) std::printf("(the running transfers took %.0f s to end between rounds)\n", since(start));
+  if (since(start) > 1)
+    std::printf("(the running transfers took %.0f s to end between rounds)\n", since(start));
   pump();
 }
 

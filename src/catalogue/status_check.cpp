@@ -1,13 +1,13 @@
 #include "catalogue/status_check.h"
 
+#include <system_error>
+#include <utility>
+
 #include "catalogue/addon_names.h"
 #include "catalogue/folder_list.h"
 #include "common/file_system.h"
 #include "common/path.h"
 #include "common/text.h"
-
-#include <system_error>
-#include <utility>
 
 namespace qv::catalogue {
 
@@ -43,10 +43,12 @@ StatusCounts checkStatuses(AddonList& list, const files::DirectoryProbe& probe) 
   return counts;
 }
 
-DirectoryListingAhead::DirectoryListingAhead(std::string addonDirectory) : directory_(std::move(addonDirectory)) {
+DirectoryListingAhead::DirectoryListingAhead(std::string addonDirectory)
+    : directory_(std::move(addonDirectory)) {
   try {
-    listing_ = std::async(std::launch::async,
-                          [directory = directory_] { return std::make_unique<files::DirectoryProbe>(directory); });
+    listing_ = std::async(std::launch::async, [directory = directory_] {
+      return std::make_unique<files::DirectoryProbe>(directory);
+    });
   } catch (const std::system_error&) {
     // No thread to spare: the status check lists the directory itself.
   }

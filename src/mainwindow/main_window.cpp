@@ -184,8 +184,8 @@ void TForm1::Button3Click() {
     std::unique_ptr<catalogue::DirectoryListingAhead>& held;
     ~ListingAhead() { held.reset(); }
   } listingAhead{listingAhead_};
-  listingAhead_ =
-      std::make_unique<catalogue::DirectoryListingAhead>(catalogue::addonDirectoryOf(settingsDialog().gamePath()));
+  listingAhead_ = std::make_unique<catalogue::DirectoryListingAhead>(
+      catalogue::addonDirectoryOf(settingsDialog().gamePath()));
 
   {
     // Emptied and refilled in one batch: the window shows the outcome once, and keeps the rows it had

@@ -29,7 +29,8 @@ std::string pathNotStorableMessage(std::string_view characters) {
 
 }  // namespace
 
-TForm2::TForm2(platform::Platform& platform, ProgramFiles files) : platform_(platform), files_(std::move(files)) {}
+TForm2::TForm2(platform::Platform& platform, ProgramFiles files)
+    : platform_(platform), files_(std::move(files)) {}
 
 void TForm2::build() {
   if (form_) return;

@@ -61,10 +61,10 @@ Win32ListView::Win32ListView(UiContext& ctx, ChildHost& host, const ControlSpec&
   // The frame is made at its size already (it hears no WM_SIZE after this), so the list fills it now.
   RECT client{};
   ::GetClientRect(hwnd_, &client);
-  list_ = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL, 0, 0, client.right,
-                            client.bottom, hwnd_,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), ::GetModuleHandleW(nullptr), nullptr);
+  list_ = ::CreateWindowExW(
+      WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL, 0,
+      0, client.right, client.bottom, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
+      ::GetModuleHandleW(nullptr), nullptr);
   if (list_ == nullptr) return;
   ::SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(ctx_.font()), FALSE);
   const DWORD ex = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_LABELTIP;
@@ -196,8 +196,7 @@ bool Win32ListView::appendCallbackRow(int index) {
 void Win32ListView::insertRow(int index) {
   const Quiet quiet(quiet_);
   holdRedraw();
-  if (index >= 0 && static_cast<size_t>(index) <= marks_.size())
-    marks_.insert(marks_.begin() + index, false);
+  if (index >= 0 && static_cast<size_t>(index) <= marks_.size()) marks_.insert(marks_.begin() + index, false);
   appendCallbackRow(index);
 }
 
@@ -288,7 +287,9 @@ bool Win32ListView::checked(int row) const {
   return stateImage(state) == kChecked;
 }
 
-void Win32ListView::beginUpdate() { ++updateDepth_; }
+void Win32ListView::beginUpdate() {
+  ++updateDepth_;
+}
 
 void Win32ListView::holdRedraw() {
   if (updateDepth_ == 0 || redrawHeld_) return;

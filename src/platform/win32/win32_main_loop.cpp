@@ -121,7 +121,8 @@ void Win32MainLoop::postAfterPaint(std::function<void()> call) {
     return;
   }
   afterPaint_.push_back(std::move(call));
-  if (afterPaint_.size() == 1 && ::SetTimer(sink_.get(), kAfterPaintTimer, USER_TIMER_MINIMUM, nullptr) == 0) {
+  if (afterPaint_.size() == 1 &&
+      ::SetTimer(sink_.get(), kAfterPaintTimer, USER_TIMER_MINIMUM, nullptr) == 0) {
     // No timer to be had: the calls go the ordinary way, still in order.
     std::deque<std::function<void()>> now;
     now.swap(afterPaint_);

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 #include <deque>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <utility>
