@@ -10,6 +10,8 @@ namespace qv {
 
 class ProgramFiles {
  public:
+  static constexpr char kArchiveFolderName[] = "zip";
+
   ProgramFiles() = default;
   // `executablePath` is the full path of the running executable.
   explicit ProgramFiles(std::string executablePath)
@@ -22,13 +24,17 @@ class ProgramFiles {
   std::string config() const { return directory_ + "Config.ini"; }
   std::string localVersion() const { return directory_ + "UPdate.ini"; }
   // The archive folder "zip", without a trailing separator.
-  std::string archiveFolder() const { return directory_ + "zip"; }
+  std::string archiveFolder() const { return directory_ + kArchiveFolderName; }
   // An add-on's archive: the (trimmed) name followed by ".zip" in the archive folder.
   std::string archive(std::string_view trimmedName) const {
     // Made in one allocation: the download-all road asks for one per row.
     std::string file;
-    file.reserve(directory_.size() + 4 + trimmedName.size() + 4);
-    return file.append(directory_).append("zip").append(1, path::kSep).append(trimmedName).append(".zip");
+    file.reserve(directory_.size() + sizeof kArchiveFolderName + trimmedName.size() + 4);
+    return file.append(directory_)
+        .append(kArchiveFolderName)
+        .append(1, path::kSep)
+        .append(trimmedName)
+        .append(".zip");
   }
   std::string newExecutable() const { return directory_ + "Quorvane2.exe"; }
   // What an earlier self-update leaves behind.

@@ -209,9 +209,10 @@ void TForm1::BitBtn4Click() {
       platform::ListView& view;
       ~EndUpdate() { view.endUpdate(); }
     } endUpdate{*ListView1};
-    std::unique_ptr<files::DirectoryProbe> listing = listingAhead_ ? listingAhead_->take(addonDir) : nullptr;
-    if (!listing) listing = std::make_unique<files::DirectoryProbe>(addonDir);
-    counts = catalogue::checkStatuses(*list_, *listing);
+    const std::unique_ptr<files::DirectoryProbe> listing =
+        listingAhead_ ? listingAhead_->take(addonDir) : nullptr;
+    counts =
+        listing ? catalogue::checkStatuses(*list_, *listing) : catalogue::checkStatuses(*list_, addonDir);
   }
   showCounters(list_->count(), counts.installed, counts.notInstalled);
 }
