@@ -189,6 +189,39 @@ TEST_F(CatalogueFetchTest, AFetchedDocumentParsesWithLineAndSourceInItsErrorsAnd
   EXPECT_EQ(entryCount(scratch.path()), 0u);
 }
 
+TEST_F(CatalogueFetchTest, ADocumentIsReadInTheEncodingItDeclaresOrMarks) {
+  const std::string base = serverBase();
+  ASSERT_FALSE(base.empty()) << "QV_E2E_BASE is not set: run the suite through scripts/e2e";
+  platform::win32::MsxmlFactory factory(downloader, scratch.utf8Path());
+  // The engine is given the bytes, and must still read them as the document says: E9 is "é" in
+  // ISO-8859-1 and no character at all as UTF-8.
+  publishCatalogue(
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+      "<plug><Item plugName=\"Caf\xE9\" plugCName=\"\" plugfolder=\"A\" plugdescribe=\"\"/></plug>\n");
+  auto doc = factory.createDocument();
+  doc->load(base + "/Data.xml");
+  auto item = doc->documentElement()->firstChild();
+  ASSERT_TRUE(item);
+  EXPECT_EQ(item->attribute("plugName"), "Café");
+
+  // UTF-16 with its byte-order mark and no declaration.
+  const std::u16string text =
+      u"<plug><Item plugName=\"劍網\" plugCName=\"中文\" plugfolder=\"A\" plugdescribe=\"\"/></plug>";
+  std::string utf16 = "\xFF\xFE";
+  for (const char16_t c : text) {
+    utf16.push_back(static_cast<char>(c & 0xFF));
+    utf16.push_back(static_cast<char>(c >> 8));
+  }
+  publishCatalogue(utf16);
+  doc = factory.createDocument();
+  doc->load(base + "/Data.xml");
+  item = doc->documentElement()->firstChild();
+  ASSERT_TRUE(item);
+  EXPECT_EQ(item->attribute("plugName"), "劍網");
+  EXPECT_EQ(item->attribute("plugCName"), "中文");
+  EXPECT_EQ(entryCount(scratch.path()), 0u);
+}
+
 TEST(AddonFolderProbe, AnswersAsWindowsNameMatchingWould) {
   TempFolder folder;
   for (const wchar_t* name : {L"BagSort", L"Ünïcode", L"Chat Emotes"}) makeDirectory(folder.path() + L"\\" + name);
