@@ -1,9 +1,9 @@
-// startup-probe PROGRAM CLASS PEER PEER_CLASS [ROUNDS] [SETTLE_MS]
-// Starts PROGRAM and PEER in turns, ROUNDS times each after one warm-up start of both, and measures for
-// each start the time from CreateProcess to a visible top-level window of its class, and its working
-// set SETTLE_MS after that window showed (long enough for the program's start-up pass, 3000 ms after
-// the show, to have run). Prints the medians and the ratios PROGRAM / PEER; exit status 1 when a window
-// never showed.
+// startup-probe PROGRAM CLASS PEER PEER_CLASS [ROUNDS] [SETTLE_MS] [FLOOR FLOOR_CLASS]
+// Starts PROGRAM and PEER (and FLOOR, when given) in turns, ROUNDS times each after one warm-up start of
+// each, and measures for each start the time from CreateProcess to a visible top-level window of its
+// class, and its working set SETTLE_MS after that window showed (long enough for the program's start-up
+// pass, 3000 ms after the show, to have run). Prints the medians and the ratios against PEER; exit status
+// 1 when a window never showed.
 #include <windows.h>
 // After windows.h, which they build on.
 #include <psapi.h>
@@ -83,40 +83,60 @@ double median(std::vector<double> values) {
 
 }  // namespace
 
+struct Contender {
+  const wchar_t* program;
+  const wchar_t* className;
+  const char* name;
+  std::vector<double> shows, sets;
+};
+
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 5) {
-    std::fprintf(stderr, "usage: startup-probe PROGRAM CLASS PEER PEER_CLASS [ROUNDS] [SETTLE_MS]\n");
+  if (argc < 5 || argc == 8) {
+    std::fprintf(
+        stderr,
+        "usage: startup-probe PROGRAM CLASS PEER PEER_CLASS [ROUNDS] [SETTLE_MS] [FLOOR FLOOR_CLASS]\n");
     return 2;
   }
   const int rounds = argc > 5 ? std::max(1, _wtoi(argv[5])) : 5;
   const DWORD settleMs = argc > 6 ? static_cast<DWORD>(_wtoi(argv[6])) : 6000;
-  std::vector<double> programShow, peerShow, programSet, peerSet;
+  std::vector<Contender> contenders{{argv[1], argv[2], "program", {}, {}},
+                                    {argv[3], argv[4], "peer", {}, {}}};
+  if (argc > 8) contenders.push_back({argv[7], argv[8], "floor", {}, {}});
+  const size_t count = contenders.size();
   for (int round = 0; round <= rounds; ++round) {
-    Sample program, peer;
-    // Taken in turns, the other one first every other round, so neither always follows the other.
-    const bool programFirst = round % 2 == 0;
-    const bool ok = programFirst
-                        ? run(argv[1], argv[2], settleMs, program) && run(argv[3], argv[4], settleMs, peer)
-                        : run(argv[3], argv[4], settleMs, peer) && run(argv[1], argv[2], settleMs, program);
-    if (!ok) {
-      std::fprintf(stderr, "startup-probe: a window did not show\n");
-      return 1;
+    // Taken in turns, each round starting with the next one, so none always follows another.
+    std::vector<Sample> samples(count);
+    for (size_t i = 0; i < count; ++i) {
+      const size_t which = (static_cast<size_t>(round) + i) % count;
+      if (!run(contenders[which].program, contenders[which].className, settleMs, samples[which])) {
+        std::fprintf(stderr, "startup-probe: a window did not show\n");
+        return 1;
+      }
     }
-    std::printf("round %d%s: program %.0f ms %.1f MiB, peer %.0f ms %.1f MiB\n", round,
-                round == 0 ? " (warm-up)" : "", program.showMs, program.workingSetMiB, peer.showMs,
-                peer.workingSetMiB);
+    std::printf("round %d%s:", round, round == 0 ? " (warm-up)" : "");
+    for (size_t i = 0; i < count; ++i)
+      std::printf("%s %s %.0f ms %.1f MiB", i == 0 ? "" : ",", contenders[i].name, samples[i].showMs,
+                  samples[i].workingSetMiB);
+    std::printf("\n");
     if (round == 0) continue;
-    programShow.push_back(program.showMs);
-    peerShow.push_back(peer.showMs);
-    programSet.push_back(program.workingSetMiB);
-    peerSet.push_back(peer.workingSetMiB);
+    for (size_t i = 0; i < count; ++i) {
+      contenders[i].shows.push_back(samples[i].showMs);
+      contenders[i].sets.push_back(samples[i].workingSetMiB);
+    }
   }
-  const double show = median(programShow), peerShown = median(peerShow);
-  const double set = median(programSet), peerSetMiB = median(peerSet);
+  const double peerShown = median(contenders[1].shows), peerSet = median(contenders[1].sets);
+  const double show = median(contenders[0].shows), set = median(contenders[0].sets);
   std::printf("window visible: program %.0f ms, peer %.0f ms, ratio %.2f\n", show, peerShown,
               show / peerShown);
-  std::printf("working set: program %.1f MiB, peer %.1f MiB, ratio %.2f\n", set, peerSetMiB,
-              set / peerSetMiB);
+  std::printf("working set: program %.1f MiB, peer %.1f MiB, ratio %.2f\n", set, peerSet, set / peerSet);
+  if (count > 2) {
+    // What the system charges for the window's native parts alone, against the same peer.
+    const double floorShown = median(contenders[2].shows), floorSet = median(contenders[2].sets);
+    std::printf(
+        "floor (the window's native parts alone): visible %.0f ms, ratio %.2f; working set %.1f MiB, "
+        "ratio %.2f\n",
+        floorShown, floorShown / peerShown, floorSet, floorSet / peerSet);
+  }
   std::fflush(stdout);
   return 0;
 }
