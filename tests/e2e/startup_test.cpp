@@ -52,6 +52,42 @@ TEST_F(StartupTest, MainWindowShowsCaptionSizePlaceAndFrame) {
   EXPECT_TRUE(program.running());
 }
 
+// The controls are made where the layout puts them (an aligned one among the siblings made before it,
+// a label at the size of its text), not placed afterwards; this is where that must end up.
+TEST_F(StartupTest, PanelsFillTheClientAreaTheListFillsItsPanelAndLabelsFitTheirText) {
+  Process& program = start();
+  HWND main = waitForMainWindow(program);
+  ASSERT_TRUE(main);
+  ASSERT_TRUE(settle(main));
+  RECT client{};
+  ASSERT_TRUE(GetClientRect(main, &client));
+  const auto inClient = [main](int id) {
+    HWND control = findControl(main, id);
+    RECT r = control ? windowRect(control) : RECT{-1, -1, -1, -1};
+    if (control) MapWindowPoints(HWND_DESKTOP, main, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  };
+  const auto same = [](const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+  };
+  const int top = scaled(62), bottom = client.bottom - scaled(119);
+  EXPECT_TRUE(same(inClient(ids::form1::Panel1), RECT{0, 0, client.right, top}));
+  EXPECT_TRUE(same(inClient(ids::form1::Panel2), RECT{0, bottom, client.right, client.bottom}));
+  EXPECT_TRUE(same(inClient(ids::form1::Panel5), RECT{0, top, client.right, bottom}));
+  EXPECT_TRUE(same(inClient(ids::form1::Panel6), RECT{0, top, client.right, top + scaled(17)}));
+  // The list (with its sunken edge) fills what the counter strip leaves of its panel.
+  EXPECT_TRUE(same(inClient(ids::form1::ListView1), RECT{0, top + scaled(17), client.right, bottom}));
+
+  // A label is as wide as its text, not as the rectangle the layout gave it: "0" is far narrower than
+  // its 136 pixels, and narrower than "UI 列錶" beside it; every label is one line high.
+  const RECT zero = inClient(ids::form1::Label15), title = inClient(ids::form1::Label8);
+  EXPECT_GT(zero.right - zero.left, 0);
+  EXPECT_LT(zero.right - zero.left, scaled(20));
+  EXPECT_GT(title.right - title.left, zero.right - zero.left);
+  EXPECT_EQ(zero.bottom - zero.top, title.bottom - title.top);
+  EXPECT_EQ(zero.left, scaled(440));
+}
+
 TEST_F(StartupTest, SecondStartSaysAlreadyOpenAndEndsWhileTheFirstRuns) {
   Process& first = start();
   HWND main = waitForMainWindow(first);

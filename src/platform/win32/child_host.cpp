@@ -26,7 +26,18 @@ POINT ChildHost::origin() const {
 
 bool ChildHost::showsChildren() const { return frame_ == nullptr || frame_->effectiveVisible(); }
 
+bool ChildHost::isAligned(const ChildWindow& control) const {
+  // Controls inside a group box are not aligned: the frame is not a window of its own here.
+  return frame_ == nullptr && control.align() != Align::None;
+}
+
 RECT ChildHost::placement(const ChildWindow& control) const {
+  if (isAligned(control)) {
+    for (const auto& child : children_)
+      if (child.get() == &control)
+        return alignedRects(nullptr)[static_cast<size_t>(&child - children_.data())];
+    return alignedRects(&control).back();
+  }
   const POINT o = origin();
   const SIZE size = control.deviceSize();
   RECT r{};
@@ -52,30 +63,37 @@ void ChildHost::place(ChildWindow& control, const RECT* aligned) {
   control.afterMove();
 }
 
-void ChildHost::layout() {
+std::vector<RECT> ChildHost::alignedRects(const ChildWindow* newcomer) const {
   RECT client{};
   ::GetClientRect(window_, &client);
-  // Controls inside a group box are not aligned: the frame is not a window of its own here.
+  std::vector<const ChildWindow*> controls;
+  controls.reserve(children_.size() + 1);
+  for (const auto& child : children_) controls.push_back(child.get());
+  if (newcomer != nullptr) controls.push_back(newcomer);
   std::vector<LayoutItem> items;
-  items.reserve(children_.size());
+  items.reserve(controls.size());
   std::vector<LayoutItem*> aligned;
-  for (const auto& child : children_) {
-    const bool isAligned = frame_ == nullptr && child->align() != Align::None;
-    const SIZE size = child->deviceSize();
-    items.push_back(LayoutItem{isAligned ? child->align() : Align::None, Rect{0, 0, size.cx, size.cy},
-                               child->ownVisible()});
-    if (isAligned) aligned.push_back(&items.back());
+  for (const ChildWindow* control : controls) {
+    const bool alignedHere = isAligned(*control);
+    const SIZE size = control->deviceSize();
+    items.push_back(LayoutItem{alignedHere ? control->align() : Align::None, Rect{0, 0, size.cx, size.cy},
+                               control->ownVisible()});
+    if (alignedHere) aligned.push_back(&items.back());
   }
   layoutAligned(aligned, client.right - client.left, client.bottom - client.top);
-  for (size_t i = 0; i < children_.size(); ++i) {
-    if (items[i].align == Align::None) {
-      place(*children_[i], nullptr);
-    } else {
-      const Rect& r = items[i].rect;
-      const RECT device{r.left, r.top, r.left + r.width, r.top + r.height};
-      place(*children_[i], &device);
-    }
+  std::vector<RECT> rects(items.size(), RECT{0, 0, 0, 0});
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (items[i].align == Align::None) continue;
+    const Rect& r = items[i].rect;
+    rects[i] = RECT{r.left, r.top, r.left + r.width, r.top + r.height};
   }
+  return rects;
+}
+
+void ChildHost::layout() {
+  const std::vector<RECT> rects = alignedRects(nullptr);
+  for (size_t i = 0; i < children_.size(); ++i)
+    place(*children_[i], isAligned(*children_[i]) ? &rects[i] : nullptr);
 }
 
 void ChildHost::applyVisibility() {
@@ -90,7 +108,7 @@ template <class T>
 T& ChildHost::adopt(std::unique_ptr<T> control) {
   T& ref = *control;
   children_.push_back(std::move(control));
-  if (ref.align() != Align::None && frame_ == nullptr)
+  if (isAligned(ref))
     layout();
   else
     place(ref, nullptr);

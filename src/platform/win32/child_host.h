@@ -26,7 +26,8 @@ class ChildHost {
   // Where the container's (0, 0) lies in the window's client area, in device pixels.
   POINT origin() const;
   bool showsChildren() const;
-  // Where a control that is not aligned belongs in the window's client area, in device pixels.
+  // Where a control belongs in the window's client area, in device pixels. An aligned control that is
+  // not yet adopted is laid out as the last of the container's, where adopting it will put it.
   RECT placement(const ChildWindow& control) const;
   // Places every control again: on creation, on resizing and when an aligned control is hidden or shown.
   void layout();
@@ -52,6 +53,10 @@ class ChildHost {
   template <class T>
   T& adopt(std::unique_ptr<T> control);
   void place(ChildWindow& control, const RECT* aligned);
+  bool isAligned(const ChildWindow& control) const;
+  // The aligned controls' rectangles (device pixels, one per control, in order; the others' are
+  // empty), with `newcomer`, when given, laid out after them.
+  std::vector<RECT> alignedRects(const ChildWindow* newcomer) const;
 
   UiContext& ctx_;
   HWND window_;

@@ -24,9 +24,9 @@ void ChildWindow::create(const wchar_t* windowClass, DWORD style, DWORD exStyle,
   const std::wstring wide = toWide(text);
   // Made where it belongs and as visible as it will be, so the host need not move or show it again
   // (each is a round trip to the server under Wine). The windows it sits in are still hidden while
-  // controls are added, so nothing paints half set up. An aligned control's place depends on its
-  // siblings: the host's layout sets it.
-  const RECT r = align_ == Align::None ? host_.placement(*this) : RECT{0, 0, 0, 0};
+  // controls are added, so nothing paints half set up. An aligned control is made where the host's
+  // layout will put it among the siblings made before it.
+  const RECT r = host_.placement(*this);
   const DWORD shown = effectiveVisible() ? WS_VISIBLE : 0;
   hwnd_ = ::CreateWindowExW(exStyle, windowClass, wide.c_str(), WS_CHILD | shown | style, r.left, r.top,
                             r.right - r.left, r.bottom - r.top, host_.window(),

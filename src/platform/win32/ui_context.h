@@ -3,6 +3,8 @@
 // and the dialog font.
 #include <windows.h>
 
+#include <string>
+
 #include "platform/dialogs.h"
 #include "platform/main_loop.h"
 #include "platform/win32/win32_handles.h"
@@ -23,6 +25,10 @@ class UiContext {
   int scale(int logical) const { return ::MulDiv(logical, dpi_, 96); }
   // Device pixels back to layout pixels, rounded up so a measured size never shrinks.
   int unscale(int device) const { return (device * 96 + dpi_ - 1) / dpi_; }
+  // The size of one line of text in the dialog font, in device pixels (an empty text has a line's
+  // height). Measured on a memory device context of the screen's, so a control can be measured before
+  // its window exists and without asking the server for a window's.
+  SIZE textExtent(const std::wstring& text);
 
  private:
   Dialogs& dialogs_;
@@ -30,6 +36,8 @@ class UiContext {
   int dpi_ = 96;
   UniqueFont ownedFont_;
   HFONT font_ = nullptr;
+  // Holds the font selected; released before the font is.
+  UniqueMemoryDc measuring_;
 };
 
 }  // namespace qv::platform::win32

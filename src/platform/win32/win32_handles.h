@@ -121,5 +121,7 @@ class UniqueUserObject {
 
 using UniqueMenu = UniqueUserObject<HMENU, ::DestroyMenu>;
 using UniqueIcon = UniqueUserObject<HICON, ::DestroyIcon>;
+// A memory device context is released the same way, by a function of its own.
+using UniqueMemoryDc = UniqueUserObject<HDC, ::DeleteDC>;
 
 }  // namespace qv::platform::win32

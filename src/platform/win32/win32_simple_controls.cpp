@@ -13,35 +13,19 @@ namespace qv::platform::win32 {
 // Labels never treat "&" as a mnemonic: status texts carry file names.
 Win32Label::Win32Label(UiContext& ctx, ChildHost& host, const ControlSpec& spec, bool wrap)
     : ControlBase(ctx, host, spec), autoSize_(!wrap) {
+  // Measured first, so the window is made at its size and never moved for it.
+  if (autoSize_) measured_ = ctx_.textExtent(toWide(spec.text));
   // A label lies below the other controls and is clipped by them, so a text that grew past its
   // neighbour (the status line next to the progress bar) never paints over it.
   create(L"STATIC", SS_NOPREFIX | WS_CLIPSIBLINGS | (wrap ? SS_LEFT : SS_LEFTNOWORDWRAP), 0, spec.text);
   ::SetWindowPos(hwnd_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  if (autoSize_) measured_ = measure();
-}
-
-SIZE Win32Label::measure() const {
-  SIZE size{0, 0};
-  HDC dc = ::GetDC(hwnd_);
-  if (dc == nullptr) return size;
-  HGDIOBJ old = ::SelectObject(dc, ctx_.font());
-  std::wstring text = windowTextW(hwnd_);
-  // An empty label still has the height of a line.
-  if (text.empty()) text = L" ";
-  RECT r{0, 0, 0, 0};
-  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
-  ::SelectObject(dc, old);
-  ::ReleaseDC(hwnd_, dc);
-  size.cx = r.right - r.left;
-  size.cy = r.bottom - r.top;
-  return size;
 }
 
 SIZE Win32Label::deviceSize() const { return autoSize_ ? measured_ : ChildWindow::deviceSize(); }
 
 void Win32Label::textChanged() {
   if (!autoSize_) return;
-  measured_ = measure();
+  measured_ = ctx_.textExtent(windowTextW(hwnd_));
   ::SetWindowPos(hwnd_, nullptr, 0, 0, measured_.cx, measured_.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

@@ -15,7 +15,6 @@ class Win32Label final : public ControlBase<Label> {
   void textChanged() override;
 
  private:
-  SIZE measure() const;
   bool autoSize_;
   SIZE measured_{};
 };
