@@ -32,12 +32,7 @@ bool ChildHost::isAligned(const ChildWindow& control) const {
 }
 
 RECT ChildHost::placement(const ChildWindow& control) const {
-  if (isAligned(control)) {
-    for (const auto& child : children_)
-      if (child.get() == &control)
-        return alignedRects(nullptr)[static_cast<size_t>(&child - children_.data())];
-    return alignedRects(&control).back();
-  }
+  if (isAligned(control)) return alignedRects(&control).back();
   const POINT o = origin();
   const SIZE size = control.deviceSize();
   RECT r{};

@@ -26,8 +26,9 @@ class ChildHost {
   // Where the container's (0, 0) lies in the window's client area, in device pixels.
   POINT origin() const;
   bool showsChildren() const;
-  // Where a control belongs in the window's client area, in device pixels. An aligned control that is
-  // not yet adopted is laid out as the last of the container's, where adopting it will put it.
+  // Where a control belongs in the window's client area, in device pixels. Asked for an aligned control
+  // only while it is being made: it is laid out after the container's controls, where adopting it will
+  // put it (the layout places the adopted ones).
   RECT placement(const ChildWindow& control) const;
   // Places every control again: on creation, on resizing and when an aligned control is hidden or shown.
   void layout();
