@@ -49,28 +49,6 @@ bool copyFileNoReplace(std::string_view from, std::string_view to) {
   return false;
 }
 
-bool listTree(std::string_view directory, std::vector<TreeEntry>& entries) {
-  namespace fs = std::filesystem;
-  entries.clear();
-  std::error_code ec;
-  const fs::path root = fsPath(directory);
-  fs::recursive_directory_iterator it(root, fs::directory_options::none, ec);
-  if (ec) return false;
-  for (const fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
-    if (ec) return false;
-    const fs::file_status status = it->symlink_status(ec);
-    if (ec) return false;
-    TreeEntry entry;
-    entry.relative = path::fromFs(it->path().lexically_relative(root).make_preferred());
-    entry.kind = fs::is_symlink(status)     ? TreeEntry::Kind::Other
-                 : fs::is_directory(status) ? TreeEntry::Kind::Directory
-                 : fs::is_regular_file(status) ? TreeEntry::Kind::File
-                                               : TreeEntry::Kind::Other;
-    entries.push_back(std::move(entry));
-  }
-  return !ec;
-}
-
 std::string siblingTempCandidate(std::string_view target, std::string_view tag) {
   // Per thread: workers create temporaries side by side without sharing a generator.
   static thread_local std::mt19937_64 random{std::random_device{}()};

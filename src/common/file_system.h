@@ -28,16 +28,24 @@ bool isDirectory(std::string_view utf8);
 bool isFile(std::string_view utf8);
 // Anything at that path, a dangling link included.
 bool exists(std::string_view utf8);
-// A link (Windows: a reparse point) at that path, whatever it points at.
+// A link at that path, whatever it points at. On Windows that is a reparse point that stands for
+// another name (a junction or a symbolic link), not one that only stores a file differently (a
+// compressed or cloud file, which is the file itself).
 bool isLink(std::string_view utf8);
+
+// What is at a path, the path itself: a link is Link whatever it points at, and is never followed.
+enum class PathKind { Missing, File, Directory, Link, Other };
+PathKind pathKind(std::string_view utf8);
 // Creates the directory with its missing parents; true when it exists afterwards.
 bool createDirectories(std::string_view utf8);
 // Deletes a file (never a directory); false when it could not be deleted or was not there.
 bool removeFile(std::string_view utf8);
 // Deletes an empty directory; false otherwise.
 bool removeEmptyDirectory(std::string_view utf8);
-// Deletes a directory tree that the program made itself (staging folders); links inside are removed,
-// never followed. False when something stayed.
+// Deletes a directory tree that the program made itself (staging folders). Links inside it, and the
+// path itself when it is a link, are removed themselves and never followed: nothing they point at is
+// touched. Where the system cannot remove a link without reaching what it points at (Wine, whose
+// calls act on a link's target), the link stays. False when something stayed.
 bool removeTree(std::string_view utf8);
 // Moves `from` over `to`, replacing a file that is there (not a directory).
 bool renameReplacing(std::string_view from, std::string_view to);
@@ -97,10 +105,14 @@ struct TreeEntry {
   enum class Kind { File, Directory, Other };  // Other: links and anything else not plainly one of the two
   std::string relative;
   Kind kind;
+  bool link = false;  // a link (kind Other), whatever it points at
 };
 // Every entry below `directory`, parents before their contents; links are listed, never followed.
 // False when the tree cannot be read whole.
 bool listTree(std::string_view directory, std::vector<TreeEntry>& entries);
+// The entries directly inside `directory`, each named by its file name, with the kinds of listTree:
+// a link is listed as a link and never followed. False when the directory cannot be read.
+bool listDirectory(std::string_view directory, std::vector<TreeEntry>& entries);
 
 // Answers "is there a directory of this name directly inside `directory`" for many names at once: the
 // directory is read once, and each name is answered from that listing wherever the listing answers

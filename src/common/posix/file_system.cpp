@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <unordered_set>
 
 #include "common/path.h"
@@ -57,6 +58,25 @@ bool exists(std::string_view utf8) {
 bool isLink(std::string_view utf8) {
   struct stat st {};
   return lstatOf(utf8, st) && S_ISLNK(st.st_mode);
+}
+
+namespace {
+PathKind kindOf(mode_t mode) {
+  if (S_ISLNK(mode)) return PathKind::Link;
+  if (S_ISDIR(mode)) return PathKind::Directory;
+  if (S_ISREG(mode)) return PathKind::File;
+  return PathKind::Other;
+}
+TreeEntry::Kind treeKindOf(PathKind kind) {
+  return kind == PathKind::Directory ? TreeEntry::Kind::Directory
+         : kind == PathKind::File    ? TreeEntry::Kind::File
+                                     : TreeEntry::Kind::Other;
+}
+}  // namespace
+
+PathKind pathKind(std::string_view utf8) {
+  struct stat st {};
+  return lstatOf(utf8, st) ? kindOf(st.st_mode) : PathKind::Missing;
 }
 
 bool createDirectories(std::string_view utf8) {
@@ -163,6 +183,60 @@ bool readFile(std::string_view utf8, std::string& bytes) {
     bytes.append(buffer, static_cast<size_t>(n));
   }
   ::close(fd);
+  return true;
+}
+
+bool listTree(std::string_view directory, std::vector<TreeEntry>& entries) {
+  namespace fs = std::filesystem;
+  entries.clear();
+  std::error_code ec;
+  const fs::path root = fsPath(directory);
+  // Without follow_directory_symlink the iterator lists a link and does not enter it.
+  fs::recursive_directory_iterator it(root, fs::directory_options::none, ec);
+  if (ec) return false;
+  for (const fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
+    if (ec) return false;
+    const fs::file_status status = it->symlink_status(ec);
+    if (ec) return false;
+    TreeEntry entry;
+    entry.relative = path::fromFs(it->path().lexically_relative(root).make_preferred());
+    entry.link = fs::is_symlink(status);
+    entry.kind = entry.link                    ? TreeEntry::Kind::Other
+                 : fs::is_directory(status)    ? TreeEntry::Kind::Directory
+                 : fs::is_regular_file(status) ? TreeEntry::Kind::File
+                                               : TreeEntry::Kind::Other;
+    entries.push_back(std::move(entry));
+  }
+  return !ec;
+}
+
+bool listDirectory(std::string_view directory, std::vector<TreeEntry>& entries) {
+  entries.clear();
+  std::string prefix = directory.empty() ? std::string(".") : std::string(directory);
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(prefix.c_str()), ::closedir);
+  if (!dir) return false;
+  if (prefix.back() != '/') prefix += '/';
+  while (const dirent* e = ::readdir(dir.get())) {
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    PathKind kind;
+    switch (e->d_type) {
+      case DT_LNK:
+        kind = PathKind::Link;
+        break;
+      case DT_DIR:
+        kind = PathKind::Directory;
+        break;
+      case DT_REG:
+        kind = PathKind::File;
+        break;
+      default:  // file systems that do not say: asked of the entry itself, without following it
+        kind = pathKind(prefix + name);
+        break;
+    }
+    if (kind == PathKind::Missing) continue;  // gone meanwhile
+    entries.push_back({name, treeKindOf(kind), kind == PathKind::Link});
+  }
   return true;
 }
 
