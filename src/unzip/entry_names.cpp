@@ -78,6 +78,22 @@ bool onlyDotsAndSpaces(std::string_view part) {
   return !part.empty() && part.find_first_not_of(". ") == std::string_view::npos;
 }
 
+// Why one part of an entry's name (a folder or the file name) is never written; nullptr when it may be.
+const char* partRefusal(std::string_view part) {
+  if (onlyDotsAndSpaces(part)) return "its name climbs out of the destination folder";
+  if (part.find('\0') != std::string_view::npos) return "its name holds a NUL character";
+  if (part.find(':') != std::string_view::npos) return "its name holds a drive or stream colon";
+  if (part.back() == '.' || part.back() == ' ')
+    return "a part of its name ends in a dot or a blank, which Windows would drop";
+  if (isDeviceName(part)) return "its name is a Windows device name";
+  return nullptr;
+}
+
+bool refuse(const char* reason, std::string* why) {
+  if (why) *why = reason;
+  return false;
+}
+
 }  // namespace
 
 bool isValidUtf8(std::string_view s) {
@@ -131,10 +147,13 @@ void splitEntryName(const std::string& name, std::string& directory, std::string
   }
 }
 
-bool isSafeFileName(std::string_view fileName) {
-  return !fileName.empty() && !onlyDotsAndSpaces(fileName) && fileName.find('\0') == std::string_view::npos &&
-         fileName.find_first_of("\\/:") == std::string_view::npos && !isDeviceName(fileName) &&
-         !isEngineTemporary(fileName);
+bool isSafeFileName(std::string_view fileName, std::string* why) {
+  if (fileName.empty()) return refuse("it has no name", why);
+  if (fileName.find_first_of("\\/") != std::string_view::npos)
+    return refuse("its name holds a separator", why);
+  if (const char* reason = partRefusal(fileName)) return refuse(reason, why);
+  if (isEngineTemporary(fileName)) return refuse("its name is one the engine keeps for its temporaries", why);
+  return true;
 }
 
 std::string joinPath(const std::string& directory, std::string_view name) {
@@ -146,7 +165,8 @@ std::string joinPath(const std::string& directory, std::string_view name) {
 }
 
 std::optional<std::string> outputDirectory(const std::string& destDir, const std::string& entryDirectory,
-                                           bool recreateDirs, const std::vector<std::string>& relativePaths) {
+                                           bool recreateDirs, const std::vector<std::string>& relativePaths,
+                                           std::string* why) {
   if (!recreateDirs || entryDirectory.empty()) return destDir;
   std::string_view p = entryDirectory;
   for (const std::string& prefix : relativePaths) {
@@ -166,9 +186,10 @@ std::optional<std::string> outputDirectory(const std::string& destDir, const std
     const std::string_view part = p.substr(start, end - start);
     start = end + 1;
     if (part.empty() || part == ".") continue;
-    if (onlyDotsAndSpaces(part) || part.find(':') != std::string_view::npos || part.find('\0') != std::string_view::npos ||
-        isDeviceName(part))
+    if (const char* reason = partRefusal(part)) {
+      refuse(reason, why);
       return std::nullopt;
+    }
     out = joinPath(out, part);
   }
   return out;

@@ -24,15 +24,18 @@ std::string decodeEntryName(std::string_view stored, uint16_t flags, uint16_t ve
 void splitEntryName(const std::string& name, std::string& directory, std::string& fileName);
 
 // The directory an entry's file goes to, or nothing when the entry must not be written because its
-// name would leave `destDir` (a ".." part, a part of only dots and spaces, a ":" inside a part, a NUL)
-// or names a Windows device.
+// name would leave `destDir` (a ".." part, a part of only dots and spaces, a ":" inside a part, a NUL),
+// names a Windows device, or has a part ending in a dot or a blank (Windows drops those, so the name
+// would land on another folder's, or, in the long-path form, make one that Explorer cannot handle).
+// `why`, when given, receives the reason of a refusal.
 // `relativePaths` are prefixes removed from the entry's directory, first match, ignoring case.
 std::optional<std::string> outputDirectory(const std::string& destDir, const std::string& entryDirectory,
-                                           bool recreateDirs, const std::vector<std::string>& relativePaths);
+                                           bool recreateDirs, const std::vector<std::string>& relativePaths,
+                                           std::string* why = nullptr);
 
 // Whether a file name is one the engine will create inside its directory: none of the above, and not
-// one of the engine's own temporaries.
-bool isSafeFileName(std::string_view fileName);
+// one of the engine's own temporaries. `why`, when given, receives the reason of a refusal.
+bool isSafeFileName(std::string_view fileName, std::string* why = nullptr);
 
 // Whether Windows would open a device instead of a file for this path component: CON, PRN, AUX, NUL,
 // COM1 to COM9, LPT1 to LPT9 (and the console's CONIN$ and CONOUT$), in any letter case, with any

@@ -63,8 +63,11 @@ std::optional<TUnZip::Outcome> TUnZip::openOutput(Run& run, int index, std::stri
     case OutputFile::Created::kTaken:
       break;
   }
-  // A directory of that name is never replaced by a file.
-  if (isDirectory(target)) return skip(run, TSkipReason::srCreateError, target, index);
+  // A directory of that name is never replaced by a file. A link there is replaced as a name (the
+  // file is written beside it and renamed over it), never written through.
+  const PathKind existing = pathKind(target);
+  if (existing == PathKind::Directory)
+    return skip(run, TSkipReason::srCreateError, target, index, "a folder has its name");
   bool replace = true;
   switch (OverwriteMode) {
     case TUZOverwriteMode::Always:
@@ -89,9 +92,10 @@ std::optional<TUnZip::Outcome> TUnZip::openOutput(Run& run, int index, std::stri
       break;
   }
   if (!replace) return skip(run, TSkipReason::srNoOverwrite, target, index);
-  // A read-only file is not replaced unless asked to; then it loses the attribute first.
+  // A read-only file is not replaced unless asked to; then it loses the attribute first. A link's
+  // attributes are those of what it points at, which is none of the archive's business.
   const std::string stampName = serviceName(target);
-  const uint32_t attributes = stamps_.attributes(stampName);
+  const uint32_t attributes = existing == PathKind::Link ? 0 : stamps_.attributes(stampName);
   if (attributes & platform::attr::kReadOnly) {
     if (!ReplaceReadOnly || !stamps_.setAttributes(stampName, attributes & ~platform::attr::kReadOnly))
       return skip(run, TSkipReason::srCreateError, target, index);

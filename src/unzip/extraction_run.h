@@ -25,10 +25,16 @@ struct TUnZip::Run {
   // Output directories known to exist in this run: thousands of entries share a few dozen folders,
   // and asking the file system again for each would cost a call per entry.
   std::unordered_set<std::string> knownDirectories;
+  // The destination directory: what lies below it is the archive's to make, and nothing is made or
+  // written through a link there. The destination itself may be one (a game moved to another drive).
+  std::string root;
 
+  enum class Made { kYes, kThroughLink, kFailed };
   // Makes sure `dir` exists, asking the file system only the first time the run meets it. A directory
-  // that was there before is cleared of the temporaries a killed run may have left in it.
-  bool ensureDirectory(const std::string& dir);
+  // that was there before is cleared of the temporaries a killed run may have left in it. Below the
+  // destination every folder on the way is looked at as it is met: when one is a link, nothing is
+  // made and `link` receives its path.
+  Made ensureDirectory(const std::string& dir, std::string* link = nullptr);
 };
 
 // Where an entry's compressed data start, how many there are, and the decrypter they pass through.

@@ -9,6 +9,8 @@ using files::fsPath;
 using files::isDirectory;
 using files::longPathForm;
 using files::modificationStamp;
+using files::PathKind;
+using files::pathKind;
 using files::removeFile;
 using files::renameReplacing;
 using files::serviceName;

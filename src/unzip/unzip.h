@@ -105,6 +105,10 @@ class TUnZip {
   // How many entries the last ExtractFiles run extracted, also when it ended with an error.
   int ExtractedCount() const { return extracted_; }
 
+  // While OnSkippingFile runs: why the entry is skipped, in words, when the engine can say more than
+  // the reason does (a refused name, a link on the entry's way); empty otherwise.
+  const std::string& SkipDetail() const { return skipDetail_; }
+
   int Count() const { return static_cast<int>(list_.size()); }
   const TZipHeaderInfo& Entry(int index) const;
   const TEndCentral& EndCentral() const { return end_; }
@@ -141,7 +145,7 @@ class TUnZip {
   std::optional<Outcome> openOutput(Run& run, int index, std::string& target, OutputFile& output);
   Decoded decodeEntry(Run& run, int index, EntrySource& source, OutputFile& output);
   Outcome commitEntry(Run& run, int index, const std::string& target, OutputFile& output, const Decoded& decoded);
-  Outcome skip(Run& run, TSkipReason reason, const std::string& name, int index);
+  Outcome skip(Run& run, TSkipReason reason, const std::string& name, int index, std::string why = {});
   void decode(const TZipHeaderInfo& e, EntryInput& in, EntryOutput& out, Run& run, uint64_t compressed,
               uint64_t declared, bool& decoded);
 
@@ -162,6 +166,7 @@ class TUnZip {
   Stream* archive_ = nullptr;  // the stream entries are read from
   ByteRange directoryRange_;   // where the central records were read in archive_ (empty if elsewhere)
   int extracted_ = 0;
+  std::string skipDetail_;
 };
 
 }  // namespace qv::unzip

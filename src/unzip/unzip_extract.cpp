@@ -1,6 +1,7 @@
 // The extraction run of TUnZip: the layout check, the selection pass and the entries one by one.
 #include <algorithm>
 
+#include "common/path.h"
 #include "common/text.h"
 #include "unzip/engine_temporary.h"
 #include "unzip/entry_names.h"
@@ -11,14 +12,40 @@
 
 namespace qv::unzip {
 
-bool TUnZip::Run::ensureDirectory(const std::string& dir) {
-  if (dir.empty() || knownDirectories.contains(dir)) return true;
-  if (isDirectory(dir))
-    removeEngineLeftovers(dir);
-  else if (!createDirectories(dir))
-    return false;
-  knownDirectories.insert(dir);
-  return true;
+TUnZip::Run::Made TUnZip::Run::ensureDirectory(const std::string& dir, std::string* link) {
+  if (dir.empty() || knownDirectories.contains(dir)) return Made::kYes;
+  const bool below = !root.empty() && dir.size() > root.size() + 1 && dir.starts_with(root) &&
+                     dir[root.size()] == path::kSep;
+  if (!below) {
+    // The destination itself, or a place an event handler chose: taken as named.
+    if (isDirectory(dir))
+      removeEngineLeftovers(dir);
+    else if (!createDirectories(dir))
+      return Made::kFailed;
+    knownDirectories.insert(dir);
+    return Made::kYes;
+  }
+  // One folder at a time, from the destination down, without following any of them.
+  for (size_t end = dir.find(path::kSep, root.size() + 1);; end = dir.find(path::kSep, end + 1)) {
+    const std::string step = dir.substr(0, end);
+    if (!knownDirectories.contains(step)) {
+      switch (pathKind(step)) {
+        case PathKind::Missing:
+          if (!createDirectories(step)) return Made::kFailed;
+          break;
+        case PathKind::Directory:
+          if (step.size() == dir.size()) removeEngineLeftovers(dir);
+          break;
+        case PathKind::Link:
+          if (link) *link = step;
+          return Made::kThroughLink;
+        default:
+          return Made::kFailed;
+      }
+      knownDirectories.insert(step);
+    }
+    if (end == std::string::npos) return Made::kYes;
+  }
 }
 
 int TUnZip::ExtractFiles() {
@@ -53,7 +80,9 @@ void TUnZip::runExtraction(Run& run) {
   // Nothing is written before the archive is known to hold what its directory says.
   run.places = placeEntries(*archive_, list_, archive_->size(), directoryRange_,
                             [this](uint32_t disk) { return partBase(disk); });
-  if (!destDir_.empty() && !run.ensureDirectory(destDir_)) throw EDestinationError(destDir_);
+  if (!destDir_.empty() && run.ensureDirectory(destDir_) != Run::Made::kYes)
+    throw EDestinationError(destDir_);
+  run.root = destDir_;
   std::vector<std::string> patterns;
   for (const std::string& p : FilesList) patterns.push_back(text::asciiLower(p));
 
@@ -89,9 +118,12 @@ void TUnZip::runExtraction(Run& run) {
   }
 }
 
-TUnZip::Outcome TUnZip::skip(Run& run, TSkipReason reason, const std::string& name, int index) {
+TUnZip::Outcome TUnZip::skip(Run& run, TSkipReason reason, const std::string& name, int index,
+                             std::string why) {
   bool retry = false;
+  skipDetail_ = std::move(why);
   if (OnSkippingFile) OnSkippingFile(*this, reason, name, index, retry);
+  skipDetail_.clear();
   if (retry) return Outcome::Retry;
   const TZipHeaderInfo& e = list_.inView(static_cast<size_t>(index));
   run.totalBytes -= std::min(run.totalBytes, e.uncompressedSize());
@@ -104,24 +136,39 @@ TUnZip::Outcome TUnZip::handleEntry(Run& run, int index) {
   const bool isFile = !e.filename.empty();
 
   // Where the entry goes. A name that would leave the destination, or that Windows would read as a
-  // device or the engine uses for its temporaries, is never written.
+  // device, strip, or the engine uses for its temporaries, is never written.
+  std::string why;
   const std::optional<std::string> dir =
-      outputDirectory(destDir_, e.directory, RecreateDirs, RelativePathList);
-  if (!dir || (isFile && !isSafeFileName(e.filename)))
-    return skip(run, TSkipReason::srCreateError, e.directory + e.filename, index);
+      outputDirectory(destDir_, e.directory, RecreateDirs, RelativePathList, &why);
+  if (!dir || (isFile && !isSafeFileName(e.filename, &why)))
+    return skip(run, TSkipReason::srCreateError, e.directory + e.filename, index, why);
+
+  // A folder on the entry's way that is a link would take the entry somewhere else entirely.
+  auto madeOrSkipped = [&](const std::string& directory, const std::string& name) -> std::optional<Outcome> {
+    std::string link;
+    switch (run.ensureDirectory(directory, &link)) {
+      case Run::Made::kYes:
+        return std::nullopt;
+      case Run::Made::kThroughLink:
+        return skip(run, TSkipReason::srCreateError, name, index,
+                    "the folder " + link + " on its way is a link, and nothing is written through one");
+      case Run::Made::kFailed:
+        break;
+    }
+    return skip(run, TSkipReason::srCreateError, name, index, "its folder cannot be made");
+  };
 
   if (!isFile) {
     if (!RecreateDirs) return Outcome::Extracted;
-    if (run.ensureDirectory(*dir)) return Outcome::Extracted;
-    return skip(run, TSkipReason::srCreateError, *dir, index);
+    if (const auto outcome = madeOrSkipped(*dir, *dir)) return *outcome;
+    return Outcome::Extracted;
   }
 
   std::string target = joinPath(*dir, e.filename);
   bool skipIt = false;
   if (OnStartUnZip) OnStartUnZip(*this, index, target, skipIt);
   if (skipIt) return Outcome::NotExtracted;
-  if (!run.ensureDirectory(text::directoryOf(target)))
-    return skip(run, TSkipReason::srCreateError, target, index);
+  if (const auto outcome = madeOrSkipped(text::directoryOf(target), target)) return *outcome;
 
   EntrySource source;
   if (const auto outcome = openSource(run, index, target, source)) return *outcome;

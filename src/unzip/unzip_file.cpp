@@ -11,7 +11,7 @@ const char* skipReasonText(TSkipReason reason) {
     case TSkipReason::srNoOverwrite:
       return "an existing file was kept";
     case TSkipReason::srCreateError:
-      return "its name is refused or the file cannot be created";
+      return "the file cannot be created";
     default:
       return "skipped";
   }
@@ -20,8 +20,10 @@ const char* skipReasonText(TSkipReason reason) {
 // Records what was not extracted; only a caller that asked for a report gets these handlers, so the
 // installer's run is the plain one.
 void reportInto(TUnZip& unzip, UnZipReport& report) {
-  unzip.OnSkippingFile = [&report](TUnZip&, TSkipReason reason, const std::string& name, int, bool&) {
-    report.notExtracted.push_back(name + ": " + skipReasonText(reason));
+  unzip.OnSkippingFile = [&report](TUnZip& self, TSkipReason reason, const std::string& name, int, bool&) {
+    const std::string& detail = self.SkipDetail();
+    report.notExtracted.push_back(name + ": " +
+                                  (detail.empty() ? std::string(skipReasonText(reason)) : detail));
   };
   unzip.OnBadCRC = [&report](TUnZip& self, uint32_t, uint32_t, int index) {
     const TZipHeaderInfo& e = self.Entry(index);

@@ -15,6 +15,10 @@
 #include "driver/files.h"
 #include "driver/text.h"
 #include "driver/unix_link.h"
+#include "platform/win32/win32_codec.h"
+#include "platform/win32/win32_file_stamps.h"
+#include "unzip/unzip_file.h"
+#include "zip_writer.h"
 
 namespace qv::in_process {
 namespace {
@@ -128,6 +132,29 @@ TEST_F(FileLinksTest, TheStatusCheckFindsAnAddonFolderThatIsALink) {
   EXPECT_TRUE(probe.hasDirectory("linked"));
   EXPECT_TRUE(probe.hasDirectory("LINKED"));
   EXPECT_FALSE(probe.hasDirectory("a.txt"));
+}
+
+TEST_F(FileLinksTest, TheEngineWritesNothingThroughALinkBelowItsDestination) {
+  unzip::test::ZipWriter w;
+  w.add({.name = "sub/linked/new.lua", .data = "new"});
+  w.add({.name = "sub/linked/keep.txt", .data = "overwritten"});
+  w.add({.name = "sub/linked/deep/keep2.txt", .data = "overwritten"});
+  w.add({.name = "emptylink/", .data = "", .method = 0});
+  w.add({.name = "emptylink/x.lua", .data = "x"});
+  w.add({.name = "sub/plain.lua", .data = "plain"});
+  e2e::writeBytes(root_ + L"\\a.zip", w.finish());
+  platform::win32::Win32Codec codec;
+  platform::win32::Win32FileStamps stamps;
+  int count = 0;
+  unzip::UnZipReport report;
+  ASSERT_TRUE(unzip::UnZipFile(path(L"\\a.zip"), path(L"\\tree"), {codec, stamps, {}, {}}, &count, &report));
+  EXPECT_EQ(count, 1);
+  EXPECT_EQ(readBytes(root_ + L"\\tree\\sub\\plain.lua"), "plain");
+  expectOutsideUntouched();
+  EXPECT_EQ(e2e::entryCount(root_ + L"\\empty"), 0u);
+  ASSERT_EQ(report.notExtracted.size(), 5u);
+  for (const std::string& line : report.notExtracted)
+    EXPECT_NE(line.find("is a link, and nothing is written through one"), std::string::npos) << line;
 }
 
 }  // namespace
