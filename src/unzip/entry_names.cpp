@@ -1,5 +1,7 @@
 #include "unzip/entry_names.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 
 #include "common/path.h"
@@ -94,6 +96,10 @@ bool refuse(const char* reason, std::string* why) {
   return false;
 }
 
+constexpr uint16_t kUnicodePathTag = 0x7075;
+constexpr unsigned kUnixHost = 3;
+constexpr unsigned kMacOsHost = 19;
+
 }  // namespace
 
 bool isValidUtf8(std::string_view s) {
@@ -121,14 +127,42 @@ bool isDeviceName(std::string_view part) {
   return false;
 }
 
+std::optional<std::string> unicodePathField(const uint8_t* extra, size_t size, std::string_view storedName) {
+  // Blocks of tag (2), data size (2) and data; version (1), CRC-32 of the header's name (4), UTF-8 name.
+  for (size_t at = 0; at + 4 <= size;) {
+    const uint16_t tag = static_cast<uint16_t>(extra[at] | extra[at + 1] << 8);
+    const size_t length = static_cast<size_t>(extra[at + 2] | extra[at + 3] << 8);
+    const uint8_t* data = extra + at + 4;
+    if (length > size - at - 4) return std::nullopt;  // a block running past the field is no block
+    if (tag == kUnicodePathTag) {
+      if (length < 5 || data[0] != 1) return std::nullopt;
+      const uint32_t crc = static_cast<uint32_t>(data[1]) | static_cast<uint32_t>(data[2]) << 8 |
+                           static_cast<uint32_t>(data[3]) << 16 | static_cast<uint32_t>(data[4]) << 24;
+      const uLong actual = ::crc32(::crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(storedName.data()),
+                                   static_cast<uInt>(storedName.size()));
+      if (crc != actual) return std::nullopt;
+      return std::string(reinterpret_cast<const char*>(data + 5), length - 5);
+    }
+    at += 4 + length;
+  }
+  return std::nullopt;
+}
+
 std::string decodeEntryName(std::string_view stored, uint16_t flags, uint16_t versionMadeBy, TOEMConvert oem,
-                            const platform::Codec& codec) {
-  const bool msdosHost = (versionMadeBy >> 8) == 0;
+                            const platform::Codec& codec, std::optional<std::string_view> unicodePath) {
+  const unsigned host = versionMadeBy >> 8;
+  const bool msdosHost = host == 0;
   const bool looksUtf8 = isValidUtf8(stored) && !isAscii(stored);
   const bool fromOem =
       msdosHost && (oem == TOEMConvert::oemAlways || (oem == TOEMConvert::oemFlexible && !looksUtf8));
   std::string name;
-  if ((flags & 0x0800) || (msdosHost && oem == TOEMConvert::oemFlexible && looksUtf8))
+  if (flags & 0x0800)
+    name = sanitizedUtf8(stored);
+  else if (unicodePath && !unicodePath->empty())
+    name = sanitizedUtf8(*unicodePath);
+  else if (looksUtf8 && (host == kUnixHost || host == kMacOsHost))
+    name = sanitizedUtf8(stored);
+  else if (msdosHost && oem == TOEMConvert::oemFlexible && looksUtf8)
     name = sanitizedUtf8(stored);
   else
     name = decodeFrom(fromOem ? codec.oemCodePage() : codec.ansiCodePage(), stored, codec);

@@ -13,12 +13,20 @@
 
 namespace qv::unzip {
 
-// Decodes a stored name: UTF-8 when flag bit 11 is set; from the OEM code page when an MS-DOS host
-// wrote it and `oem` allows (oemFlexible: unless the bytes are valid UTF-8 with non-ASCII characters,
-// which some tools write without setting the flag); from the ANSI code page otherwise. Every "/"
-// becomes "\".
+// Decodes a stored name. It is UTF-8 when flag bit 11 is set; when the entry carries an Info-ZIP
+// Unicode Path field that belongs to this very name (`unicodePath`, see below), that field's name is
+// taken; a name written on a Unix or macOS host is UTF-8 when its bytes are valid UTF-8 with a
+// non-ASCII character (those archivers store the system's UTF-8 names as they are, without the
+// flag). Only the rest use a code page: the OEM one when an MS-DOS host wrote the name and `oem`
+// allows (oemFlexible: unless the bytes are valid UTF-8 with non-ASCII characters, which some tools
+// write without setting the flag), the ANSI one otherwise. Every "/" becomes "\".
 std::string decodeEntryName(std::string_view stored, uint16_t flags, uint16_t versionMadeBy, TOEMConvert oem,
-                            const platform::Codec& codec);
+                            const platform::Codec& codec, std::optional<std::string_view> unicodePath = {});
+
+// The UTF-8 name of the Info-ZIP Unicode Path extra field (tag 0x7075) in an entry's extra field, when
+// that field is there in version 1 and its CRC-32 is the CRC-32 of `storedName` (the name bytes of
+// the same header): a field left over from before the name was changed by another tool does not count.
+std::optional<std::string> unicodePathField(const uint8_t* extra, size_t size, std::string_view storedName);
 
 // Splits a decoded name at its last "\" or ":" into directory (keeping the separator) and file name.
 void splitEntryName(const std::string& name, std::string& directory, std::string& fileName);

@@ -1,5 +1,6 @@
 #include "unzip/zip_directory.h"
 
+#include <optional>
 #include <vector>
 
 #include "unzip/entry_names.h"
@@ -44,9 +45,12 @@ void parseZip64Extra(const uint8_t* extra, size_t size, TZipHeaderInfo& info, bo
   }
 }
 
-void fillName(TZipHeaderInfo& info, const std::string& stored, const DirectorySettings& settings) {
-  const std::string name =
-      decodeEntryName(stored, info.general_purpose_bit_flag, info.version_made_by, info.oem_convert, settings.codec);
+// `extra` is the header's extra field as far as it could be read; it may name the entry in UTF-8.
+void fillName(TZipHeaderInfo& info, const std::string& stored, const std::vector<uint8_t>& extra,
+              const DirectorySettings& settings) {
+  const std::optional<std::string> unicode = unicodePathField(extra.data(), extra.size(), stored);
+  const std::string name = decodeEntryName(stored, info.general_purpose_bit_flag, info.version_made_by,
+                                           info.oem_convert, settings.codec, unicode);
   splitEntryName(name, info.directory, info.filename);
 }
 
@@ -135,15 +139,16 @@ bool readCentralRecord(Stream& s, TZipHeaderInfo& info, const DirectorySettings&
   info.external_file_attributes = le32(h + 38);
   info.relative_offset = le32(h + 42);
   info.central_offset = static_cast<uint64_t>(start);
-  fillName(info, stored, settings);
   const int64_t afterName = s.position();
   info.extra_field_position = static_cast<uint64_t>(afterName);
+  std::vector<uint8_t> extra;
   if (info.extra_field_length > 0) {
-    std::vector<uint8_t> extra(info.extra_field_length);
-    const size_t got = s.read(extra.data(), extra.size());
-    parseZip64Extra(extra.data(), got, info, true);
+    extra.resize(info.extra_field_length);
+    extra.resize(s.read(extra.data(), extra.size()));
+    parseZip64Extra(extra.data(), extra.size(), info, true);
     s.seek(afterName, SeekOrigin::Begin);
   }
+  fillName(info, stored, extra, settings);
   return true;
 }
 
@@ -164,10 +169,10 @@ bool readLocalAsEntry(Stream& s, TZipHeaderInfo& info, const DirectorySettings& 
   info.local_extra_field_length = le16(h + 28);
   info.setRelativeOffset(static_cast<uint64_t>(start));
   if (info.relative_offset != 0xFFFFFFFFu) info.zip64.reset();
-  fillName(info, stored, settings);
   const int64_t afterName = s.position();
+  std::vector<uint8_t> extra;
   if (info.local_extra_field_length > 0) {
-    std::vector<uint8_t> extra(info.local_extra_field_length);
+    extra.resize(info.local_extra_field_length);
     if (!readExact(s, extra.data(), extra.size())) {  // a header cut short is no header
       s.seek(start, SeekOrigin::Begin);
       return false;
@@ -176,6 +181,7 @@ bool readLocalAsEntry(Stream& s, TZipHeaderInfo& info, const DirectorySettings& 
       parseZip64Extra(extra.data(), extra.size(), info, false);
     s.seek(afterName, SeekOrigin::Begin);
   }
+  fillName(info, stored, extra, settings);
   return true;
 }
 

@@ -79,6 +79,13 @@ TEST_F(CliTest, NamesAreReadInCodePage950UnlessToldOtherwise) {
   EXPECT_NE(out.find("\t許功蓋.lua\n"), std::string::npos) << out;
 }
 
+TEST_F(CliTest, UnixArchiversRawUtf8NamesAreReadAsUtf8WhateverTheCodePage) {
+  ZipWriter w;
+  w.add({.name = "界面/設定.ini", .data = "linux", .versionMadeBy = (3 << 8) | 30});  // Info-ZIP on Linux
+  EXPECT_EQ(run(archive(w) + " " + at("out")), 0);
+  EXPECT_EQ(tree(at("out")), (std::set<std::string>{"界面/", "界面/設定.ini"}));
+}
+
 TEST_F(CliTest, ListPrintsOneLinePerEntry) {
   ZipWriter w;
   w.add({.name = "dir/", .data = "", .method = 0});

@@ -119,6 +119,7 @@ std::string ZipWriter::finish(const std::string& archiveComment, bool zip64End, 
       put64(localExtra, e.dataDescriptor ? 0 : usize);
       put64(localExtra, e.dataDescriptor ? 0 : body.size());
     }
+    localExtra += e.extra;
     put32(out, 0x04034B50);
     put16(out, e.zip64 ? 45 : 20);
     put16(out, flags);
@@ -149,6 +150,7 @@ std::string ZipWriter::finish(const std::string& archiveComment, bool zip64End, 
       put64(centralExtra, body.size());
       put64(centralExtra, e.localOffset.value_or(offset));
     }
+    centralExtra += e.extra;
     const bool lie = centralExtraLie == i;
     put32(central, 0x02014B50);
     put16(central, e.versionMadeBy);

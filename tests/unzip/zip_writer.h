@@ -25,6 +25,7 @@ struct FixtureEntry {
   std::string comment{};
   bool descriptorSignature = true;        // the optional signature before a data descriptor
   std::optional<uint64_t> localOffset{};  // the central record points here instead
+  std::string extra{};                    // more extra-field blocks, written in both headers
 };
 
 
