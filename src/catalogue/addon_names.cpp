@@ -56,17 +56,38 @@ bool isSafeUrlName(std::string_view name) {
 }
 
 void RefusedNames::add(std::string_view name) {
-  if (std::find(names_.begin(), names_.end(), name) == names_.end()) names_.emplace_back(name);
+  if (seen_.find(name) != seen_.end()) return;
+  seen_.emplace(name);
+  names_.emplace_back(name);
 }
 
 std::string RefusedNames::statusText() const {
   if (names_.empty()) return {};
-  std::string out = "已拒絕不安全的名稱: ";
-  for (size_t i = 0; i < names_.size(); ++i) {
-    if (i > 0) out += ", ";
-    // A name of nothing but blanks would show as nothing at all.
-    out += text::trim(names_[i]).empty() ? "\"" + names_[i] + "\"" : names_[i];
-  }
+  return "已拒絕不安全的名稱: " + namesForStatusLine(names_);
+}
+
+namespace {
+
+// A name from the server can be as long as the server likes; the line shows its beginning, cut at a
+// character boundary.
+constexpr size_t kLongestShown = 64;
+
+std::string shownName(const std::string& name) {
+  // A name of nothing but blanks would show as nothing at all.
+  if (text::trim(name).empty()) return "\"" + name + "\"";
+  if (name.size() <= kLongestShown) return name;
+  size_t cut = kLongestShown;
+  while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+  return name.substr(0, cut) + "…";
+}
+
+}  // namespace
+
+std::string namesForStatusLine(const std::vector<std::string>& names) {
+  std::string out;
+  const size_t shown = std::min(names.size(), kNamesShown);
+  for (size_t i = 0; i < shown; ++i) out += (i > 0 ? ", " : "") + shownName(names[i]);
+  if (names.size() > shown) out += " … 及其他 " + std::to_string(names.size() - shown) + " 個";
   return out;
 }
 

@@ -4,6 +4,7 @@
 // stays inside the folder it is put in, on Windows as well as elsewhere.
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace qv::catalogue {
@@ -17,17 +18,30 @@ bool isSafeName(std::string_view name);
 // escape or as the end of the path.
 bool isSafeUrlName(std::string_view name);
 
-// Names refused during one command, in the order met, each once; shown in the status line.
+// Names refused during one command, in the order met, each once; shown in the status line. A
+// catalogue may hold any number of them, so each costs the same to add however many came before.
 class RefusedNames {
  public:
   void add(std::string_view name);
   bool empty() const { return names_.empty(); }
   size_t size() const { return names_.size(); }
-  // "已拒絕不安全的名稱: a, b" (the status line's text), or empty.
+  // "已拒絕不安全的名稱: a, b" (the status line's text), or empty; past a handful of names, the rest
+  // are counted (see namesForStatusLine).
   std::string statusText() const;
 
  private:
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
   std::vector<std::string> names_;
+  std::unordered_set<std::string, Hash, std::equal_to<>> seen_;
 };
+
+// How many names a status line lists before it only counts the rest.
+inline constexpr size_t kNamesShown = 5;
+// The names as a status line shows them: the first kNamesShown joined by ", ", each cut short when
+// very long, then " … 及其他 N 個" for the N left over; a name of nothing but blanks shows in quotes.
+std::string namesForStatusLine(const std::vector<std::string>& names);
 
 }  // namespace qv::catalogue

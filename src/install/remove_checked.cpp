@@ -20,15 +20,10 @@ struct RemovalReport {
   std::vector<std::string> failed;  // the bin serves them but the move failed
 
   std::string statusText() const {
-    auto list = [](const std::vector<std::string>& names) {
-      std::string out;
-      for (size_t i = 0; i < names.size(); ++i) out += (i > 0 ? ", " : "") + names[i];
-      return out;
-    };
     std::string out;
     auto append = [&out](const std::string& part) { out += (out.empty() ? "" : "; ") + part; };
-    if (!kept.empty()) append("資源回收筒無法接收,資料夾保留原處: " + list(kept));
-    if (!failed.empty()) append("無法移至資源回收筒: " + list(failed));
+    if (!kept.empty()) append("資源回收筒無法接收,資料夾保留原處: " + catalogue::namesForStatusLine(kept));
+    if (!failed.empty()) append("無法移至資源回收筒: " + catalogue::namesForStatusLine(failed));
     if (!refused.empty()) append(refused.statusText());
     return out;
   }
