@@ -1,10 +1,15 @@
 #include "platform/win32/win32_shell.h"
 
 #include <windows.h>
+// After windows.h, which they build on.
 #include <shellapi.h>
+#include <shobjidl.h>
+#include <wrl/client.h>
 
 #include <vector>
 
+#include "platform/win32/com_scope.h"
+#include "platform/win32/recycle_file_operation.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_owner_window.h"
 #include "platform/win32/win32_text.h"
@@ -12,12 +17,41 @@
 
 namespace qv::platform::win32 {
 
+namespace {
+
+// Wine's shell moves an item into its trash by a rename and deletes for good, reporting success,
+// whatever it cannot rename there; its bin answers for itself, not for the item (see wine_trash.h).
+// So the rename is tried first with a folder of our own, and the item handed over only when it works.
+Shell::Recycled recycleIntoWineTrash(const std::wstring& full) {
+  switch (checkWineTrash(full)) {
+    case WineTrashCheck::Takes:
+      break;
+    case WineTrashCheck::DoesNotTake:
+      return Shell::Recycled::NoRecycleBin;
+    case WineTrashCheck::FolderNotWritable:
+      return Shell::Recycled::Failed;
+  }
+  // The buffer is sized to the path, so a long path is passed whole, never cut into another folder's
+  // name; the list of one path ends with two nulls.
+  std::vector<wchar_t> from(full.begin(), full.end());
+  from.resize(from.size() + 2, L'\0');
+  SHFILEOPSTRUCTW op{};
+  op.hwnd = nullptr;
+  op.wFunc = FO_DELETE;
+  op.pFrom = from.data();
+  op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT;
+  const bool ok = ::SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
+  // Some shells report success for an item they could not move; what is still there was not recycled.
+  if (::GetFileAttributesW(full.c_str()) != INVALID_FILE_ATTRIBUTES) return Shell::Recycled::Failed;
+  return ok ? Shell::Recycled::Yes : Shell::Recycled::Failed;
+}
+
+}  // namespace
+
 Shell::Recycled Win32Shell::recycle(const std::string& path) {
   // The shell expands wildcards in the source list: a name holding one would take every match along.
   if (path.find_first_of("*?") != std::string::npos) return Recycled::Failed;
-  // The recycle bin needs a full path (a relative one is deleted for good). The buffer is sized to the
-  // path, so a long path is passed whole, never cut into another folder's name; the list of one path
-  // ends with two nulls.
+  // The recycle bin needs a full path (a relative one is deleted for good).
   const std::wstring wide = toWide(path);
   const DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (n == 0) return Recycled::Failed;
@@ -29,35 +63,22 @@ Shell::Recycled Win32Shell::recycle(const std::string& path) {
   while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) full.pop_back();
   if (::GetFileAttributesW(full.c_str()) == INVALID_FILE_ATTRIBUTES) return Recycled::Failed;
 
-  // With "allow undo" and "no confirmation" the shell deletes for good whatever its bin cannot take
-  // (a drive without one, a bin switched off), and still reports success. So ask first whether a bin
-  // serves this path at all; where none does, the item stays.
+  // Where no bin serves the path at all, the item stays.
   SHQUERYRBINFO bin{};
   bin.cbSize = sizeof(bin);
   if (FAILED(::SHQueryRecycleBinW(full.c_str(), &bin))) return Recycled::NoRecycleBin;
-  // Wine's bin answers for itself, not for the item (see wine_trash.h).
-  if (runningOnWine()) {
-    switch (checkWineTrash(full)) {
-      case WineTrashCheck::Takes:
-        break;
-      case WineTrashCheck::DoesNotTake:
-        return Recycled::NoRecycleBin;
-      case WineTrashCheck::FolderNotWritable:
-        return Recycled::Failed;
-    }
-  }
 
-  std::vector<wchar_t> from(full.begin(), full.end());
-  from.resize(from.size() + 2, L'\0');
-  SHFILEOPSTRUCTW op{};
-  op.hwnd = nullptr;
-  op.wFunc = FO_DELETE;
-  op.pFrom = from.data();
-  op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT;
-  const bool ok = ::SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
-  // Some shells report success for an item they could not move; what is still there was not recycled.
-  if (::GetFileAttributesW(full.c_str()) != INVALID_FILE_ATTRIBUTES) return Recycled::Failed;
-  return ok ? Recycled::Yes : Recycled::Failed;
+  const ComScope com;
+  Microsoft::WRL::ComPtr<IFileOperation> operation;
+  if (makeFileOperation_) {
+    if (FAILED(makeFileOperation_(operation.GetAddressOf())) || !operation) return Recycled::Failed;
+  } else if (runningOnWine()) {
+    return recycleIntoWineTrash(full);
+  } else if (FAILED(::CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&operation)))) {
+    // Never the older shell call instead: it would delete for good what the bin cannot take.
+    return Recycled::Failed;
+  }
+  return recycleThroughFileOperation(*operation.Get(), full);
 }
 
 void Win32Shell::open(const std::string& target) {
