@@ -1,6 +1,9 @@
 // The remove command (button "  移除選中 UI"): after one question, the folders of every checked row
 // go to the recycle bin. Only folders directly inside the add-on directory are ever touched, never
-// the add-on directory itself, and nothing is deleted that the bin cannot take back.
+// the add-on directory itself, and nothing is deleted that the bin cannot take back. A folder that is a
+// link (a junction to a folder the player keeps elsewhere) is never handed to the shell, which may
+// move or delete what it points at (Wine's bin does move it): the link itself is removed, and what it
+// points at stays where it is.
 #include "catalogue/addon_names.h"
 #include "catalogue/folder_list.h"
 #include "catalogue/status_check.h"
@@ -16,18 +19,24 @@ namespace {
 // happened (refused names, then folders kept, then failures).
 struct RemovalReport {
   catalogue::RefusedNames refused;
-  std::vector<std::string> kept;    // the bin cannot take them: left in place
-  std::vector<std::string> failed;  // the bin serves them but the move failed
+  std::vector<std::string> kept;        // the bin cannot take them: left in place
+  std::vector<std::string> failed;      // the bin serves them but the move failed
+  std::vector<std::string> unlinked;    // links removed themselves, what they point at untouched
+  std::vector<std::string> linksKept;   // links the system could not remove without touching their target
 
   std::string statusText() const {
     std::string out;
     auto append = [&out](const std::string& part) { out += (out.empty() ? "" : "; ") + part; };
     if (!kept.empty()) append("資源回收筒無法接收,資料夾保留原處: " + catalogue::namesForStatusLine(kept));
     if (!failed.empty()) append("無法移至資源回收筒: " + catalogue::namesForStatusLine(failed));
+    if (!unlinked.empty()) append("已移除連結,連結指向的資料夾未動: " + catalogue::namesForStatusLine(unlinked));
+    if (!linksKept.empty()) append("無法移除連結,保留原處: " + catalogue::namesForStatusLine(linksKept));
     if (!refused.empty()) append(refused.statusText());
     return out;
   }
-  bool empty() const { return refused.empty() && kept.empty() && failed.empty(); }
+  bool empty() const {
+    return refused.empty() && kept.empty() && failed.empty() && unlinked.empty() && linksKept.empty();
+  }
 };
 
 }  // namespace
@@ -53,6 +62,10 @@ void TForm1::Button8Click() {
     }
     const std::string path = addonDir + folder;
     if (!files::isDirectory(path)) return false;
+    if (files::isLink(path)) {
+      (files::removeTree(path) ? report.unlinked : report.linksKept).push_back(folder);
+      return true;
+    }
     switch (DeleteToRecycleBin(path)) {
       case platform::Shell::Recycled::Yes:
         break;

@@ -132,6 +132,25 @@ TEST_F(RemoveTest, ATrashThatCannotTakeTheFolderLeavesItInPlaceAndSaysSo) {
   EXPECT_EQ(status("Raid"), "已安裝");
 }
 
+TEST_F(RemoveTest, AFolderThatIsALinkLosesTheLinkAndNothingItPointsAt) {
+  startWith({{"Shared", "共用", "Shared"}, {"Plain", "普通", "Plain"}});
+  fs::create_directories(app->dir.file("kept elsewhere/ui"));
+  writeAll(app->dir.file("kept elsewhere/ui/layout.ini"), "[layout]");
+  fs::create_directory_symlink(app->dir.file("kept elsewhere"), iface + "Shared");
+  installed("Plain");
+  statusCheck();
+  ASSERT_EQ(status("Shared"), "已安裝") << "the game finds the linked folder";
+  check("Shared");
+  check("Plain");
+  removeAnswering(true);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(iface + "Shared")));
+  EXPECT_EQ(readAll(app->dir.file("kept elsewhere/ui/layout.ini")), "[layout]");
+  EXPECT_FALSE(fs::exists(fs::symlink_status(trash() + "/files/Shared"))) << "a link is not the bin's";
+  EXPECT_TRUE(fs::exists(trash() + "/files/Plain")) << "the other folder went to the bin as ever";
+  EXPECT_NE(label("Label6").find("已移除連結,連結指向的資料夾未動: Shared"), std::string::npos) << label("Label6");
+  EXPECT_EQ(status("Shared"), "未安裝");
+}
+
 TEST_F(RemoveTest, WithoutAGamePathNothingIsAskedBeyondTheGamePath) {
   serveCatalogue({});
   app = std::make_unique<AppFixture>(download::ServerResources{server.url("/doc/site")});

@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "common/file_system.h"
 #include "platform/win32/com_scope.h"
 #include "platform/win32/recycle_file_operation.h"
 #include "platform/win32/win32_handles.h"
@@ -62,6 +63,9 @@ Shell::Recycled Win32Shell::recycle(const std::string& path) {
   // "C:\games\addon\" names the folder itself, whose own folder is where it lives.
   while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) full.pop_back();
   if (::GetFileAttributesW(full.c_str()) == INVALID_FILE_ATTRIBUTES) return Recycled::Failed;
+  // A link is never handed over: Wine's bin moves what it points at, and what a bin does with a
+  // junction is not the program's to find out. Its callers remove links themselves.
+  if (files::isLink(toUtf8(full))) return Recycled::Failed;
 
   // Where no bin serves the path at all, the item stays.
   SHQUERYRBINFO bin{};

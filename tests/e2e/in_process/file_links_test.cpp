@@ -17,6 +17,7 @@
 #include "driver/unix_link.h"
 #include "platform/win32/win32_codec.h"
 #include "platform/win32/win32_file_stamps.h"
+#include "platform/win32/win32_shell.h"
 #include "unzip/unzip_file.h"
 #include "zip_writer.h"
 
@@ -125,6 +126,15 @@ TEST_F(FileLinksTest, RemovingALinkTakesTheLinkAtMostAndNeverItsTarget) {
   if (!e2e::runningOnWine()) {
     EXPECT_TRUE(gone);
   }
+}
+
+TEST_F(FileLinksTest, TheRecycleBinIsNeverHandedALink) {
+  // Wine's bin would move the folder the link points at; a Windows bin's way with junctions is not
+  // the program's to find out.
+  platform::win32::Win32Shell shell;
+  EXPECT_EQ(shell.recycle(path(L"\\tree\\sub\\linked")), platform::Shell::Recycled::Failed);
+  EXPECT_TRUE(e2e::isReparsePoint(root_ + L"\\tree\\sub\\linked"));
+  expectOutsideUntouched();
 }
 
 TEST_F(FileLinksTest, TheStatusCheckFindsAnAddonFolderThatIsALink) {
