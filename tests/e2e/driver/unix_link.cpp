@@ -42,8 +42,9 @@ std::wstring quoted(const std::wstring& argument) {
   return out + L"\"";
 }
 
-// Runs a Unix program (by its Unix path) with these arguments and waits for it. Wine's exit code of a
-// Unix program says little, so the caller looks at the disk to know whether it worked.
+// Starts a Unix program (by its Unix path) with these arguments. Wine hands back a process that may
+// end before the program has done its work, and an exit code that says little, so the caller watches
+// the disk to know when and whether it worked.
 bool runUnix(const char* program, const std::wstring& arguments) {
   const std::wstring executable = dosPathOf(program);
   if (executable.empty()) return false;
@@ -63,6 +64,16 @@ bool runUnix(const char* program, const std::wstring& arguments) {
 std::wstring unixArgument(const std::wstring& windowsPath) {
   const std::string unix = unixPathOf(windowsPath);
   return unix.empty() ? std::wstring() : quoted(wide(unix));
+}
+
+// Asks `done` again until it holds or a few seconds have passed.
+template <class Done>
+bool within(Done done) {
+  for (int i = 0; i < 400; ++i) {
+    if (done()) return true;
+    Sleep(25);
+  }
+  return done();
 }
 
 // The entry itself is there (FindFirstFile lists a link whatever it points at, save a dangling one).
@@ -95,7 +106,7 @@ bool makeLink(const std::wstring& link, const std::wstring& target) {
   if (runningOnWine()) {
     const std::wstring from = unixArgument(target), to = unixArgument(link);
     return !from.empty() && !to.empty() && runUnix("/bin/ln", L"-s -- " + from + L" " + to) &&
-           entryThere(link);
+           within([&] { return entryThere(link); });
   }
   const DWORD attributes = GetFileAttributesW(target.c_str());
   DWORD flags = SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
@@ -107,7 +118,7 @@ bool makeLink(const std::wstring& link, const std::wstring& target) {
 bool removeLink(const std::wstring& link) {
   if (runningOnWine()) {
     const std::wstring path = unixArgument(link);
-    return !path.empty() && runUnix("/bin/rm", L"-f -- " + path) && !entryThere(link);
+    return !path.empty() && runUnix("/bin/rm", L"-f -- " + path) && within([&] { return !entryThere(link); });
   }
   const DWORD attributes = GetFileAttributesW(link.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return true;

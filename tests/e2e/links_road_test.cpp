@@ -1,0 +1,241 @@
+// Links under Interface, as a player's machine may have them: a junction for an add-on folder kept
+// elsewhere, and one that happens to be named like a staging folder the program left behind. Whatever
+// Quorvane.exe does there (the status check, an install, the staging sweep, a removal), nothing the
+// links point at may be written, changed or deleted. Under Wine the links are Unix symbolic links,
+// which Windows programs see as reparse points.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "driver/files.h"
+#include "driver/list_view.h"
+#include "driver/message_box.h"
+#include "driver/quorvane_test.h"
+#include "driver/server_log.h"
+#include "driver/site.h"
+#include "driver/text.h"
+#include "driver/ui.h"
+#include "driver/unix_link.h"
+#include "driver/wait.h"
+#include "driver/zip_maker.h"
+#include "mainwindow/form1_ids.h"
+
+namespace qv::e2e {
+namespace {
+
+namespace form1 = ids::form1;
+
+constexpr const char* kAddons[] = {"Bundle", "Fresh", "Shared"};
+
+// Bundle's archive also brings a file for the folder Shared, which is a link on this machine.
+constexpr char kCatalogue[] = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<plug>
+  <Item plugName="Bundle" plugCName="合集" plugfolder="Bundle" plugdescribe="兩個資料夾。"/>
+  <Item plugName="Fresh" plugCName="新插件" plugfolder="Fresh" plugdescribe="一個資料夾。"/>
+  <Item plugName="Shared" plugCName="共用" plugfolder="Shared" plugdescribe="玩家自己連結的資料夾。"/>
+</plug>
+)";
+
+const ZipEntries kBundle = {{"Bundle/Bundle.lua", "-- bundle\n"},
+                            {"Shared/from_bundle.lua", "-- written through?\n"},
+                            {"Shared/keep.lua", "-- replaced?\n"}};
+const ZipEntries kFresh = {{"Fresh/Fresh.lua", "-- fresh\n"}};
+const ZipEntries kShared = {{"Shared/keep.lua", "-- the server's copy\n"}};
+
+// Every entry below a folder with its bytes and its last write time, links not entered.
+void pictureInto(const std::wstring& root, const std::wstring& relative, std::vector<std::string>& out) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((root + relative + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring rel = relative + L"\\" + name;
+    const std::string written = std::to_string(data.ftLastWriteTime.dwHighDateTime) + "." +
+                                std::to_string(data.ftLastWriteTime.dwLowDateTime);
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      out.push_back(utf8(rel) + " <dir> " + written);
+      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) pictureInto(root, rel, out);
+    } else {
+      out.push_back(utf8(rel) + " = " + readBytes(root + rel).value_or("<unreadable>") + " " + written);
+    }
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+}
+std::vector<std::string> pictureOf(const std::wstring& root) {
+  std::vector<std::string> out;
+  pictureInto(root, L"", out);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+class LinksRoadTest : public QuorvaneTest {
+ protected:
+  void SetUp() override {
+    QuorvaneTest::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_FALSE(siteDirectory().empty()) << "QV_E2E_SITE is not set: run the suite through scripts/e2e";
+    makeDirectory(siteDirectory() + L"\\zip");
+    publishCatalogue(kCatalogue);
+    writeBytes(siteDirectory() + L"\\zip\\Bundle.zip", makeZip(kBundle));
+    writeBytes(siteDirectory() + L"\\zip\\Fresh.zip", makeZip(kFresh));
+    writeBytes(siteDirectory() + L"\\zip\\Shared.zip", makeZip(kShared));
+
+    // The player's own folders, outside Interface.
+    for (const std::wstring& folder :
+         {outside(), outside() + L"\\shared", outside() + L"\\shared\\ui", outside() + L"\\stale",
+          outside() + L"\\stale\\Fresh", outside() + L"\\empty"})
+      makeDirectory(folder);
+    writeBytes(outside() + L"\\shared\\keep.lua", "-- the player's shared copy\n");
+    writeBytes(outside() + L"\\shared\\ui\\layout.ini", "[layout]\n");
+    writeBytes(outside() + L"\\stale\\Fresh\\notes.txt", "not a staging folder at all\n");
+
+    makeDirectory(gameDirectory());
+    makeDirectory(interfaceDirectory());
+    writeBytes(gameDirectory() + L"\\JX3Client.exe", "MZ");
+    writeBytes(configPath(), "[game]\r\ngamepath=" + encode(gameDirectory() + L"\\JX3Client.exe", 950) +
+                                 "\r\n[updata]\r\nautoupdata=0\r\nnum=1\r\n");
+    plant(L"Shared", outside() + L"\\shared");
+    plant(L".qv-staging-0123456789abcdef", outside() + L"\\stale");
+    plant(L".qv-staging-fedcba9876543210", outside() + L"\\empty");
+    before_ = pictureOf(outside());
+  }
+  void TearDown() override {
+    for (const std::wstring& link : planted_) removeLink(link);
+    withdrawCatalogue();
+    removeTree(siteDirectory() + L"\\zip");
+    QuorvaneTest::TearDown();
+  }
+
+  std::wstring gameDirectory() const { return caseRoot() + L"\\劍網3 遊戲"; }
+  std::wstring interfaceDirectory() const { return gameDirectory() + L"\\Interface"; }
+  std::wstring outside() const { return caseRoot() + L"\\player files"; }
+  void plant(const std::wstring& name, const std::wstring& target) {
+    const std::wstring link = interfaceDirectory() + L"\\" + name;
+    ASSERT_TRUE(makeLink(link, target)) << "cannot make the link " << utf8(link);
+    planted_.push_back(link);
+    ASSERT_TRUE(isReparsePoint(link)) << utf8(link) << " does not show as a reparse point";
+  }
+  void expectNothingOutsideChanged() {
+    EXPECT_EQ(pictureOf(outside()), before_) << "something behind a link changed";
+    EXPECT_TRUE(isDirectory(outside() + L"\\empty")) << "the empty folder a link names went";
+  }
+
+  bool startProgram() {
+    const int catalogueRequests = requestsFor("/Data.xml");
+    std::vector<int> archiveRequests;
+    for (const char* name : kAddons)
+      archiveRequests.push_back(requestsFor(std::string("/zip/") + name + ".zip"));
+    program_ = &start();
+    main_ = waitForMainWindow(*program_);
+    if (!main_) return false;
+    list_ = findControl(main_, form1::ListView1);
+    if (!list_) return false;
+    const auto boxes = letStartUpPassRun(*program_, main_, catalogueRequests);
+    EXPECT_TRUE(boxes.empty()) << "the start-up pass showed " << utf8(boxes.front());
+    for (size_t i = 0; i < std::size(kAddons); ++i) {
+      const std::string path = std::string("/zip/") + kAddons[i] + ".zip";
+      EXPECT_TRUE(pollUntil([&] { return requestsFor(path) >= archiveRequests[i] + 2; }, kWindowTimeoutMs))
+          << path << " was not fetched twice by the start-up pass";
+    }
+    const std::wstring archive = programFile(L"zip\\Shared.zip");
+    EXPECT_TRUE(pollUntil([&] { return isFile(archive); }, kReactionTimeoutMs));
+    return !HasFailure();
+  }
+  std::string label(int id) {
+    HWND control = findControl(main_, id);
+    return control ? utf8(windowText(control)) : "<no control>";
+  }
+  int rowOf(const std::string& name) {
+    const auto names = columnTexts(list_, 0);
+    const auto it = std::find(names.begin(), names.end(), name);
+    return it == names.end() ? -1 : static_cast<int>(it - names.begin());
+  }
+  std::string status(const std::string& name) { return utf8(cellText(list_, rowOf(name), 1)); }
+  void tick(const std::string& name) {
+    const int row = rowOf(name);
+    ASSERT_GE(row, 0) << name;
+    setRowChecked(list_, row, true);
+    ASSERT_TRUE(pollUntil([&] { return isRowChecked(list_, row); }, kReactionTimeoutMs));
+  }
+
+  Process* program_ = nullptr;
+  HWND main_ = nullptr;
+  HWND list_ = nullptr;
+  // Wine's recycle bin (the user's trash) as a Windows path; empty elsewhere.
+  static std::wstring trashFiles() {
+    wchar_t home[MAX_PATH * 2] = {};
+    const DWORD n = GetEnvironmentVariableW(L"QV_E2E_HOME", home, MAX_PATH * 2);
+    if (n == 0 || n >= MAX_PATH * 2) return {};
+    return windowsPathOfUnixPath(home) + L"\\.local\\share\\Trash\\files";
+  }
+
+  std::vector<std::wstring> planted_;
+  std::vector<std::string> before_;
+};
+
+TEST_F(LinksRoadTest, InstallingAndSweepingStagingFoldersLeaveWhatLinksPointAtAlone) {
+  ASSERT_TRUE(startProgram());
+  // The game finds the linked folder, and so does the status check.
+  EXPECT_EQ(status("Shared"), "已安裝");
+  EXPECT_EQ(status("Bundle"), "未安裝");
+  tick("Bundle");
+  tick("Fresh");
+  HWND install = findControl(main_, form1::Button1);
+  ASSERT_TRUE(install);
+  click(install);
+  ASSERT_TRUE(pollUntil([&] { return label(form1::Label6).find("安裝失敗") != std::string::npos; },
+                        kReactionTimeoutMs))
+      << label(form1::Label6);
+  // The archive that would have written through the link is not installed at all; the other one is.
+  EXPECT_NE(label(form1::Label6).find("1 個UI 安裝失敗"), std::string::npos) << label(form1::Label6);
+  EXPECT_FALSE(pathExists(interfaceDirectory() + L"\\Bundle"));
+  EXPECT_EQ(readBytes(interfaceDirectory() + L"\\Fresh\\Fresh.lua"), kFresh[0].second);
+  EXPECT_EQ(status("Fresh"), "已安裝");
+  expectNothingOutsideChanged();
+  // The links named like staging folders are not the program's: nothing behind them went.
+  EXPECT_EQ(readBytes(outside() + L"\\stale\\Fresh\\notes.txt"), "not a staging folder at all\n");
+
+  // A second start sweeps again (and recovers what an interrupted install left, if anything).
+  program_->terminate();
+  ASSERT_TRUE(program_->waitForExit(kReactionTimeoutMs).has_value());
+  ASSERT_TRUE(startProgram());
+  expectNothingOutsideChanged();
+  EXPECT_EQ(status("Shared"), "已安裝");
+}
+
+TEST_F(LinksRoadTest, RemovingAnAddonWhoseFolderIsALinkTakesTheLinkAndNothingItPointsAt) {
+  ASSERT_TRUE(startProgram());
+  tick("Shared");
+  HWND remove = findControl(main_, form1::Button8);
+  ASSERT_TRUE(remove);
+  click(remove);
+  auto box = waitForMessageBox(program_->id(), kReactionTimeoutMs);
+  ASSERT_TRUE(box) << "no question";
+  EXPECT_TRUE(answer(*box, IDYES, kReactionTimeoutMs));
+  ASSERT_TRUE(pollUntil([&] { return !isRowChecked(list_, rowOf("Shared")); }, kReactionTimeoutMs));
+  expectNothingOutsideChanged();
+  // The link is never handed to the recycle bin (Wine's moves what a link points at). The link
+  // itself is removed where the system can remove a link alone; Wine cannot, and the line says so.
+  const std::wstring link = interfaceDirectory() + L"\\Shared";
+  const std::string line = label(form1::Label6);
+  if (runningOnWine()) {
+    EXPECT_TRUE(isReparsePoint(link));
+    EXPECT_NE(line.find("無法移除連結,保留原處: Shared"), std::string::npos) << line;
+    EXPECT_EQ(status("Shared"), "已安裝");
+  } else {
+    EXPECT_FALSE(pathExists(link));
+    EXPECT_NE(line.find("已移除連結,連結指向的資料夾未動: Shared"), std::string::npos) << line;
+    EXPECT_TRUE(pollUntil([&] { return status("Shared") == "未安裝"; }, kReactionTimeoutMs))
+        << status("Shared");
+  }
+  const std::wstring trash = trashFiles();
+  if (!trash.empty()) {
+    EXPECT_FALSE(pathExists(trash + L"\\Shared")) << "the bin holds what the link pointed at";
+  }
+}
+
+}  // namespace
+}  // namespace qv::e2e
