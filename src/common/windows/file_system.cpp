@@ -75,35 +75,24 @@ bool isLinkData(DWORD attributes, DWORD tag) {
   return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (tag == 0 || (tag & kNameSurrogateBit) != 0);
 }
 
-class FindHandle {
+// A handle that `Close` gives back exactly once; null and INVALID_HANDLE_VALUE hold nothing.
+template <BOOL(WINAPI* Close)(HANDLE)>
+class OwnedHandle {
  public:
-  explicit FindHandle(HANDLE h) : h_(h) {}
-  ~FindHandle() {
-    if (valid()) ::FindClose(h_);
+  explicit OwnedHandle(HANDLE h) : h_(h) {}
+  ~OwnedHandle() {
+    if (valid()) Close(h_);
   }
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
+  OwnedHandle(const OwnedHandle&) = delete;
+  OwnedHandle& operator=(const OwnedHandle&) = delete;
   bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
   HANDLE get() const { return h_; }
 
  private:
   HANDLE h_;
 };
-
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE h) : h_(h) {}
-  ~FileHandle() {
-    if (valid()) ::CloseHandle(h_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return h_; }
-
- private:
-  HANDLE h_;
-};
+using FindHandle = OwnedHandle<::FindClose>;
+using FileHandle = OwnedHandle<::CloseHandle>;
 
 // The entries of a directory, as the system lists them ("." and ".." left out); false when the
 // directory cannot be read.
