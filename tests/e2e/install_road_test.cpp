@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/addon_road.h"
 #include "driver/files.h"
 #include "driver/list_view.h"
 #include "driver/message_box.h"
@@ -50,35 +51,10 @@ std::wstring environmentValue(const wchar_t* name) {
   return n > 0 && n < MAX_PATH * 2 ? std::wstring(buffer, n) : std::wstring();
 }
 
-// The tree below a folder: relative name -> bytes ("<dir>" for folders).
-void pictureInto(const std::wstring& root, const std::wstring& relative, std::vector<std::string>& out) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((root + relative + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..") continue;
-    const std::wstring rel = relative + L"\\" + name;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      out.push_back(utf8(rel) + " <dir>");
-      pictureInto(root, rel, out);
-    } else {
-      out.push_back(utf8(rel) + " = " + readBytes(root + rel).value_or("<unreadable>"));
-    }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-}
-std::vector<std::string> pictureOf(const std::wstring& root) {
-  std::vector<std::string> out;
-  pictureInto(root, L"", out);
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
-class InstallRoadTest : public QuorvaneTest {
+class InstallRoadTest : public AddonRoadTest {
  protected:
   void SetUp() override {
-    QuorvaneTest::SetUp();
+    AddonRoadTest::SetUp();
     if (HasFatalFailure()) return;
     ASSERT_FALSE(siteDirectory().empty()) << "QV_E2E_SITE is not set: run the suite through scripts/e2e";
     makeDirectory(siteDirectory() + L"\\zip");
@@ -91,7 +67,7 @@ class InstallRoadTest : public QuorvaneTest {
   void TearDown() override {
     withdrawCatalogue();
     removeTree(siteDirectory() + L"\\zip");
-    QuorvaneTest::TearDown();
+    AddonRoadTest::TearDown();
   }
 
   void serve(const std::wstring& name, const std::string& bytes) {
@@ -120,45 +96,9 @@ class InstallRoadTest : public QuorvaneTest {
     return program.substr(0, program.find_last_of(L'\\')) + L"\\demo-game";
   }
 
-  // Starts the program and lets its start-up pass run: its refresh fills the list, and it fetches
-  // every archive twice (the refresh's download-all road, then the pass's own). The case goes on once
-  // both rounds are in, so no transfer or refresh of the pass lands between its steps.
-  bool startProgram() {
-    const int catalogueRequests = requestsFor("/Data.xml");
-    std::vector<int> archiveRequests;
-    for (const char* name : kAddons) archiveRequests.push_back(requestsFor(std::string("/zip/") + name + ".zip"));
-    program_ = &start();
-    main_ = waitForMainWindow(*program_);
-    if (!main_) return false;
-    list_ = findControl(main_, form1::ListView1);
-    if (!list_) return false;
-    const auto boxes = letStartUpPassRun(*program_, main_, catalogueRequests);
-    EXPECT_TRUE(boxes.empty()) << "the start-up pass showed " << utf8(boxes.front());
-    for (size_t i = 0; i < std::size(kAddons); ++i) {
-      const std::string path = std::string("/zip/") + kAddons[i] + ".zip";
-      EXPECT_TRUE(pollUntil([&] { return requestsFor(path) >= archiveRequests[i] + 2; }, kWindowTimeoutMs))
-          << path << " was not fetched twice by the start-up pass";
-    }
-    return !HasFailure();
-  }
-  std::string label(int id) {
-    HWND control = findControl(main_, id);
-    return control ? utf8(windowText(control)) : "<no control>";
-  }
-  void press(int id) {
-    HWND button = findControl(main_, id);
-    ASSERT_TRUE(button) << "no button " << id;
-    click(button);
-  }
+  bool startProgram() { return AddonRoadTest::startProgram({std::begin(kAddons), std::end(kAddons)}); }
   // A menu item, the way the menu sends it: a command that names no control.
   void menu(int id) { PostMessageW(main_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
-  int rowOf(const std::string& name) {
-    const auto names = columnTexts(list_, 0);
-    const auto it = std::find(names.begin(), names.end(), name);
-    return it == names.end() ? -1 : static_cast<int>(it - names.begin());
-  }
-  std::string status(const std::string& name) { return utf8(cellText(list_, rowOf(name), 1)); }
-
   // The start-up pass's refresh has filled the list and every archive is in the archive folder as
   // served (what "更新 UI" does; the pass runs it as if the button had been pressed).
   bool refreshAndFetchEverything() {
@@ -176,25 +116,6 @@ class InstallRoadTest : public QuorvaneTest {
     }
     return true;
   }
-  void tick(const std::string& name) {
-    const int row = rowOf(name);
-    ASSERT_GE(row, 0) << name;
-    setRowChecked(list_, row, true);
-    ASSERT_TRUE(pollUntil([&] { return isRowChecked(list_, row); }, kReactionTimeoutMs));
-  }
-  bool installAndWait() {
-    press(form1::Button1);
-    return pollUntil(
-        [&] {
-          const std::string line = label(form1::Label6);
-          return line == "勾選的UI 已經安裝完畢" || line.find("安裝失敗") != std::string::npos;
-        },
-        kReactionTimeoutMs);
-  }
-
-  Process* program_ = nullptr;
-  HWND main_ = nullptr;
-  HWND list_ = nullptr;
 };
 
 TEST_F(InstallRoadTest, RefreshFetchesEveryArchiveAndInstallPutsTheCheckedAddonsInPlace) {
@@ -227,11 +148,11 @@ TEST_F(InstallRoadTest, AnArchiveServedTruncatedChangesNothingUnderInterfaceAndT
   serve(L"MapMarker", whole.substr(0, whole.size() * 2 / 3));
   ASSERT_TRUE(startProgram());
   ASSERT_TRUE(refreshAndFetchEverything());
-  const auto before = pictureOf(interfaceDirectory());
+  const auto before = treePicture(interfaceDirectory());
   ASSERT_EQ(status("MapMarker"), "未安裝");
   tick("MapMarker");
   ASSERT_TRUE(installAndWait());
-  EXPECT_EQ(pictureOf(interfaceDirectory()), before);
+  EXPECT_EQ(treePicture(interfaceDirectory()), before);
   EXPECT_NE(label(form1::Label6).find("1 個UI 安裝失敗"), std::string::npos) << label(form1::Label6);
   EXPECT_EQ(status("MapMarker"), "未安裝");
 }
@@ -242,7 +163,7 @@ TEST_F(InstallRoadTest, AFileTheGameHoldsOpenMakesTheArchiveFailWholeUntilItIsFr
   writeBytes(held, "the player's copy");
   ASSERT_TRUE(startProgram());
   ASSERT_TRUE(refreshAndFetchEverything());
-  const auto before = pictureOf(interfaceDirectory());
+  const auto before = treePicture(interfaceDirectory());
   {
     // As the running game holds its add-ons: open, sharing reading only.
     HANDLE file = CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -252,7 +173,7 @@ TEST_F(InstallRoadTest, AFileTheGameHoldsOpenMakesTheArchiveFailWholeUntilItIsFr
     CloseHandle(file);
     ASSERT_TRUE(ended);
   }
-  EXPECT_EQ(pictureOf(interfaceDirectory()), before) << "nothing of the archive went in";
+  EXPECT_EQ(treePicture(interfaceDirectory()), before) << "nothing of the archive went in";
   EXPECT_NE(label(form1::Label6).find("1 個UI 安裝失敗"), std::string::npos) << label(form1::Label6);
   // Once the game lets go, the same archive installs.
   tick("MapMarker");

@@ -9,11 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "driver/addon_road.h"
 #include "driver/files.h"
 #include "driver/list_view.h"
 #include "driver/message_box.h"
-#include "driver/quorvane_test.h"
-#include "driver/server_log.h"
 #include "driver/site.h"
 #include "driver/text.h"
 #include "driver/ui.h"
@@ -44,37 +43,10 @@ const ZipEntries kBundle = {{"Bundle/Bundle.lua", "-- bundle\n"},
 const ZipEntries kFresh = {{"Fresh/Fresh.lua", "-- fresh\n"}};
 const ZipEntries kShared = {{"Shared/keep.lua", "-- the server's copy\n"}};
 
-// Every entry below a folder with its bytes and its last write time, links not entered.
-void pictureInto(const std::wstring& root, const std::wstring& relative, std::vector<std::string>& out) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((root + relative + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..") continue;
-    const std::wstring rel = relative + L"\\" + name;
-    const std::string written = std::to_string(data.ftLastWriteTime.dwHighDateTime) + "." +
-                                std::to_string(data.ftLastWriteTime.dwLowDateTime);
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      out.push_back(utf8(rel) + " <dir> " + written);
-      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) pictureInto(root, rel, out);
-    } else {
-      out.push_back(utf8(rel) + " = " + readBytes(root + rel).value_or("<unreadable>") + " " + written);
-    }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-}
-std::vector<std::string> pictureOf(const std::wstring& root) {
-  std::vector<std::string> out;
-  pictureInto(root, L"", out);
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
-class LinksRoadTest : public QuorvaneTest {
+class LinksRoadTest : public AddonRoadTest {
  protected:
   void SetUp() override {
-    QuorvaneTest::SetUp();
+    AddonRoadTest::SetUp();
     if (HasFatalFailure()) return;
     ASSERT_FALSE(siteDirectory().empty()) << "QV_E2E_SITE is not set: run the suite through scripts/e2e";
     makeDirectory(siteDirectory() + L"\\zip");
@@ -100,13 +72,13 @@ class LinksRoadTest : public QuorvaneTest {
     plant(L"Shared", outside() + L"\\shared");
     plant(L".qv-staging-0123456789abcdef", outside() + L"\\stale");
     plant(L".qv-staging-fedcba9876543210", outside() + L"\\empty");
-    before_ = pictureOf(outside());
+    before_ = treePicture(outside(), true);
   }
   void TearDown() override {
     for (const std::wstring& link : planted_) removeLink(link);
     withdrawCatalogue();
     removeTree(siteDirectory() + L"\\zip");
-    QuorvaneTest::TearDown();
+    AddonRoadTest::TearDown();
   }
 
   std::wstring gameDirectory() const { return caseRoot() + L"\\劍網3 遊戲"; }
@@ -119,51 +91,17 @@ class LinksRoadTest : public QuorvaneTest {
     ASSERT_TRUE(isReparsePoint(link)) << utf8(link) << " does not show as a reparse point";
   }
   void expectNothingOutsideChanged() {
-    EXPECT_EQ(pictureOf(outside()), before_) << "something behind a link changed";
+    EXPECT_EQ(treePicture(outside(), true), before_) << "something behind a link changed";
     EXPECT_TRUE(isDirectory(outside() + L"\\empty")) << "the empty folder a link names went";
   }
 
   bool startProgram() {
-    const int catalogueRequests = requestsFor("/Data.xml");
-    std::vector<int> archiveRequests;
-    for (const char* name : kAddons)
-      archiveRequests.push_back(requestsFor(std::string("/zip/") + name + ".zip"));
-    program_ = &start();
-    main_ = waitForMainWindow(*program_);
-    if (!main_) return false;
-    list_ = findControl(main_, form1::ListView1);
-    if (!list_) return false;
-    const auto boxes = letStartUpPassRun(*program_, main_, catalogueRequests);
-    EXPECT_TRUE(boxes.empty()) << "the start-up pass showed " << utf8(boxes.front());
-    for (size_t i = 0; i < std::size(kAddons); ++i) {
-      const std::string path = std::string("/zip/") + kAddons[i] + ".zip";
-      EXPECT_TRUE(pollUntil([&] { return requestsFor(path) >= archiveRequests[i] + 2; }, kWindowTimeoutMs))
-          << path << " was not fetched twice by the start-up pass";
-    }
+    if (!AddonRoadTest::startProgram({std::begin(kAddons), std::end(kAddons)})) return false;
     const std::wstring archive = programFile(L"zip\\Shared.zip");
     EXPECT_TRUE(pollUntil([&] { return isFile(archive); }, kReactionTimeoutMs));
     return !HasFailure();
   }
-  std::string label(int id) {
-    HWND control = findControl(main_, id);
-    return control ? utf8(windowText(control)) : "<no control>";
-  }
-  int rowOf(const std::string& name) {
-    const auto names = columnTexts(list_, 0);
-    const auto it = std::find(names.begin(), names.end(), name);
-    return it == names.end() ? -1 : static_cast<int>(it - names.begin());
-  }
-  std::string status(const std::string& name) { return utf8(cellText(list_, rowOf(name), 1)); }
-  void tick(const std::string& name) {
-    const int row = rowOf(name);
-    ASSERT_GE(row, 0) << name;
-    setRowChecked(list_, row, true);
-    ASSERT_TRUE(pollUntil([&] { return isRowChecked(list_, row); }, kReactionTimeoutMs));
-  }
 
-  Process* program_ = nullptr;
-  HWND main_ = nullptr;
-  HWND list_ = nullptr;
   // Wine's recycle bin (the user's trash) as a Windows path; empty elsewhere.
   static std::wstring trashFiles() {
     wchar_t home[MAX_PATH * 2] = {};
@@ -183,12 +121,7 @@ TEST_F(LinksRoadTest, InstallingAndSweepingStagingFoldersLeaveWhatLinksPointAtAl
   EXPECT_EQ(status("Bundle"), "未安裝");
   tick("Bundle");
   tick("Fresh");
-  HWND install = findControl(main_, form1::Button1);
-  ASSERT_TRUE(install);
-  click(install);
-  ASSERT_TRUE(pollUntil([&] { return label(form1::Label6).find("安裝失敗") != std::string::npos; },
-                        kReactionTimeoutMs))
-      << label(form1::Label6);
+  ASSERT_TRUE(installAndWait()) << label(form1::Label6);
   // The archive that would have written through the link is not installed at all; the other one is.
   EXPECT_NE(label(form1::Label6).find("1 個UI 安裝失敗"), std::string::npos) << label(form1::Label6);
   EXPECT_FALSE(pathExists(interfaceDirectory() + L"\\Bundle"));
@@ -209,9 +142,7 @@ TEST_F(LinksRoadTest, InstallingAndSweepingStagingFoldersLeaveWhatLinksPointAtAl
 TEST_F(LinksRoadTest, RemovingAnAddonWhoseFolderIsALinkTakesTheLinkAndNothingItPointsAt) {
   ASSERT_TRUE(startProgram());
   tick("Shared");
-  HWND remove = findControl(main_, form1::Button8);
-  ASSERT_TRUE(remove);
-  click(remove);
+  press(form1::Button8);
   auto box = waitForMessageBox(program_->id(), kReactionTimeoutMs);
   ASSERT_TRUE(box) << "no question";
   EXPECT_TRUE(answer(*box, IDYES, kReactionTimeoutMs));

@@ -114,6 +114,38 @@ size_t entryCount(const std::wstring& directory) {
   return count;
 }
 
+namespace {
+void pictureInto(const std::wstring& root, const std::wstring& relative, bool withWriteTimes,
+                 std::vector<std::string>& out) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((root + relative + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring rel = relative + L"\\" + name;
+    const std::string written = withWriteTimes ? " " + std::to_string(data.ftLastWriteTime.dwHighDateTime) +
+                                                     "." + std::to_string(data.ftLastWriteTime.dwLowDateTime)
+                                               : std::string();
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      out.push_back(utf8(rel) + " <dir>" + written);
+      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        pictureInto(root, rel, withWriteTimes, out);
+    } else {
+      out.push_back(utf8(rel) + " = " + readBytes(root + rel).value_or("<unreadable>") + written);
+    }
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+}
+}  // namespace
+
+std::vector<std::string> treePicture(const std::wstring& root, bool withWriteTimes) {
+  std::vector<std::string> out;
+  pictureInto(root, L"", withWriteTimes, out);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
 std::optional<std::string> rawProfileValue(std::string_view bytes, std::string_view section,
                                            std::string_view key) {
   bool inSection = false;

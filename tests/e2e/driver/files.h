@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv::e2e {
 
@@ -20,6 +21,9 @@ void setReadOnly(const std::wstring& path, bool readOnly);
 void removeTree(const std::wstring& path);
 // The names directly inside a directory (without "." and "..").
 size_t entryCount(const std::wstring& directory);
+// Every entry below `root`, sorted, one line each: "\rel\name <dir>" or "\rel\name = bytes", with
+// the last write time after it when asked. A link is listed, never entered.
+std::vector<std::string> treePicture(const std::wstring& root, bool withWriteTimes = false);
 
 // Looks a key up in the raw bytes of a private-profile file, as a byte string: the section and key
 // compare without regard to ASCII letter case, the value is everything after the first "=" of the line.
