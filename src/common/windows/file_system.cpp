@@ -142,7 +142,9 @@ std::wstring extendedPath(std::string_view utf8) {
 // The reparse tag of the entry at `path` (which names one entry, no pattern); nullopt when it cannot
 // be read.
 std::optional<DWORD> reparseTagOf(const std::wstring& path) {
-  if (path.find_first_of(L"*?") != std::wstring::npos) return std::nullopt;
+  // A pattern would name other entries; the "?" of the long-path prefix is no pattern.
+  const size_t name = path.starts_with(L"\\\\?\\") ? 4 : 0;
+  if (path.find_first_of(L"*?", name) != std::wstring::npos) return std::nullopt;
   WIN32_FIND_DATAW data;
   const FindHandle search(
       ::FindFirstFileExW(path.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));

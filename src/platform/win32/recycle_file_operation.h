@@ -16,8 +16,8 @@
 
 namespace qv::platform::win32 {
 
-// The progress sink of one recycling: it cancels every delete that would not recycle, and notes what
-// the engine did. Lives on the stack of the recycling; the engine's references end with Unadvise.
+// The progress sink of one recycling: it cancels every delete that would not recycle, and notes that it
+// did. Lives on the stack of the recycling; the engine's references end with Unadvise.
 class RecycleOnlySink final : public IFileOperationProgressSink {
  public:
   // Whether a delete for good was asked for and refused.

@@ -128,6 +128,33 @@ TEST_F(FileLinksTest, RemovingALinkTakesTheLinkAtMostAndNeverItsTarget) {
   }
 }
 
+TEST_F(FileLinksTest, ATreeDeeperThanTheClassicLimitIsListedAndRemovedWholeAroundItsLink) {
+  // Add-on trees nest deep; past 260 characters only the long-path form reaches them.
+  std::wstring deep = L"\\tree\\sub";
+  while ((root_ + deep).size() < 300) {
+    deep += L"\\" + std::wstring(40, L'd');
+    ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + root_ + deep).c_str(), nullptr)) << utf8(deep);
+  }
+  e2e::writeBytes(L"\\\\?\\" + root_ + deep + L"\\deep.txt", "deep");
+  link(deep + L"\\far", L"\\outside");
+  EXPECT_EQ(files::pathKind(path(deep + L"\\far")), PathKind::Link);
+  EXPECT_EQ(files::pathKind(path(deep)), PathKind::Directory);
+  std::vector<TreeEntry> entries;
+  ASSERT_TRUE(files::listTree(path(L"\\tree"), entries));
+  const auto has = [&](const std::wstring& relative, TreeEntry::Kind kind, bool isLink) {
+    const std::string name = path(relative).substr(path(L"\\tree\\").size());
+    return std::any_of(entries.begin(), entries.end(), [&](const TreeEntry& e) {
+      return e.relative == name && e.kind == kind && e.link == isLink;
+    });
+  };
+  EXPECT_TRUE(has(deep + L"\\deep.txt", TreeEntry::Kind::File, false));
+  EXPECT_TRUE(has(deep + L"\\far", TreeEntry::Kind::Other, true));
+  EXPECT_FALSE(has(deep + L"\\far\\keep.txt", TreeEntry::Kind::File, false));
+  files::removeTree(path(L"\\tree"));
+  EXPECT_FALSE(e2e::pathExists(L"\\\\?\\" + root_ + deep + L"\\deep.txt"));
+  expectOutsideUntouched();
+}
+
 TEST_F(FileLinksTest, TheRecycleBinIsNeverHandedALink) {
   // Wine's bin would move the folder the link points at; a Windows bin's way with junctions is not
   // the program's to find out.
