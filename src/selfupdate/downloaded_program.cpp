@@ -9,6 +9,7 @@ DownloadedProgram checkDownloadedProgram(const std::string& path, const std::opt
   DownloadedProgram result;
   if (!awaited) return result;
   result.verdict = DownloadVerdict::NotAsSigned;
+  result.release = *awaited;
   // The size first: a file of another size is not read at all, however large it is.
   if (files::fileSize(path) != static_cast<int64_t>(awaited->size)) return result;
   std::string bytes;

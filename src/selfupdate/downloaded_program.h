@@ -24,6 +24,8 @@ struct DownloadedProgram {
   // The bytes that passed every gate (empty otherwise): the swap writes these very bytes, so nothing
   // can change between the check and the copy.
   std::string bytes;
+  // What they were checked against.
+  SignedRelease release;
 };
 
 // Reads and checks the downloaded program at `path` against the release the version file announced.

@@ -33,7 +33,8 @@ void TForm1::Timer3Timer() {
   // The timer stays armed while the settings cannot be written, so the swap is tried again.
   try {
     settings::PrivateProfile ini(files_.config(), platform_.codec(), platform_.fileStamps());
-    ini.writeInteger(selfupdate::kVersionSection, "ver", serverVersion_);
+    // The number the signature covers, which is the version file's as the last check read it.
+    ini.writeInteger(selfupdate::kVersionSection, "ver", program.release.version);
   } catch (...) {
     swapErrorOpen_ = true;
     struct Closed {

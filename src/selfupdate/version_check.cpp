@@ -13,6 +13,9 @@ void TForm1::checkVersion() {
   if (!files::isFile(local)) return;
   const settings::PrivateProfile versionFile(local, platform_.codec(), platform_.fileStamps());
   serverVersion_ = versionFile.readInteger(selfupdate::kVersionSection, "ver", 0);
+  // What an earlier check found signed is no longer the server's word, and a download it started
+  // that arrives now is not taken.
+  awaitedRelease_.reset();
   // Any difference counts, a lower number too: the server may take a release back.
   if (serverVersion_ == installedVersion_) return;
   // Only what the publisher signed for this very number is fetched; anything else from the network

@@ -124,6 +124,26 @@ TEST_F(SignedUpdateTest, ADowngradeIsSignedLikeAnyReleaseAndThenHappens) {
   expectRefused("[updataver]\r\nver=3\r\n", "an unsigned downgrade");
 }
 
+TEST_F(SignedUpdateTest, ADownloadThatArrivesAfterTheServerWithdrewItsReleaseIsNotTaken) {
+  serve(5, kNewProgram);
+  startProgram("[updataver]\r\nver=1\r\n");
+  runStartUpPass();
+  ASSERT_TRUE(timer("Timer3").enabled()) << "the program has arrived; the swap is 6000 ms away";
+  // Before the swap the window is shown again, and the server's version file now names the installed
+  // version: what the earlier check found signed no longer holds.
+  serveVersion(1);
+  form().hide();
+  form().show();
+  waitForDownloads();
+  loop().advance(3000);
+  waitForDownloads();
+  loop().advance(3000);
+  EXPECT_EQ(readAll(file("Quorvane.exe")), kOldProgram);
+  EXPECT_EQ(installedVersion(), "1");
+  EXPECT_FALSE(fs::exists(file("Quorvane2.exe")));
+  EXPECT_FALSE(window().exitFlag());
+}
+
 TEST_F(SignedUpdateTest, TheSignatureReadIsTheOneTheSwapChecksAgainst) {
   // The release the check found is what the download must be, even when the server changes the
   // version file while the program is downloading.
