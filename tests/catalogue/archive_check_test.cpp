@@ -9,13 +9,12 @@
 #include <cctype>
 
 #include "catalogue/catalogue_reader.h"
-#include "platform/headless/headless_platform.h"
+#include "list_under_test.h"
 #include "test_dir.h"
 
 namespace qv::catalogue {
 namespace {
 
-using platform::headless::HeadlessListView;
 using test::readAll;
 using test::TestDir;
 using test::writeAll;
@@ -94,23 +93,13 @@ TEST(ArchiveCheckText, TheStatusLineNamesEveryAddOn) {
   EXPECT_EQ(mismatchStatusText({"BagSort", " Raid Grid "}), "壓縮檔與目錄不符,未安裝: BagSort,  Raid Grid ");
 }
 
-class CatalogueDigestsTest : public ::testing::Test {
+class CatalogueDigestsTest : public ::testing::Test, protected ListUnderTest {
  protected:
   TestDir dir;
-  HeadlessListView view{nullptr, {"ListView1", 0, {}, ""}};
-  platform::headless::LocaleCollation collation;
-  platform::headless::IconvCodec codec{950, 950};
-  AddonList list{view, collation, codec};
-  platform::headless::PugixmlFactory xml;
 
   void read(const std::string& items) {
     writeAll(dir.file("Data.xml"), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plug>" + items + "</plug>");
     readCatalogue(dir.file("Data.xml"), xml, list);
-  }
-  int row(std::string_view name) const {
-    for (int i = 0; i < list.count(); ++i)
-      if (list.name(i) == name) return i;
-    return -1;
   }
 };
 

@@ -8,7 +8,7 @@
 
 #include "catalogue/archive_check.h"
 #include "catalogue/catalogue_reader.h"
-#include "platform/headless/headless_platform.h"
+#include "list_under_test.h"
 #include "test_dir.h"
 
 namespace qv::catalogue {
@@ -18,15 +18,10 @@ using test::readAll;
 using test::TestDir;
 using test::writeAll;
 
-class CatalogueDigestsCliTest : public ::testing::Test {
+class CatalogueDigestsCliTest : public ::testing::Test, protected ListUnderTest {
  protected:
   TestDir dir;
   std::string err;
-  platform::headless::HeadlessListView view{nullptr, {"ListView1", 0, {}, ""}};
-  platform::headless::LocaleCollation collation;
-  platform::headless::IconvCodec codec{950, 950};
-  AddonList list{view, collation, codec};
-  platform::headless::PugixmlFactory xml;
   platform::headless::OpenSslCrypto crypto;
 
   void SetUp() override {
@@ -48,11 +43,6 @@ class CatalogueDigestsCliTest : public ::testing::Test {
     const int status = std::system(command.c_str());
     err = readAll(dir.file("stderr"));
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  int row(std::string_view name) const {
-    for (int i = 0; i < list.count(); ++i)
-      if (list.name(i) == name) return i;
-    return -1;
   }
 };
 

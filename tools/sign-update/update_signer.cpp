@@ -14,21 +14,14 @@
 #include "common/error.h"
 #include "common/file_system.h"
 #include "platform/headless/openssl_crypto.h"
+#include "platform/headless/owned.h"
 #include "selfupdate/executable_image.h"
 
 namespace qv::tools {
 
 namespace {
 
-template <auto Free>
-struct Freer {
-  template <class T>
-  void operator()(T* p) const {
-    Free(p);
-  }
-};
-template <class T, auto Free>
-using Owned = std::unique_ptr<T, Freer<Free>>;
+using platform::headless::Owned;
 
 void requireP256(EVP_PKEY* key, const std::string& path) {
   char group[64] = {};

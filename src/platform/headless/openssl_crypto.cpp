@@ -8,22 +8,13 @@
 #include <openssl/param_build.h>
 
 #include <cstdio>
-#include <memory>
 #include <vector>
+
+#include "platform/headless/owned.h"
 
 namespace qv::platform::headless {
 
 namespace {
-
-template <auto Free>
-struct Freer {
-  template <class T>
-  void operator()(T* p) const {
-    Free(p);
-  }
-};
-template <class T, auto Free>
-using Owned = std::unique_ptr<T, Freer<Free>>;
 
 using OwnedKey = Owned<EVP_PKEY, EVP_PKEY_free>;
 using OwnedDigestContext = Owned<EVP_MD_CTX, EVP_MD_CTX_free>;
