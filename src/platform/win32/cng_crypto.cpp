@@ -50,7 +50,7 @@ class Hash {
   Hash& operator=(const Hash&) = delete;
   bool valid() const { return h_ != nullptr; }
   bool add(const void* bytes, size_t length) {
-    // The call takes at most 4 GiB at once.
+    // Lengths are ULONGs: the bytes go in pieces of at most 1 GiB.
     const auto* at = static_cast<const UCHAR*>(bytes);
     while (length > 0) {
       const ULONG chunk = static_cast<ULONG>(length > 0x40000000u ? 0x40000000u : length);
@@ -131,7 +131,8 @@ bool CngCrypto::verifyP256(std::string_view publicKey, std::string_view message,
 
   const Provider provider(BCRYPT_ECDSA_P256_ALGORITHM);
   Key key;
-  // The import refuses a point that is not on the curve.
+  // The import validates the point (no BCRYPT_NO_KEY_VALIDATION); one off the curve fails here or in
+  // the check.
   if (!provider.get() ||
       !succeeded(::BCryptImportKeyPair(provider.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.out(), blob.data(),
                                        static_cast<ULONG>(blob.size()), 0)))
