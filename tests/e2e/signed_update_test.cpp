@@ -2,7 +2,8 @@
 // valid signature for it (none at all, one made for version 6, one made with another key) makes the
 // program ask for no executable at all: it keeps running and Config.ini stays as it was. A correctly
 // signed version file whose program arrives one byte off is downloaded and refused before the swap. A
-// read-only program is replaced all the same, and a read-only leftover of an earlier swap is tidied.
+// settings file the swap cannot write gives one box at a time; a read-only program is replaced all the
+// same, and a read-only leftover of an earlier swap is tidied.
 #include "self_update_fixture.h"
 
 namespace qv::e2e {
@@ -73,6 +74,30 @@ TEST_F(SignedUpdateTest, AProgramServedOneByteOffIsDownloadedAndRefusedBeforeThe
   EXPECT_TRUE(pollUntil([&] { return requestsFor("/Quorvane.exe") > executableRequests; }, kWindowTimeoutMs))
       << "it was downloaded";
   expectNoSwap(program, main, std::optional<std::string>("1"));
+}
+
+TEST_F(SignedUpdateTest, WhileTheSettingsCannotBeWrittenTheRetryNeverOpensASecondBox) {
+  // A read-only Config.ini: the swap cannot record the version, says "contact Tarvik" and keeps Timer3
+  // armed. The timer ticks on inside the box's own message loop; no second box may open inside it.
+  makeEmptyGame("[updata]\r\nautoupdata=0\r\n[updataver]\r\nver=1\r\n");
+  serve(5, next_);
+  setReadOnly(configPath(), true);
+  const int catalogueRequests = requestsFor("/Data.xml");
+  Process& program = start();
+  HWND main = waitForMainWindow(program);
+  ASSERT_TRUE(main);
+  letStartUpPassRun(program, main, catalogueRequests);
+  const std::optional<MessageBoxInfo> box = waitForMessageBox(program.id(), kSwapTimeoutMs);
+  ASSERT_TRUE(box) << "the swap showed no box";
+  EXPECT_EQ(utf8(box->text), "contact Tarvik.");
+  EXPECT_FALSE(pollUntil([&] { return messageBoxes(program.id()).size() > 1; }, 13000))
+      << "two more ticks behind the open box: " << describeMessageBoxes(program.id());
+  EXPECT_EQ(readBytes(programFile(L"Quorvane.exe")), old_) << "nothing moved before the version is recorded";
+
+  // Closed, the retry goes on: once the file can be written, the swap happens.
+  setReadOnly(configPath(), false);
+  ASSERT_TRUE(answer(*box, IDOK, kReactionTimeoutMs));
+  ASSERT_TRUE(expectSwapped(program));
 }
 
 TEST_F(SignedUpdateTest, AReadOnlyProgramIsReplacedAndItsOldFileDoesNotStay) {
