@@ -3,7 +3,7 @@
 # ships some of these, so the suites under Wine would not notice.
 #   cmake -DOBJDUMP=... -DPROGRAM=... -P check_imports.cmake
 cmake_policy(SET CMP0057 NEW)
-set(system_libraries ADVAPI32 COMCTL32 COMDLG32 GDI32 KERNEL32 MSIMG32 MSVCRT OLE32 OLEAUT32 SHELL32
+set(system_libraries ADVAPI32 BCRYPT COMCTL32 COMDLG32 GDI32 KERNEL32 MSIMG32 MSVCRT OLE32 OLEAUT32 SHELL32
     SHLWAPI USER32 URLMON)
 execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE headers RESULT_VARIABLE status)
 if(NOT status EQUAL 0)

@@ -57,17 +57,20 @@ void AddonList::configureColumns() {
 }
 
 void AddonList::addRow(std::string_view name, std::string_view chineseName, std::string_view description,
-                       std::string_view folderList) {
+                       std::string_view folderList, const ArchiveExpectation& expected) {
   const bool unnamed = name.empty();
   if (batchDepth_ > 0) {
     // Built where it stays: a batch may add ten thousand rows.
-    rows_.emplace_back(name, chineseName, description, folderList).nameKey = keyOf(name);
+    AddonRow& added = rows_.emplace_back(name, chineseName, description, folderList);
+    added.nameKey = keyOf(name);
+    added.setExpectedArchive(expected);
     ++batchAdded_;
     if (!unnamed) batchSortEnd_ = rows_.size();
     return;
   }
   AddonRow row(name, chineseName, description, folderList);
   row.nameKey = keyOf(name);
+  row.setExpectedArchive(expected);
   if (unnamed) {
     rows_.push_back(std::move(row));
     view_.insertRow(count() - 1);

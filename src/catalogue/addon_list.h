@@ -3,10 +3,12 @@
 // in display order and is the report-view control's row source: the control reads the texts from here
 // and is told only which rows exist and which changed. It reports back what the user does (check
 // marks, header clicks, tips).
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "catalogue/archive_check.h"
 #include "platform/services.h"
 #include "platform/ui.h"
 
@@ -32,6 +34,11 @@ class AddonRow {
   std::string_view subItem(int sub) const { return sub == kStatus ? std::string_view(status_) : field(sub); }
   void setName(std::string_view name);
   void setStatus(std::string_view status) { status_.assign(status); }
+  // What the catalogue says the row's archive must be (nothing expected for most catalogues).
+  const ArchiveExpectation& expectedArchive() const { return expected_ ? *expected_ : kNothingExpected; }
+  void setExpectedArchive(const ArchiveExpectation& expected) {
+    expected_ = expected.any() ? std::make_shared<const ArchiveExpectation>(expected) : nullptr;
+  }
 
   bool checked = false;
   std::string nameKey;  // the collation key of name, kept by the list for ordering (empty when the
@@ -45,9 +52,13 @@ class AddonRow {
   void assign(std::string_view name, std::string_view chineseName, std::string_view description,
               std::string_view folderList);
 
+  static inline const ArchiveExpectation kNothingExpected{};
+
   std::string texts_;
   size_t starts_[5] = {};
   std::string status_;
+  // Held apart and shared between copies: a row of a catalogue without digests costs an empty pointer.
+  std::shared_ptr<const ArchiveExpectation> expected_;
 };
 
 class AddonList : private platform::ListRowSource {
@@ -60,9 +71,10 @@ class AddonList : private platform::ListRowSource {
   // Sets the list's five columns (the header texts of columns 0 to 3 are set by the window's creation).
   void configureColumns();
 
-  // Appends a row with the placeholder status; a non-empty name re-orders the list by caption.
+  // Appends a row with the placeholder status; a non-empty name re-orders the list by caption. The
+  // expected archive is kept with the row and shown in no column.
   void addRow(std::string_view name, std::string_view chineseName, std::string_view description,
-              std::string_view folderList);
+              std::string_view folderList, const ArchiveExpectation& expected = {});
   // Inside a batch the view is emptied only when the batch closes (with whatever was added since).
   void clear();
   // Makes room for rows about to be added.
@@ -88,6 +100,7 @@ class AddonList : private platform::ListRowSource {
   std::string_view name(int i) const { return row(i).name(); }
   std::string_view subItem(int i, int sub) const { return row(i).subItem(sub); }
   bool checked(int i) const { return row(i).checked; }
+  const ArchiveExpectation& expectedArchive(int i) const { return row(i).expectedArchive(); }
   void setChecked(int i, bool checked);
   void setStatus(int i, std::string_view status);
   // Changing a caption re-orders the list when the text differs.

@@ -1,5 +1,7 @@
 #include "catalogue/catalogue_reader.h"
 
+#include "catalogue/archive_check.h"
+
 namespace qv::catalogue {
 
 namespace {
@@ -18,6 +20,9 @@ void forEachEntry(const platform::XmlNode& root, const std::function<void(const 
     e.chineseName = requireAttribute(*item, "plugCName");
     e.folderList = requireAttribute(*item, "plugfolder");
     e.description = requireAttribute(*item, "plugdescribe");
+    // Optional: catalogues without them (and programs that do not read them) are unaffected.
+    e.archiveDigest = item->attribute(kDigestAttribute);
+    e.archiveSize = item->attribute(kSizeAttribute);
     entry(e);
   }
 }
@@ -32,7 +37,8 @@ void readCatalogue(const std::string& location, platform::XmlFactory& xml, Addon
   // keeps large catalogues fast.
   AddonList::Batch batch(list);
   forEachEntry(*root, [&list](const CatalogueEntry& e) {
-    list.addRow(e.name, e.chineseName, e.description, e.folderList);
+    list.addRow(e.name, e.chineseName, e.description, e.folderList,
+                ArchiveExpectation::fromAttributes(e.archiveDigest, e.archiveSize));
   });
 }
 

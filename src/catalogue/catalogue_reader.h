@@ -2,6 +2,7 @@
 // Reading the catalogue Data.xml: every child node of the document element becomes one add-on row,
 // in document order, from its four attributes.
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,13 +19,15 @@ class MissingAttributeError : public qv::Error {
   MissingAttributeError() : qv::Error("Could not convert variant of type (Null) into type (String)") {}
 };
 
-// The four texts of one catalogue entry; views into the document, valid during the call they are
-// handed to.
+// The four texts of one catalogue entry and the two optional attributes that describe its archive;
+// views into the document, valid during the call they are handed to.
 struct CatalogueEntry {
   std::string_view name;
   std::string_view chineseName;
   std::string_view folderList;
   std::string_view description;
+  std::optional<std::string_view> archiveDigest;  // "sha256"
+  std::optional<std::string_view> archiveSize;    // "size"
 };
 
 // Hands every child of `root` to `entry`, in document order. Throws MissingAttributeError at the

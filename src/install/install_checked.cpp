@@ -1,6 +1,7 @@
 // The install command (button "安裝選中UI"): every checked row that reads "未安裝" and has a Chinese
 // name is installed from its archive in the archive folder. Each archive goes in whole or not at all.
 #include "catalogue/addon_names.h"
+#include "catalogue/archive_check.h"
 #include "catalogue/status_check.h"
 #include "common/file_system.h"
 #include "common/text.h"
@@ -37,6 +38,7 @@ void TForm1::Button1Click() {
       [this] { platform_.mainLoop().processMessages(); }};
 
   catalogue::RefusedNames refused;
+  std::vector<std::string> mismatched;
   int failed = 0;
   std::string lastFailure;
   install::StagedInstaller installer(services);
@@ -51,6 +53,12 @@ void TForm1::Button1Click() {
     }
     const std::string archive = files_.archive(name);
     if (!files::isFile(archive)) continue;  // not fetched (yet): the row stays checked
+    // Not the archive the catalogue describes (damaged, or another one): never extracted, and the row
+    // stays checked for the next fetch.
+    if (!catalogue::archiveMatches(archive, list_->expectedArchive(i), platform_.crypto())) {
+      mismatched.push_back(caption);
+      continue;
+    }
     list_->setChecked(i, false);
     const std::string destination = catalogue::addonDirectoryOf(settingsDialog().gamePath());
     const install::InstallResult result = installer.install(archive, destination);
@@ -72,6 +80,10 @@ void TForm1::Button1Click() {
     if (failed == 1) outcome += " (" + lastFailure + ")";
   }
   if (!refused.empty()) outcome = failed > 0 ? outcome + "; " + refused.statusText() : refused.statusText();
+  if (!mismatched.empty()) {
+    const std::string text = catalogue::mismatchStatusText(mismatched);
+    outcome = failed > 0 || !refused.empty() ? outcome + "; " + text : text;
+  }
   Label6->setText(outcome);
 }
 

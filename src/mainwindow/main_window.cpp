@@ -8,6 +8,7 @@
 #include "common/file_system.h"
 #include "common/path.h"
 #include "common/text.h"
+#include "selfupdate/program_replacement.h"
 #include "settings/private_profile.h"
 
 namespace qv::mainwindow {
@@ -17,6 +18,8 @@ using platform::Align;
 
 LinkAddresses LinkAddresses::builtIn() { return {QUORVANE_LINK_HOME, QUORVANE_LINK_AREA, QUORVANE_LINK_FORUM}; }
 
+std::string WindowSettings::builtInUpdateKey() { return QUORVANE_UPDATE_PUBLIC_KEY; }
+
 WindowSettings WindowSettings::builtIn() { return {QUORVANE_CAPTION, LinkAddresses::builtIn()}; }
 
 TForm1::TForm1(platform::Platform& platform, ProgramFiles files, download::ServerResources server,
@@ -25,6 +28,7 @@ TForm1::TForm1(platform::Platform& platform, ProgramFiles files, download::Serve
       files_(std::move(files)),
       server_(std::move(server)),
       links_(std::move(settings.links)),
+      updateKey_(std::move(settings.updateKey)),
       self_(std::make_shared<TForm1*>(this)),
       workers_(std::make_unique<download::DownloadWorkers>(platform.downloader(), platform.mainLoop())) {
   // Single border, system menu and minimise box, no maximise box, always on top.
@@ -156,8 +160,7 @@ void TForm1::FormShow() {
   // 6. The skin is always "active": there is nothing to switch on again.
 
   // 7. What an earlier self-update left behind.
-  files::removeFile(files_.oldExecutableLeftover());
-  files::removeFile(files_.swapScript());
+  selfupdate::tidyAfterSwap(files_, platform_.fileStamps());
 
   // 8. The start-up pass runs after every show, whatever the automatic-update flag says.
   Timer1->setEnabled(true);

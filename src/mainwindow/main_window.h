@@ -10,6 +10,7 @@
 // portal strip, the browser window and the portal's right-click filter in src/portal/.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "catalogue/addon_list.h"
@@ -19,6 +20,7 @@
 #include "download/server_resources.h"
 #include "platform/platform.h"
 #include "platform/web_browser.h"
+#include "selfupdate/release_signature.h"
 #include "settings/settings_dialog.h"
 
 namespace qv::mainwindow {
@@ -31,10 +33,13 @@ struct LinkAddresses {
   static LinkAddresses builtIn();
 };
 
-// What a build sets for the window: its caption and the menus' link targets.
+// What a build sets for the window: its caption, the menus' link targets and the public key that
+// signs the program's updates (hexadecimal, as the version file's signature lines expect it).
 struct WindowSettings {
   std::string caption;
   LinkAddresses links;
+  std::string updateKey = builtInUpdateKey();
+  static std::string builtInUpdateKey();
   static WindowSettings builtIn();
 };
 
@@ -140,8 +145,9 @@ class TForm1 {
   void startDownload(const std::string& url, const std::string& file);
   // The start-up pass's last step: fetches the new executable when the server's version differs.
   void checkVersion();
-  // Ends the program and leaves the rest of the swap to the replacement script.
-  void swapExecutable();
+  // Ends the program and leaves the rest of the swap to the replacement script; `program` is the new
+  // program's checked bytes.
+  void swapExecutable(const std::string& program);
 
   platform::Platform& platform_;
   settings::TForm2* form2_ = nullptr;
@@ -181,6 +187,12 @@ class TForm1 {
   int32_t installedVersion_ = 0;
   // The version file's number read by the last version check; the swap records it as installed.
   int32_t serverVersion_ = 0;
+  // Whose signature an update must carry, and what the last version check found signed for
+  // serverVersion_ (nothing when it found no valid signature): the downloaded program must be that.
+  std::string updateKey_;
+  std::optional<selfupdate::SignedRelease> awaitedRelease_;
+  // The swap's "contact Tarvik" box is open; Timer3 keeps ticking inside it and must not open another.
+  bool swapErrorOpen_ = false;
   // Completions of every download since the program started (one window per process, so the window
   // holds the process's count). Raised on the main thread only.
   int32_t DownLoadedCount = 0;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/automation.h"
+#include "platform/crypto.h"
 #include "platform/dialogs.h"
 #include "platform/main_loop.h"
 #include "platform/screen.h"
@@ -30,6 +31,7 @@ class Platform {
   virtual Shell& shell() = 0;
   virtual Screen& screen() = 0;
   virtual Automation& automation() = 0;
+  virtual Crypto& crypto() = 0;
   // Full path of the running executable.
   virtual std::string programPath() = 0;
 };

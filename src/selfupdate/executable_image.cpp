@@ -20,11 +20,34 @@ constexpr uint32_t kSymbolSize = 18;
 constexpr uint16_t kMaxSections = 96;
 // PE32+ optional header: the fixed fields end at 112, the data directories follow.
 constexpr uint32_t kOptionalFixedSize = 112;
+constexpr uint32_t kOptEntryPoint = 16;
+constexpr uint32_t kOptSectionAlignment = 32;
+constexpr uint32_t kOptFileAlignment = 36;
 constexpr uint32_t kOptSizeOfImage = 56;
 constexpr uint32_t kOptSizeOfHeaders = 60;
 constexpr uint32_t kOptSubsystem = 68;
 constexpr uint32_t kOptNumberOfRvaAndSizes = 108;
 constexpr uint32_t kSecurityDirectory = 4;  // its "address" is a file offset, not an RVA
+// The file alignment's range, and the page size below which sections must sit in memory as in the file.
+constexpr uint32_t kMinFileAlignment = 512;
+constexpr uint32_t kMaxFileAlignment = 64 * 1024;
+constexpr uint32_t kPageSize = 4096;
+
+bool isPowerOfTwo(uint32_t v) {
+  return v != 0 && (v & (v - 1)) == 0;
+}
+
+// What the loader demands of the optional header before it maps anything.
+bool loaderTakes(uint32_t entryPoint, uint32_t sectionAlignment, uint32_t fileAlignment, uint32_t sizeOfImage,
+                 uint32_t sizeOfHeaders) {
+  if (!isPowerOfTwo(fileAlignment) || fileAlignment < kMinFileAlignment || fileAlignment > kMaxFileAlignment)
+    return false;
+  if (!isPowerOfTwo(sectionAlignment) || sectionAlignment < fileAlignment) return false;
+  if (sectionAlignment < kPageSize && sectionAlignment != fileAlignment) return false;
+  if (sizeOfImage < sizeOfHeaders) return false;
+  // A program starts somewhere inside itself, and not at its first byte (0 means "no entry point").
+  return entryPoint != 0 && entryPoint < sizeOfImage;
+}
 
 // Little-endian reads that say whether the bytes were there.
 class Reader {
@@ -70,6 +93,10 @@ ImageVerdict checkProgramImage(std::string_view bytes) {
   if (r.u16(optional + kOptSubsystem) != kSubsystemWindowsGui) return ImageVerdict::NotAGuiProgram;
   if (r.u32(optional + kOptSizeOfImage) == 0) return ImageVerdict::NotAnExecutable;
   if (!r.has(0, r.u32(optional + kOptSizeOfHeaders))) return ImageVerdict::Truncated;
+  if (!loaderTakes(r.u32(optional + kOptEntryPoint), r.u32(optional + kOptSectionAlignment),
+                   r.u32(optional + kOptFileAlignment), r.u32(optional + kOptSizeOfImage),
+                   r.u32(optional + kOptSizeOfHeaders)))
+    return ImageVerdict::Unloadable;
 
   if (sections == 0 || sections > kMaxSections) return ImageVerdict::NotAnExecutable;
   const uint64_t table = optional + optionalSize;

@@ -15,6 +15,8 @@ enum class ImageVerdict {
   WrongMachine,     // not x86-64 (PE32+)
   NotAGuiProgram,   // a console program, a driver or another subsystem
   Truncated,        // headers, a section, the symbol table or the signature reach past the end
+  Unloadable,       // headers the system's loader refuses: the entry point outside the image, an image
+                    // smaller than its headers, an alignment that is no power of two in the loader's range
   TooLarge,         // larger than any build of the program could be
 };
 

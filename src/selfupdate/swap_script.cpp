@@ -7,8 +7,13 @@ namespace qv::selfupdate {
 
 namespace {
 
+// The file is written in the ANSI code page, but the command interpreter reads a script in the
+// console's (OEM) one. Where the two differ (Western Europe: 1252 and 850) the bytes of "é" name
+// another file, the delete loop never ends and the new program never starts. A text goes into the
+// script as it stands only when its bytes mean the same in both.
 bool survivesCodePage(const std::string& text, const platform::Codec& codec) {
-  return codec.fromAnsi(codec.toAnsi(text)) == text;
+  const std::string bytes = codec.toAnsi(text);
+  return codec.fromAnsi(bytes) == text && codec.fromOem(bytes) == text;
 }
 
 // The command interpreter expands %...% even inside quotes; a doubled % stands for itself.
@@ -26,14 +31,14 @@ std::string withPercentDoubled(const std::string& text) {
 std::string localName(const std::string& fullPath, const platform::Codec& codec) {
   const std::string name(path::fileNameOf(fullPath));
   if (!survivesCodePage(name, codec))
-    throw Error("the update cannot name " + name + " in the system's code page");
+    throw Error("the update cannot name " + name + " in the system's code pages");
   const std::string word = ".\\" + withPercentDoubled(name);
   const bool plain = name.find_first_of(" \t&()[]{}^=;!'+,`~<>|\"") == std::string::npos;
   return plain ? word : "\"" + word + "\"";
 }
 
-// A program by its full path, or by its name in the working directory when the code page cannot hold
-// the path (a folder named in another script).
+// A program by its full path, or by its name in the working directory when the path does not read the
+// same in both code pages (a folder named in another script, or a letter the two pages place apart).
 std::string quotedFile(const std::string& fullPath, const platform::Codec& codec) {
   if (!survivesCodePage(fullPath, codec)) {
     const std::string local = localName(fullPath, codec);

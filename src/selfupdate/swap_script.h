@@ -17,9 +17,10 @@ struct SwapFiles {
   std::string script;             // the script itself, "delme.bat"
 };
 
-// The script's lines, UTF-8, without line ends. Full paths name the three programs; a path the ANSI
-// code page cannot hold is named relative to the program directory instead. Throws qv::Error when a
-// file's own name cannot be written in the code page (the script could not name it at all).
+// The script's lines, UTF-8, without line ends. Full paths name the three programs; a path whose ANSI
+// bytes the console's (OEM) code page would read as another text, or that the ANSI code page cannot
+// hold, is named relative to the program directory instead. Throws qv::Error when a file's own name
+// cannot be written so that both code pages read it alike (the script could not name it at all).
 std::vector<std::string> swapScriptLines(const SwapFiles& files, const platform::Codec& codec);
 
 // The script file's bytes: the lines in the ANSI code page, each ended by CR LF.

@@ -2,6 +2,7 @@
 #include "common/error.h"
 #include "common/file_system.h"
 #include "mainwindow/main_window.h"
+#include "selfupdate/update_texts.h"
 #include "settings/private_profile.h"
 
 namespace qv::mainwindow {
@@ -11,9 +12,23 @@ void TForm1::checkVersion() {
   const std::string local = files_.localVersion();
   if (!files::isFile(local)) return;
   const settings::PrivateProfile versionFile(local, platform_.codec(), platform_.fileStamps());
-  serverVersion_ = versionFile.readInteger("updataver", "ver", 0);
+  serverVersion_ = versionFile.readInteger(selfupdate::kVersionSection, "ver", 0);
+  // What an earlier check found signed is no longer the server's word, and a download it started
+  // that arrives now is not taken.
+  awaitedRelease_.reset();
   // Any difference counts, a lower number too: the server may take a release back.
   if (serverVersion_ == installedVersion_) return;
+  // Only what the publisher signed for this very number is fetched; anything else from the network
+  // (an unsigned file, a signature for another number or by another key) is no update at all.
+  const selfupdate::ReleaseFields fields{
+      versionFile.readString(selfupdate::kVersionSection, selfupdate::kSizeKey, ""),
+      versionFile.readString(selfupdate::kVersionSection, selfupdate::kDigestKey, ""),
+      versionFile.readString(selfupdate::kVersionSection, selfupdate::kSignatureKey, "")};
+  awaitedRelease_ = selfupdate::verifiedRelease(serverVersion_, fields, updateKey_, platform_.crypto());
+  if (!awaitedRelease_) {
+    Label6->setText(selfupdate::kUpdateRefused);
+    return;
+  }
   try {
     workers_->start(
         server_.newExecutable(), files_.newExecutable(),

@@ -22,6 +22,7 @@
 #include "driver/wait.h"
 #include "driver/zip_maker.h"
 #include "mainwindow/form1_ids.h"
+#include "platform/win32/cng_crypto.h"
 
 namespace qv::e2e {
 namespace {
@@ -99,15 +100,16 @@ class InstallRoadTest : public AddonRoadTest {
   bool startProgram() { return AddonRoadTest::startProgram({std::begin(kAddons), std::end(kAddons)}); }
   // A menu item, the way the menu sends it: a command that names no control.
   void menu(int id) { PostMessageW(main_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
-  // The start-up pass's refresh has filled the list and every archive is in the archive folder as
-  // served (what "更新 UI" does; the pass runs it as if the button had been pressed).
-  bool refreshAndFetchEverything() {
+  // The start-up pass's refresh has filled the list and every archive (of `names`) is in the archive
+  // folder as served (what "更新 UI" does; the pass runs it as if the button had been pressed).
+  bool refreshAndFetchEverything(std::initializer_list<const wchar_t*> names = {L"RaidGrid", L"MapMarker",
+                                                                                L"BagSort"}) {
     const bool rows = pollUntil([&] { return label(form1::Label10) == "3"; }, kReactionTimeoutMs);
     if (!rows) {
       ADD_FAILURE() << "no rows; " << describeMessageBoxes(program_->id());
       return false;
     }
-    for (const wchar_t* name : {L"RaidGrid", L"MapMarker", L"BagSort"}) {
+    for (const wchar_t* name : names) {
       const std::string served = *readBytes(siteDirectory() + L"\\zip\\" + name + L".zip");
       if (!pollUntil([&] { return readBytes(archive(name)) == served; }, kReactionTimeoutMs)) {
         ADD_FAILURE() << utf8(name) << ".zip did not arrive byte for byte";
@@ -290,6 +292,43 @@ TEST_F(InstallRoadTest, CloseHidesToTheTrayStartGameRemembersTheRowsAndExitEndsT
   menu(form1::N3);
   EXPECT_TRUE(program_->waitForExit(kReactionTimeoutMs)) << "the exit item did not end the program";
   EXPECT_FALSE(trayIconShown(tray));
+}
+
+TEST_F(InstallRoadTest, AnArchiveThatDoesNotMatchItsCatalogueDigestIsNotInstalledAndTheOthersAre) {
+  // The catalogue describes each archive; MapMarker's row names the digest of another archive (a
+  // mix-up on the server), RaidGrid's the right one, BagSort's none at all.
+  const platform::win32::CngCrypto crypto;
+  const std::string raidGrid = *readBytes(siteDirectory() + L"\\zip\\RaidGrid.zip");
+  const std::string digest = platform::toHex(*crypto.sha256(raidGrid));
+  publishCatalogue(std::string(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<plug>
+  <Item plugName="RaidGrid" plugCName="團隊格子" plugfolder="RaidGrid" plugdescribe="以格子顯示團隊成員。" sha256=")") +
+                   digest + "\" size=\"" + std::to_string(raidGrid.size()) + R"("/>
+  <Item plugName="MapMarker" plugCName="地圖標記" plugfolder="MapMarker,MapMarkerData" plugdescribe="標記採集點。" sha256=")" +
+                   digest + R"("/>
+  <Item plugName="BagSort" plugCName="背包整理" plugfolder="BagSort" plugdescribe="一鍵整理背包。"/>
+</plug>
+)");
+  removeTree(interfaceDirectory() + L"\\BagSort");
+  // An earlier, mixed-up MapMarker archive in the archive folder: whether or not a fetch replaces it
+  // with the served one, neither is what the row describes.
+  makeDirectory(programFile(L"zip"));
+  writeBytes(archive(L"MapMarker"), makeZip(kBagSort));
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(refreshAndFetchEverything({L"RaidGrid", L"BagSort"}));
+  for (const char* name : kAddons) tick(name);
+  press(form1::Button1);
+  EXPECT_TRUE(pollUntil([&] { return label(form1::Label6) == "壓縮檔與目錄不符,未安裝: MapMarker"; },
+                        kReactionTimeoutMs))
+      << "status line: " << label(form1::Label6);
+  EXPECT_FALSE(pathExists(interfaceDirectory() + L"\\MapMarker"));
+  EXPECT_FALSE(pathExists(interfaceDirectory() + L"\\MapMarkerData"));
+  EXPECT_EQ(readBytes(interfaceDirectory() + L"\\RaidGrid\\ui\\RaidGrid.ini"), kRaidGrid[2].second);
+  EXPECT_EQ(readBytes(interfaceDirectory() + L"\\BagSort\\BagSort.lua"), kBagSort[0].second);
+  EXPECT_EQ(status("MapMarker"), "未安裝");
+  EXPECT_TRUE(isRowChecked(list_, rowOf("MapMarker"))) << "kept checked for the next try";
+  EXPECT_EQ(status("RaidGrid"), "已安裝");
+  EXPECT_TRUE(messageBoxes(program_->id()).empty()) << describeMessageBoxes(program_->id());
 }
 
 }  // namespace

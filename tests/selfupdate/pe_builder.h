@@ -13,6 +13,10 @@ struct PeSpec {
   uint16_t characteristics = 0x0022;  // executable, large-address aware
   uint16_t sections = 2;
   uint32_t lfanew = 0x80;
+  uint32_t entryPoint = 0x1010;
+  uint32_t sectionAlignment = 0x1000;
+  uint32_t fileAlignment = 0x200;
+  uint32_t sizeOfImage = 0x3000;
   bool symbols = false;      // a COFF symbol table and its string table after the sections
   bool certificate = false;  // a signature blob after everything else
 };
@@ -57,7 +61,10 @@ inline std::string buildPe(const PeSpec& s = {}) {
   putU16(b, fh + 18, s.characteristics);
   const size_t oh = optionalHeaderAt(s);
   putU16(b, oh, s.magic);
-  putU32(b, oh + 56, 0x3000);  // size of image
+  putU32(b, oh + 16, s.entryPoint);
+  putU32(b, oh + 32, s.sectionAlignment);
+  putU32(b, oh + 36, s.fileAlignment);
+  putU32(b, oh + 56, s.sizeOfImage);
   putU32(b, oh + 60, PeLayout::kHeaders);
   putU16(b, oh + 68, s.subsystem);
   putU32(b, oh + 108, 16);  // data directories

@@ -2,82 +2,15 @@
 // 3000 ms later with its version check, the new executable's download, and 6000 ms after its arrival
 // the swap that records the version, moves the running program aside, puts the new one in its place
 // and hands over to the replacement script. Against a loopback server, on the headless platform.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <optional>
-
-#include "app_fixture.h"
-#include "pe_builder.h"
-#include "test_server.h"
+#include "self_update_fixture.h"
 
 namespace qv::test {
 namespace {
 
-namespace fs = std::filesystem;
-using platform::headless::ShownBox;
-
-const std::string kOldProgram = buildPe() + "the running version";
-const std::string kNewProgram = buildPe({.symbols = true}) + "the new version";
-
-class SelfUpdateTest : public ::testing::Test {
- protected:
-  TestServer server;
-  std::unique_ptr<AppFixture> app;
-
-  void SetUp() override { server.setDocument("site/Data.xml", "<?xml version=\"1.0\"?><plug></plug>"); }
-
-  void serveVersion(const std::string& iniText) { server.setDocument("site/UPdate.ini", iniText); }
-  void serveVersion(int version) { serveVersion("[updataver]\r\nver=" + std::to_string(version) + "\r\n"); }
-  void serveProgram(const std::string& bytes) { server.setDocument("site/Quorvane.exe", bytes); }
-  int programRequests() { return server.requestsFor("site/Quorvane.exe"); }
-
-  // The program in a fresh directory beside its own executable file; `settings` is Config.ini's text
-  // after the game path (nothing: no settings file at all).
-  void makeProgram(std::optional<std::string> settings = "") {
-    app = std::make_unique<AppFixture>(download::ServerResources{server.url("/doc/site")});
-    writeAll(file("Quorvane.exe"), kOldProgram);
-    fs::create_directories(file("game/Interface"));
-    if (settings) app->writeConfig("[game]\r\ngamepath=" + file("game/JX3Client.exe") + "\r\n" + *settings);
-  }
-  void startProgram(std::optional<std::string> settings = "") {
-    makeProgram(std::move(settings));
-    ASSERT_TRUE(app->start());
-  }
-
-  std::string file(const std::string& name) const { return app->dir.file(name); }
-  mainwindow::TForm1& window() { return app->app->form1(); }
-  platform::headless::HeadlessForm& form() { return app->form1(); }
-  platform::Timer& timer(const std::string& name) { return form().timer(name); }
-  std::string statusLine() { return form().get<platform::Label>("Label6").text(); }
-  platform::headless::HeadlessMainLoop& loop() { return app->platform.loop(); }
-  std::vector<platform::headless::HeadlessShell::Started> started() {
-    return app->platform.headlessShell().executed();
-  }
-  std::optional<std::string> installedVersion() {
-    const std::string config = readAll(file("Config.ini"));
-    const size_t at = config.find("[updataver]\r\nver=");
-    if (at == std::string::npos) return std::nullopt;
-    const size_t from = at + 17;
-    return config.substr(from, config.find('\r', from) - from);
-  }
-
-  void waitForDownloads() {
-    auto& downloads = window().downloads();
-    ASSERT_TRUE(loop().pumpUntil([&] { return downloads.running() == 0 && downloads.waiting() == 0; }))
-        << "downloads did not end";
-  }
-  // The version file arrives, the start-up pass runs, and whatever it started has ended.
-  void runStartUpPass() {
-    waitForDownloads();
-    loop().advance(3000);
-    waitForDownloads();
-  }
-};
+using SelfUpdateTest = SelfUpdateFixture;
 
 TEST_F(SelfUpdateTest, FirstRunUpdatesToTheServersNumberAndHandsOverToTheScript) {
-  serveVersion(5);
-  serveProgram(kNewProgram);
+  serve(5, kNewProgram);
   startProgram(std::nullopt);
   EXPECT_EQ(statusLine(), "正在檢查是否有新版本中,請稍候...") << "the box is checked on a first run";
   EXPECT_TRUE(timer("Timer1").enabled());
@@ -117,8 +50,7 @@ TEST_F(SelfUpdateTest, FirstRunUpdatesToTheServersNumberAndHandsOverToTheScript)
 }
 
 TEST_F(SelfUpdateTest, TheNewProgramFindsTheNumbersEqualTidiesUpAndFetchesNoExecutable) {
-  serveVersion(5);
-  serveProgram(kNewProgram);
+  serve(5, kNewProgram);
   startProgram();
   runStartUpPass();
   loop().advance(6000);
@@ -153,11 +85,19 @@ TEST_F(SelfUpdateTest, AnyDifferenceCountsALowerServerNumberAndAMissingKeyToo) {
     std::string installed;
     bool fetches;
   };
-  for (const Case& c : {Case{"[updataver]\r\nver=2\r\n", "[updataver]\r\nver=3\r\n", true},
-                        Case{"[updataver]\r\nver=7\r\n", "[updataver]\r\nver=7\r\n", false},
-                        Case{"[other]\r\nver=7\r\n", "[updataver]\r\nver=4\r\n", true},
-                        Case{"[other]\r\nver=7\r\n", "", false},
-                        Case{"[updataver]\r\nver=0x10\r\n", "[updataver]\r\nver=16\r\n", false}}) {
+  const auto signedFor = [](int version) { return releaseKey().versionFile(version, kNewProgram); };
+  const auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+    return text.replace(text.find(from), from.size(), to);
+  };
+  for (const Case& c :
+       {Case{signedFor(2), "[updataver]\r\nver=3\r\n", true},
+        Case{"[updataver]\r\nver=7\r\n", "[updataver]\r\nver=7\r\n", false},
+        // No ver at all reads as 0, and a signature for 0 makes that a release.
+        Case{replaced(signedFor(0), "ver=0\r\n", ""), "[updataver]\r\nver=4\r\n", true},
+        Case{"[other]\r\nver=7\r\n", "", false},
+        Case{"[updataver]\r\nver=0x10\r\n", "[updataver]\r\nver=16\r\n", false},
+        // The number is signed as it reads, whatever way it is written.
+        Case{replaced(signedFor(17), "ver=17", "ver=0x11"), "[updataver]\r\nver=16\r\n", true}}) {
     serveVersion(c.served);
     serveProgram(kNewProgram);
     const int before = programRequests();
@@ -182,8 +122,7 @@ TEST_F(SelfUpdateTest, NoVersionFileOnTheServerMeansNoCheckAndTheLineSaysTheChec
 }
 
 TEST_F(SelfUpdateTest, WithoutTheAutomaticUpdateFlagTheLineStaysButThePassStillRuns) {
-  serveVersion(9);
-  serveProgram(kNewProgram);
+  serve(9, kNewProgram);
   startProgram("[updata]\r\nautoupdata=0\r\n");
   EXPECT_EQ(statusLine(), "正常");
   EXPECT_TRUE(timer("Timer1").enabled());
@@ -218,8 +157,7 @@ TEST_F(SelfUpdateTest, EveryShowFetchesTheVersionFileAnewAndArmsOnePass) {
 }
 
 TEST_F(SelfUpdateTest, AnErrorInThePassEndsItBeforeTheVersionCheck) {
-  serveVersion(4);
-  serveProgram(kNewProgram);
+  serve(4, kNewProgram);
   server.removeDocument("site/Data.xml");
   startProgram();
   runStartUpPass();
@@ -237,8 +175,7 @@ TEST_F(SelfUpdateTest, SomethingThatIsNotAWholeProgramNeverReplacesTheProgram) {
        {std::string("<html><body><h1>Error</h1><p>The page is not available.</p></body></html>"),
         whole.substr(0, whole.size() - 100), buildPe({.subsystem = 3}),
         buildPe({.machine = 0x014C, .magic = 0x10B})}) {
-    serveVersion(5);
-    serveProgram(served);
+    serve(5, served);
     startProgram("[updataver]\r\nver=1\r\n");
     const std::string config = readAll(file("Config.ini"));
     runStartUpPass();
@@ -268,8 +205,7 @@ TEST_F(SelfUpdateTest, SomethingThatIsNotAWholeProgramNeverReplacesTheProgram) {
 }
 
 TEST_F(SelfUpdateTest, ASettingsFileThatCannotBeWrittenIsTriedAgainEvery6000Ms) {
-  serveVersion(5);
-  serveProgram(kNewProgram);
+  serve(5, kNewProgram);
   startProgram();
   runStartUpPass();
   ASSERT_TRUE(timer("Timer3").enabled());
@@ -297,8 +233,7 @@ TEST_F(SelfUpdateTest, ASettingsFileThatCannotBeWrittenIsTriedAgainEvery6000Ms) 
 }
 
 TEST_F(SelfUpdateTest, WhenTheRunningProgramCannotMoveAsideItStaysAndKeepsRunning) {
-  serveVersion(5);
-  serveProgram(kNewProgram);
+  serve(5, kNewProgram);
   makeProgram();
   // Something of the old name that the show step cannot remove, so the rename has nowhere to go.
   fs::create_directories(file("Quorvane.old/stuck"));
@@ -317,8 +252,7 @@ TEST_F(SelfUpdateTest, WhenTheRunningProgramCannotMoveAsideItStaysAndKeepsRunnin
 }
 
 TEST_F(SelfUpdateTest, AScriptThatCannotBeWrittenSaysContactTarvikAndTheNextStartRunsTheNewProgram) {
-  serveVersion(5);
-  serveProgram(kNewProgram);
+  serve(5, kNewProgram);
   makeProgram();
   fs::create_directories(file("delme.bat/stuck"));
   ASSERT_TRUE(app->start());
@@ -337,8 +271,7 @@ TEST_F(SelfUpdateTest, TheScriptIsWrittenAndRunInTheProgramDirectoryWhateverTheW
   TestDir elsewhere;
   const fs::path before = fs::current_path();
   fs::current_path(elsewhere.str());
-  serveVersion(5);
-  serveProgram(kNewProgram);
+  serve(5, kNewProgram);
   startProgram();
   runStartUpPass();
   loop().advance(6000);

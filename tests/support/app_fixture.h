@@ -10,9 +10,10 @@ namespace qv::test {
 
 class AppFixture {
  public:
-  explicit AppFixture(download::ServerResources server = download::ServerResources::builtIn())
+  explicit AppFixture(download::ServerResources server = download::ServerResources::builtIn(),
+                      mainwindow::WindowSettings window = mainwindow::WindowSettings::builtIn())
       : platform(dir.file("Quorvane.exe"), dir.str()),
-        app(std::make_unique<app::QuorvaneApp>(platform, std::move(server))) {
+        app(std::make_unique<app::QuorvaneApp>(platform, std::move(server), std::move(window))) {
     // Settings files of the target machines are Big5.
     platform.iconvCodec().setCodePages(950, 950);
   }

@@ -10,11 +10,15 @@ void HeadlessDialogs::record(ShownBox box) {
 }
 
 void HeadlessDialogs::message(const std::string& text) {
-  record({ShownBox::Kind::Message, text, kApplicationTitle, BoxIcon::None, false});
+  const ShownBox box{ShownBox::Kind::Message, text, kApplicationTitle, BoxIcon::None, false};
+  record(box);
+  if (whileOpen) whileOpen(box);
 }
 
 void HeadlessDialogs::messageBox(const std::string& text, const std::string& caption, BoxIcon icon) {
-  record({ShownBox::Kind::Box, text, caption, icon, false});
+  const ShownBox box{ShownBox::Kind::Box, text, caption, icon, false};
+  record(box);
+  if (whileOpen) whileOpen(box);
 }
 
 bool HeadlessDialogs::askYesNo(const std::string& text, const std::string& caption, bool defaultNo) {

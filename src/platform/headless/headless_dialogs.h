@@ -31,6 +31,9 @@ class HeadlessDialogs : public Dialogs {
   void answer(bool yes) { answers_.push_back(yes); }
   // The chooser the test stands in for: given what the program asked for, the chosen file or nothing.
   std::function<std::optional<std::string>(const FileChooserSpec&)> chooser;
+  // Runs while a box with one OK button is open (after it has been recorded), as the time the player
+  // takes to read it: a test advances the clock here to see what the program does behind the box.
+  std::function<void(const ShownBox&)> whileOpen;
 
  private:
   void record(ShownBox box);

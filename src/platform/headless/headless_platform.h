@@ -1,7 +1,7 @@
 #pragma once
 // The platform of the native build, scriptable by tests: in-memory windows, recorded message boxes,
 // virtual time, a lock-file instance guard, iconv code pages, libcurl downloads, pugixml documents, a
-// screen of a chosen size and recording browser and automation objects.
+// screen of a chosen size, recording browser and automation objects, and OpenSSL digests and signatures.
 #include <memory>
 #include <string>
 
@@ -15,6 +15,7 @@
 #include "platform/headless/iconv_codec.h"
 #include "platform/headless/locale_collation.h"
 #include "platform/headless/lock_file_instance.h"
+#include "platform/headless/openssl_crypto.h"
 #include "platform/headless/posix_file_stamps.h"
 #include "platform/headless/pugixml_document.h"
 #include "platform/platform.h"
@@ -39,6 +40,7 @@ class HeadlessPlatform : public Platform {
   Shell& shell() override { return shell_; }
   Screen& screen() override { return screen_; }
   Automation& automation() override { return automation_; }
+  Crypto& crypto() override { return crypto_; }
   std::string programPath() override { return programPath_; }
 
   // Typed access for tests.
@@ -63,6 +65,7 @@ class HeadlessPlatform : public Platform {
   HeadlessShell shell_;
   HeadlessScreen screen_;
   HeadlessAutomation automation_;
+  OpenSslCrypto crypto_;
   std::unique_ptr<UrlDownloader> downloader_;
   std::unique_ptr<XmlFactory> xml_;
 };

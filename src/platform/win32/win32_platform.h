@@ -2,6 +2,7 @@
 // The Windows platform: every part the program asks of the operating system, composed in one object
 // that the entry point builds and hands to the application.
 #include "platform/platform.h"
+#include "platform/win32/cng_crypto.h"
 #include "platform/win32/win32_automation.h"
 #include "platform/win32/win32_codec.h"
 #include "platform/win32/win32_collation.h"
@@ -35,6 +36,7 @@ class Win32Platform final : public Platform {
   Shell& shell() override { return shell_; }
   Screen& screen() override { return screen_; }
   Automation& automation() override { return automation_; }
+  Crypto& crypto() override { return crypto_; }
   std::string programPath() override;
 
  private:
@@ -49,6 +51,7 @@ class Win32Platform final : public Platform {
   Win32Shell shell_;
   Win32Screen screen_;
   Win32Automation automation_;
+  CngCrypto crypto_;
   UrlMonDownloader downloader_;
   MsxmlFactory xml_;
 };
