@@ -8,9 +8,9 @@
 
 namespace qv::mainwindow {
 
-void TForm1::startDownload(const std::string& url, const std::string& file) {
+void TForm1::startDownload(platform::DownloadRequest request) {
   workers_->start(
-      url, file,
+      std::move(request),
       [this](download::TFileDownLoadThread&, uint32_t progress, uint32_t progressMax) {
         DownLoadProgress(progress, progressMax);
       },
@@ -42,7 +42,8 @@ void TForm1::Button4Click() {
           refused.add(name);
           continue;
         }
-        startDownload(server_.archive(trimmed), files_.archive(trimmed));
+        startDownload(
+            {server_.archive(trimmed), files_.archive(trimmed), {platform::resource_bounds::kArchive, {}}});
       }
     } catch (...) {
       if (last >= 0) Label6->setText(statusLine());

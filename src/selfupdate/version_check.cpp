@@ -2,7 +2,12 @@
 #include "common/error.h"
 #include "common/file_system.h"
 #include "mainwindow/main_window.h"
+#include "selfupdate/executable_image.h"
 #include "settings/private_profile.h"
+
+// A program file the image check would take must not be cut off by the transfer's cap.
+static_assert(qv::platform::resource_bounds::kProgram.maxBytes >=
+              static_cast<uint64_t>(qv::selfupdate::kMaxImageBytes));
 
 namespace qv::mainwindow {
 
@@ -16,7 +21,7 @@ void TForm1::checkVersion() {
   if (serverVersion_ == installedVersion_) return;
   try {
     workers_->start(
-        server_.newExecutable(), files_.newExecutable(),
+        {server_.newExecutable(), files_.newExecutable(), {platform::resource_bounds::kProgram, {}}},
         [this](download::TFileDownLoadThread&, uint32_t progress, uint32_t progressMax) {
           DownLoadProgress(progress, progressMax);
         },

@@ -1,9 +1,11 @@
 #include "platform/win32/binding_watchdog.h"
 
+#include <algorithm>
+
 namespace qv::platform::win32 {
 
-BindingWatchdog::BindingWatchdog(DownloadLimits limits)
-    : limits_(limits), lastSign_(Clock::now()), thread_([this] { run(); }) {}
+BindingWatchdog::BindingWatchdog(const TransferBounds& bounds)
+    : bounds_(bounds), pace_(bounds_), lastSign_(Clock::now()), thread_([this] { run(); }) {}
 
 BindingWatchdog::~BindingWatchdog() {
   {
@@ -24,17 +26,27 @@ void BindingWatchdog::watch(IBinding* binding) {
   wake_.notify_all();
 }
 
-void BindingWatchdog::sign(Phase phase) {
+void BindingWatchdog::sign(Phase phase, uint64_t bytes) {
   bool phaseChanged;
   {
     std::lock_guard lock(mutex_);
     lastSign_ = Clock::now();
     phaseChanged = phase_ != phase;
     phase_ = phase;
+    bytes_ = std::max(bytes_, bytes);
   }
   // A later sign only moves the deadline back, which the watching thread finds when its wait ends;
   // a new phase may bring it forward (a stall limit shorter than the connect limit).
   if (phaseChanged) wake_.notify_all();
+}
+
+void BindingWatchdog::answered() {
+  {
+    std::lock_guard lock(mutex_);
+    pace_.answered();
+  }
+  // The rate floor's first decision is due one window from now; the thread may be waiting longer.
+  wake_.notify_all();
 }
 
 bool BindingWatchdog::expired() const {
@@ -70,13 +82,13 @@ void BindingWatchdog::run() {
       wake_.wait(lock);
       continue;
     }
-    const long seconds = phase_ == Phase::Connecting ? limits_.connectSeconds : limits_.stallSeconds;
-    const Clock::time_point deadline = lastSign_ + std::chrono::seconds(seconds);
-    if (Clock::now() >= deadline) {
+    const auto limit = phase_ == Phase::Connecting ? bounds_.connect : bounds_.silence;
+    const Clock::time_point now = Clock::now();
+    if (now >= lastSign_ + limit || pace_.check(bytes_, now) != TransferPace::Verdict::Keeping) {
       expired_ = true;
       continue;
     }
-    wake_.wait_until(lock, deadline);
+    wake_.wait_until(lock, std::min(lastSign_ + limit, pace_.nextDecision()));
   }
 }
 

@@ -1,10 +1,12 @@
 #include "platform/win32/url_download_win32.h"
 
-#include <windows.h>
 #include <urlmon.h>
+#include <windows.h>
 #include <wrl/client.h>
 
 #include <atomic>
+#include <cerrno>
+#include <climits>
 #include <cwchar>
 #include <memory>
 #include <string>
@@ -42,17 +44,25 @@ std::wstring headerValue(const wchar_t* headers, const wchar_t* name) {
   return {};
 }
 
+// A body's size against the cap, for the statuses that carry one: bytes so far and, once known, the
+// whole length.
+bool carriesBodySize(ULONG status) {
+  return status == BINDSTATUS_BEGINDOWNLOADDATA || status == BINDSTATUS_DOWNLOADINGDATA ||
+         status == BINDSTATUS_ENDDOWNLOADDATA;
+}
+
 // The binding-status callback of one transfer. Reference-counted as COM wants; the object owns
 // itself through `self_` while any reference is out, so it goes when the last one is released. It
 // reaches the caller's progress callback and the watchdog, both of which live on download()'s stack,
 // only until detach(), so a reference urlmon keeps after the transfer leads nowhere.
 class BindStatusCallback final : public IBindStatusCallback, public IHttpNegotiate {
  public:
-  BindStatusCallback(const ProgressCallback& progress, BindingWatchdog& watchdog)
-      : progress_(&progress), watchdog_(&watchdog) {}
+  BindStatusCallback(const ProgressCallback& progress, BindingWatchdog& watchdog, uint64_t maxBytes)
+      : progress_(&progress), watchdog_(&watchdog), maxBytes_(maxBytes) {}
 
-  static ComPtr<BindStatusCallback> create(const ProgressCallback& progress, BindingWatchdog& watchdog) {
-    auto object = std::make_shared<BindStatusCallback>(progress, watchdog);
+  static ComPtr<BindStatusCallback> create(const ProgressCallback& progress, BindingWatchdog& watchdog,
+                                           uint64_t maxBytes) {
+    auto object = std::make_shared<BindStatusCallback>(progress, watchdog, maxBytes);
     object->self_ = object;  // the first reference
     ComPtr<BindStatusCallback> p;
     p.Attach(object.get());
@@ -69,6 +79,8 @@ class BindStatusCallback final : public IBindStatusCallback, public IHttpNegotia
   DWORD httpStatus() const { return httpStatus_; }
   // The announced length, or -1.
   long long announcedLength() const { return announcedLength_; }
+  // The body was, or was announced as, larger than the cap: the transfer was stopped for that.
+  bool overCap() const { return overCap_; }
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
@@ -103,8 +115,13 @@ class BindStatusCallback final : public IBindStatusCallback, public IHttpNegotia
   HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG status, LPCWSTR) override {
     if (watchdog_ == nullptr) return E_ABORT;
-    watchdog_->sign(BindingWatchdog::phaseOf(status));
-    if (httpStatus_ >= 400 || watchdog_->expired()) return E_ABORT;
+    const bool body = carriesBodySize(status);
+    watchdog_->sign(BindingWatchdog::phaseOf(status), body ? progress : 0);
+    // Data flowing is the answer under way, also where no OnResponse came before it.
+    if (body) watchdog_->answered();
+    // The count so far passes the cap, or the length urlmon learnt from the server does: stop here.
+    if (body && (progress > maxBytes_ || progressMax > maxBytes_)) overCap_ = true;
+    if (overCap_ || httpStatus_ >= 400 || watchdog_->expired()) return E_ABORT;
     if (!*progress_) return S_OK;
     // No exception may cross back into urlmon: a throwing callback ends the transfer like an abort.
     try {
@@ -126,25 +143,36 @@ class BindStatusCallback final : public IBindStatusCallback, public IHttpNegotia
   }
   HRESULT STDMETHODCALLTYPE OnResponse(DWORD status, LPCWSTR headers, LPCWSTR, LPWSTR* additional) override {
     if (additional != nullptr) *additional = nullptr;
-    if (watchdog_ != nullptr) watchdog_->sign(BindingWatchdog::Phase::Connected);
+    if (watchdog_ != nullptr) {
+      watchdog_->sign(BindingWatchdog::Phase::Connected);
+      watchdog_->answered();
+    }
     httpStatus_ = status;
     // A compressed body arrives longer than announced; only plain bodies are checked.
     const std::wstring length = headerValue(headers, L"Content-Length");
     if (!length.empty() && headerValue(headers, L"Content-Encoding").empty()) {
       wchar_t* end = nullptr;
+      errno = 0;
       const long long n = std::wcstoll(length.c_str(), &end, 10);
-      if (end != length.c_str() && n >= 0) announcedLength_ = n;
+      // A length past what a number holds is past every cap too.
+      if (end != length.c_str() && n >= 0) announcedLength_ = errno == ERANGE ? LLONG_MAX : n;
     }
-    return status >= 400 ? E_ABORT : S_OK;
+    // A body announced larger than the cap is refused before any of it is read.
+    if (status < 400 && announcedLength_ >= 0 &&
+        static_cast<unsigned long long>(announcedLength_) > maxBytes_)
+      overCap_ = true;
+    return status >= 400 || overCap_ ? E_ABORT : S_OK;
   }
 
  private:
   const ProgressCallback* progress_;
   BindingWatchdog* watchdog_;
+  const uint64_t maxBytes_;
   std::atomic<ULONG> refs_{1};
   std::shared_ptr<BindStatusCallback> self_;
   DWORD httpStatus_ = 0;
   long long announcedLength_ = -1;
+  bool overCap_ = false;
 };
 
 
@@ -154,13 +182,23 @@ long long fileSize(const std::wstring& path) {
   return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+// The acceptance check's verdict on the whole body; an exception refuses it.
+bool accepted(const AcceptanceCheck& accept, const std::string& temporaryPath) {
+  if (!accept) return true;
+  try {
+    return accept(temporaryPath);
+  } catch (...) {
+    return false;
+  }
+}
+
 }  // namespace
 
-int32_t UrlMonDownloader::download(const std::string& url, const std::string& filePath,
-                                   const ProgressCallback& progress) {
+int32_t UrlMonDownloader::download(const DownloadRequest& request, const ProgressCallback& progress) {
+  const std::string& filePath = request.filePath;
+  const TransferBounds& bounds = request.terms.bounds;
   // A killed run cannot clean up after itself; the next fetch of the same target does.
-  leftovers_.removeFor(filePath);
-  const DownloadLimits limits = limits_;  // the last use of this object (see the header)
+  leftovers_.removeFor(filePath);  // the last use of this object (see the header)
   ComScope com;
   // Creating the temporary first tells an unwritable folder apart from a network failure before
   // anything is fetched.
@@ -173,23 +211,30 @@ int32_t UrlMonDownloader::download(const std::string& url, const std::string& fi
   DWORD status;
   long long announced;
   bool timedOut;
+  bool overCap;
   {
-    BindingWatchdog watchdog(limits);
-    ComPtr<BindStatusCallback> callback = BindStatusCallback::create(progress, watchdog);
-    hr =
-        ::URLDownloadToFileW(nullptr, toWide(escapeUrlForWire(url)).c_str(), temp.c_str(), 0, callback.Get());
+    BindingWatchdog watchdog(bounds);
+    ComPtr<BindStatusCallback> callback = BindStatusCallback::create(progress, watchdog, bounds.maxBytes);
+    hr = ::URLDownloadToFileW(nullptr, toWide(escapeUrlForWire(request.url)).c_str(), temp.c_str(), 0,
+                              callback.Get());
     callback->detach();
     status = callback->httpStatus();
     announced = callback->announcedLength();
+    overCap = callback->overCap();
     timedOut = watchdog.expired();
   }
+  const long long arrived = fileSize(temp);
   if (status >= 400) {
     hr = status == 404 || status == 410 ? dr::kNotFound : dr::kDownloadFailure;
+  } else if (overCap || (arrived >= 0 && static_cast<unsigned long long>(arrived) > bounds.maxBytes)) {
+    // Also where this urlmon did not stop at our abort, or reported less than it wrote.
+    hr = dr::kTooLarge;
   } else if (hr == S_OK) {
-    if (announced >= 0 && fileSize(temp) != announced) hr = dr::kDownloadFailure;
+    if (announced >= 0 && arrived != announced) hr = dr::kDownloadFailure;
   } else if (timedOut) {
     hr = dr::kTimedOut;
   }
+  if (hr == S_OK && !accepted(request.terms.accept, tempPath)) hr = dr::kNotAccepted;
   if (hr == S_OK && !::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) hr = dr::kCannotWrite;
   if (hr != S_OK) ::DeleteFileW(temp.c_str());
   return static_cast<int32_t>(hr);
