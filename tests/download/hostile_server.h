@@ -65,7 +65,9 @@ class HostileServer {
   HostileServer(const HostileServer&) = delete;
   HostileServer& operator=(const HostileServer&) = delete;
 
-  std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+  std::string url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
 
  private:
   bool sendPiece(httplib::DataSink& sink) {

@@ -54,14 +54,17 @@ class TransferBoundsTest : public ::testing::Test {
 
   int32_t fetch(const std::string& url, platform::DownloadTerms terms) {
     const auto start = Clock::now();
-    const int32_t r = downloader.download({url, target, std::move(terms)}, [this](uint64_t done, uint64_t total) {
-      reports.push_back({done, total});
-      return true;
-    });
+    const int32_t r =
+        downloader.download({url, target, std::move(terms)}, [this](uint64_t done, uint64_t total) {
+          reports.push_back({done, total});
+          return true;
+        });
     seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return r;
   }
-  int32_t fetch(const std::string& url, const platform::TransferBounds& bounds) { return fetch(url, {bounds, {}}); }
+  int32_t fetch(const std::string& url, const platform::TransferBounds& bounds) {
+    return fetch(url, {bounds, {}});
+  }
 
   void expectOldFileKept() {
     EXPECT_EQ(readAll(target), "the good archive");
@@ -187,9 +190,8 @@ TEST_F(TransferBoundsTest, TheCatalogueFetchKeepsTheSameBounds) {
     doc->load(hostile.url("/chunked"));
     FAIL() << "an endless catalogue loaded";
   } catch (const platform::XmlLoadError& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("Could not fetch " + hostile.url("/chunked") +
-                                              ": the body is larger than 65536 bytes.",
-                                          0),
+    EXPECT_EQ(std::string(e.what()).rfind(
+                  "Could not fetch " + hostile.url("/chunked") + ": the body is larger than 65536 bytes.", 0),
               0u)
         << e.what();
   }

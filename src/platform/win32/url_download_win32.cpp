@@ -44,6 +44,31 @@ std::wstring headerValue(const wchar_t* headers, const wchar_t* name) {
   return {};
 }
 
+// The file the platform's HTTP layer writes the body to (its cache file), asked of the binding as soon
+// as the answer has begun; empty when the binding does not say. WinINet's option holds an ANSI text;
+// some urlmons (Wine's) hand the wide one, which starts with a letter and a zero byte.
+std::wstring cacheFileOf(IBinding* binding) {
+  constexpr DWORD kDataFileName = 33;  // INTERNET_OPTION_DATAFILE_NAME
+  if (binding == nullptr) return {};
+  ComPtr<IWinInetInfo> info;
+  if (FAILED(binding->QueryInterface(IID_IWinInetInfo, reinterpret_cast<void**>(info.GetAddressOf()))) ||
+      !info)
+    return {};
+  char buffer[2 * (MAX_PATH + 1) * sizeof(wchar_t)] = {};
+  DWORD size = sizeof buffer - 2 * sizeof(wchar_t);  // room for a terminator of either kind
+  if (FAILED(info->QueryOption(kDataFileName, buffer, &size)) || size == 0) return {};
+  if (size >= 2 && buffer[0] != '\0' && buffer[1] == '\0') {
+    std::wstring wide(reinterpret_cast<const wchar_t*>(buffer));
+    return wide;
+  }
+  const int n = ::MultiByteToWideChar(CP_ACP, 0, buffer, -1, nullptr, 0);
+  if (n <= 1) return {};
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, buffer, -1, wide.data(), n);
+  wide.resize(static_cast<size_t>(n - 1));
+  return wide;
+}
+
 // A body's size against the cap, for the statuses that carry one: bytes so far and, once known, the
 // whole length.
 bool carriesBodySize(ULONG status) {
@@ -73,6 +98,7 @@ class BindStatusCallback final : public IBindStatusCallback, public IHttpNegotia
   void detach() {
     progress_ = nullptr;
     watchdog_ = nullptr;
+    binding_ = nullptr;
   }
 
   // What the server said, once it answered.
@@ -108,20 +134,30 @@ class BindStatusCallback final : public IBindStatusCallback, public IHttpNegotia
   // IBindStatusCallback
   // The binding goes to the watchdog, the one that may have to abort it from outside.
   HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding* binding) override {
-    if (watchdog_ != nullptr) watchdog_->watch(binding);
+    if (watchdog_ != nullptr) {
+      watchdog_->watch(binding);
+      binding_ = binding;  // the watchdog holds it until the transfer has ended
+    }
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG status, LPCWSTR) override {
+  HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG status,
+                                       LPCWSTR text) override {
     if (watchdog_ == nullptr) return E_ABORT;
     const bool body = carriesBodySize(status);
     watchdog_->sign(BindingWatchdog::phaseOf(status), body ? progress : 0);
+    // urlmon keeps the body in its cache file as it arrives: the watchdog measures that one too.
+    if (status == BINDSTATUS_CACHEFILENAMEAVAILABLE && text != nullptr) {
+      watchdog_->watchFile(text);
+      cacheFileKnown_ = true;
+    }
+    if (!cacheFileKnown_ && body) findCacheFile();
     // Data flowing is the answer under way, also where no OnResponse came before it.
     if (body) watchdog_->answered();
     // The count so far passes the cap, or the length urlmon learnt from the server does: stop here.
-    if (body && (progress > maxBytes_ || progressMax > maxBytes_)) overCap_ = true;
-    if (overCap_ || httpStatus_ >= 400 || watchdog_->expired()) return E_ABORT;
+    if (body && (progress > maxBytes_ || progressMax > maxBytes_)) refuseOverCap();
+    if (overCap_ || httpStatus_ >= 400 || watchdog_->expired() || watchdog_->overCap()) return E_ABORT;
     if (!*progress_) return S_OK;
     // No exception may cross back into urlmon: a throwing callback ends the transfer like an abort.
     try {
@@ -146,6 +182,9 @@ class BindStatusCallback final : public IBindStatusCallback, public IHttpNegotia
     if (watchdog_ != nullptr) {
       watchdog_->sign(BindingWatchdog::Phase::Connected);
       watchdog_->answered();
+      // Wine's HTTP layer fills the cache file from here on, at the network's speed, long before
+      // urlmon says a word about it.
+      findCacheFile();
     }
     httpStatus_ = status;
     // A compressed body arrives longer than announced; only plain bodies are checked.
@@ -165,8 +204,23 @@ class BindStatusCallback final : public IBindStatusCallback, public IHttpNegotia
   }
 
  private:
+  // The abort answer alone does not stop every urlmon (Wine's reads on after OnResponse answered
+  // it): the binding is aborted as well.
+  void refuseOverCap() {
+    overCap_ = true;
+    if (watchdog_ != nullptr) watchdog_->stop();
+  }
+  void findCacheFile() {
+    std::wstring name = cacheFileOf(binding_);
+    if (name.empty()) return;
+    watchdog_->watchFile(std::move(name));
+    cacheFileKnown_ = true;
+  }
+
   const ProgressCallback* progress_;
   BindingWatchdog* watchdog_;
+  IBinding* binding_ = nullptr;  // not counted: the watchdog's reference keeps it
+  bool cacheFileKnown_ = false;
   const uint64_t maxBytes_;
   std::atomic<ULONG> refs_{1};
   std::shared_ptr<BindStatusCallback> self_;
@@ -212,16 +266,18 @@ int32_t UrlMonDownloader::download(const DownloadRequest& request, const Progres
   long long announced;
   bool timedOut;
   bool overCap;
+  std::wstring cacheFile;
   {
-    BindingWatchdog watchdog(bounds);
+    BindingWatchdog watchdog(bounds, temp);
     ComPtr<BindStatusCallback> callback = BindStatusCallback::create(progress, watchdog, bounds.maxBytes);
     hr = ::URLDownloadToFileW(nullptr, toWide(escapeUrlForWire(request.url)).c_str(), temp.c_str(), 0,
                               callback.Get());
     callback->detach();
     status = callback->httpStatus();
     announced = callback->announcedLength();
-    overCap = callback->overCap();
+    overCap = callback->overCap() || watchdog.overCap();
     timedOut = watchdog.expired();
+    cacheFile = watchdog.cacheFile();
   }
   const long long arrived = fileSize(temp);
   if (status >= 400) {
@@ -237,6 +293,9 @@ int32_t UrlMonDownloader::download(const DownloadRequest& request, const Progres
   if (hr == S_OK && !accepted(request.terms.accept, tempPath)) hr = dr::kNotAccepted;
   if (hr == S_OK && !::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) hr = dr::kCannotWrite;
   if (hr != S_OK) ::DeleteFileW(temp.c_str());
+  // The part of a body refused for its size stays in the platform's cache otherwise, as large as the
+  // cap or larger; nothing will ever read it.
+  if (hr == dr::kTooLarge && !cacheFile.empty()) ::DeleteFileW(cacheFile.c_str());
   return static_cast<int32_t>(hr);
 }
 

@@ -19,11 +19,11 @@
 // out: the connection has not stood within `connect`, nothing has moved for `silence`, the rate fell
 // under its floor, or the deadline passed; the transfer then ends with kTimedOut.
 //
-// The cap: a Content-Length over it (IHttpNegotiate::OnResponse) is refused before the body, and the
+// The cap: a Content-Length over it (IHttpNegotiate::OnResponse) is refused before the body, the
 // progress callback stops the transfer once the bytes so far, or the length urlmon has learnt, pass
-// it; what arrived is measured once more after the transfer. Each ends with kTooLarge. (urlmon keeps
-// the body in its cache as it arrives and writes the temporary file at the end, so the cap also keeps
-// a body that never ends from filling the disk there.)
+// it, and the watchdog stops it once the files the body goes to (the temporary file and the platform's
+// cache file, see BindingWatchdog) hold more; what arrived is measured once more after the transfer.
+// Each ends with kTooLarge, and the cache file of a body refused for its size is deleted.
 //
 // COM is initialised (apartment-threaded) on the calling thread for the length of each call.
 // download() reads the object only as it starts, so a transfer that hangs inside the platform past
