@@ -61,13 +61,16 @@ void AddonList::addRow(std::string_view name, std::string_view chineseName, std:
   const bool unnamed = name.empty();
   if (batchDepth_ > 0) {
     // Built where it stays: a batch may add ten thousand rows.
-    rows_.emplace_back(name, chineseName, description, folderList).nameKey = keyOf(name);
+    AddonRow& added = rows_.emplace_back(name, chineseName, description, folderList);
+    added.nameKey = keyOf(name);
+    added.arrival = nextArrival_++;
     ++batchAdded_;
     if (!unnamed) batchSortEnd_ = rows_.size();
     return;
   }
   AddonRow row(name, chineseName, description, folderList);
   row.nameKey = keyOf(name);
+  row.arrival = nextArrival_++;
   if (unnamed) {
     rows_.push_back(std::move(row));
     view_.insertRow(count() - 1);
@@ -115,6 +118,7 @@ void AddonList::endBatch() {
 
 void AddonList::clear() {
   rows_.clear();
+  nextArrival_ = 0;
   unsortedTail_ = false;
   if (batchDepth_ > 0) {
     // The view catches up when the batch closes: a list emptied and refilled in one batch keeps the

@@ -4,6 +4,7 @@
 #include "catalogue/status_check.h"
 #include "common/file_system.h"
 #include "common/text.h"
+#include "install/archive_owners.h"
 #include "install/staged_install.h"
 #include "mainwindow/main_window.h"
 
@@ -37,6 +38,8 @@ void TForm1::Button1Click() {
       [this] { platform_.mainLoop().processMessages(); }};
 
   catalogue::RefusedNames refused;
+  const install::ArchiveOwners owners(*list_);  // a row whose archive is an earlier row's is skipped
+  install::SkippedNames skipped;
   int failed = 0;
   std::string lastFailure;
   install::StagedInstaller installer(services);
@@ -47,6 +50,10 @@ void TForm1::Button1Click() {
     const std::string name = text::trim(caption);
     if (!catalogue::isSafeName(name)) {
       refused.add(caption);
+      continue;
+    }
+    if (!owners.owns(i)) {
+      skipped.add(caption);  // the row stays checked
       continue;
     }
     const std::string archive = files_.archive(name);
@@ -72,7 +79,7 @@ void TForm1::Button1Click() {
     if (failed == 1) outcome += " (" + lastFailure + ")";
   }
   if (!refused.empty()) outcome = failed > 0 ? outcome + "; " + refused.statusText() : refused.statusText();
-  Label6->setText(outcome);
+  Label6->setText(skipped.noteOn(outcome, failed > 0 || !refused.empty()));
 }
 
 }  // namespace qv::mainwindow
