@@ -129,8 +129,8 @@ TEST_F(CatalogueFetchTest, ASilentServerEndsTheLoadAtTheSilenceLimitAndLeavesNoF
   EXPECT_LT(waited, 10.0) << "the load waited for the transfer instead of the limit";
   EXPECT_EQ(text,
             "Could not fetch " + server.url() +
-                ": the server was too slow: nothing for 1.5 seconds, less than 1 KiB a second, or not all "
-                "within 180 seconds (0x800C000B).\r\nLine: 0\r\n");
+                ": the server was too slow: it sent nothing for 1.5 seconds, less than 1 KiB a second, or "
+                "not all of it within 180 seconds (0x800C000B).\r\nLine: 0\r\n");
   // The abandoned transfer ends when the server hangs up, and takes its partial file with it.
   server.hangUp();
   EXPECT_TRUE(pollUntil([&] { return entryCount(scratch.path()) == 0; }, 20000))

@@ -27,8 +27,8 @@
 // The transfer's thread gives the binding and the signs (from the callback); the watchdog keeps its
 // reference to the binding until it is destroyed, on that same thread, so the binding is never
 // released from the watchdog's thread or while an abort is under way.
-#include <urlmon.h>
 #include <windows.h>
+#include <urlmon.h>
 #include <wrl/client.h>
 
 #include <chrono>

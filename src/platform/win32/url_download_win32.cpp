@@ -1,7 +1,7 @@
 #include "platform/win32/url_download_win32.h"
 
-#include <urlmon.h>
 #include <windows.h>
+#include <urlmon.h>
 #include <wrl/client.h>
 
 #include <atomic>
@@ -199,7 +199,7 @@ class BindStatusCallback final : public IBindStatusCallback, public IHttpNegotia
     // A body announced larger than the cap is refused before any of it is read.
     if (status < 400 && announcedLength_ >= 0 &&
         static_cast<unsigned long long>(announcedLength_) > maxBytes_)
-      overCap_ = true;
+      refuseOverCap();
     return status >= 400 || overCap_ ? E_ABORT : S_OK;
   }
 
@@ -234,6 +234,15 @@ long long fileSize(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
   return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Deletes a file another part of the process may still hold open for a moment (the platform's HTTP
+// layer, just after an aborted transfer), trying for a second at most.
+void removeOnceReleased(const std::wstring& path) {
+  for (int attempt = 0; attempt < 40; ++attempt) {
+    if (::DeleteFileW(path.c_str()) || ::GetLastError() != ERROR_SHARING_VIOLATION) return;
+    ::Sleep(25);
+  }
 }
 
 // The acceptance check's verdict on the whole body; an exception refuses it.
@@ -295,7 +304,7 @@ int32_t UrlMonDownloader::download(const DownloadRequest& request, const Progres
   if (hr != S_OK) ::DeleteFileW(temp.c_str());
   // The part of a body refused for its size stays in the platform's cache otherwise, as large as the
   // cap or larger; nothing will ever read it.
-  if (hr == dr::kTooLarge && !cacheFile.empty()) ::DeleteFileW(cacheFile.c_str());
+  if (hr == dr::kTooLarge && !cacheFile.empty()) removeOnceReleased(cacheFile);
   return static_cast<int32_t>(hr);
 }
 

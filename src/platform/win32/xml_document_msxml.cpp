@@ -1,9 +1,9 @@
 #include "platform/win32/xml_document_msxml.h"
 
+#include <windows.h>
 #include <msxml2.h>
 #include <oleauto.h>
 #include <shlwapi.h>
-#include <windows.h>
 #include <wrl/client.h>
 
 #include <chrono>
@@ -143,8 +143,8 @@ std::string fetchFailure(const std::string& location, int32_t result, const Tran
       why = "it is larger than the " + sizeInWords(bounds.maxBytes) + " a catalogue may be";
       break;
     case kTransferTimedOut:
-      why = "the server was too slow: nothing for " + secondsInWords(bounds.silence) + ", less than " +
-            sizeInWords(bounds.minBytesPerSecond) + " a second, or not all within " +
+      why = "the server was too slow: it sent nothing for " + secondsInWords(bounds.silence) + ", less than " +
+            sizeInWords(bounds.minBytesPerSecond) + " a second, or not all of it within " +
             secondsInWords(bounds.deadline);
       break;
     default:

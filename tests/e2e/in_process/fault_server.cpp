@@ -186,7 +186,7 @@ void FaultServer::answer(SOCKET client) {
     } else if (mode == "endless" || mode == "announce") {
       // Without end, in 64 KiB pieces, until the client hangs up: with no length (the body would end
       // with the connection), a piece every N ms (0: as fast as the connection takes them), or
-      // announcing N bytes.
+      // announcing N bytes, a piece every 5 ms.
       std::string answer =
           mode == "endless" ? "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nConnection: close\r\n\r\n"
                             : head(200, "OK", n, "application/zip");
@@ -194,7 +194,10 @@ void FaultServer::answer(SOCKET client) {
       for (bool first = true; !stopping_ && sendAll(client, answer); first = false) {
         if (!first) endlessBytes_ += answer.size();
         answer = piece;
-        if (mode == "endless" && n > 0) Sleep(static_cast<DWORD>(n));
+        // An announced body comes at the pace of a fast line: the case is whether it is refused
+        // before it begins, not how fast Wine's HTTP layer can read ahead.
+        const size_t pause = mode == "endless" ? n : 5;
+        if (pause > 0) Sleep(static_cast<DWORD>(pause));
       }
     } else if (mode == "open") {
       sendAll(client, "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nConnection: close\r\n\r\n" + body);

@@ -10,7 +10,8 @@
 //   /silent/...    reads the request and says nothing until release()
 //   /endless/MS/.. a body without end and without a length, a 64 KiB piece every MS ms (0: as fast as
 //                  the connection takes them), until the client hangs up
-//   /announce/N/.. announces N bytes and sends pieces without end until the client hangs up
+//   /announce/N/.. announces N bytes and sends a 64 KiB piece every 5 ms without end until the client
+//                  hangs up
 //   /open/N/...    N bytes without a length, ended by closing the connection
 //   /drip/N/...    announces N bytes and sends one every 400 ms
 // Every connection is closed after its answer.

@@ -2,8 +2,10 @@
 // its cap (announced, without a length, endless), a server that drips a byte at a time, a deadline,
 // and the acceptance check of a whole body; the catalogue fetch under the same bounds, with the
 // window painting while it waits. Every failure leaves the old archive as it was and no temporary.
-#include <gtest/gtest.h>
+#include <windows.h>
 #include <shlobj.h>
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
