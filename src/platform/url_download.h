@@ -53,6 +53,10 @@ struct TransferBounds {
 // transfer ends with kNotAccepted, the temporary goes and the target keeps what it held.
 using AcceptanceCheck = std::function<bool(const std::string& temporaryPath)>;
 
+// The check's verdict on the whole body in `temporaryPath`: true without a check, false when it
+// refuses or throws. Both downloaders ask it the same way.
+bool acceptedByCheck(const AcceptanceCheck& accept, const std::string& temporaryPath);
+
 // What a transfer must keep to, apart from where it goes.
 struct DownloadTerms {
   TransferBounds bounds;

@@ -234,16 +234,6 @@ void reportProgress(CURL* h, ProgressState& state) {
   curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
 }
 
-// The acceptance check's verdict on the whole body; an exception refuses it.
-bool accepted(const AcceptanceCheck& accept, const std::string& temporaryPath) {
-  if (!accept) return true;
-  try {
-    return accept(temporaryPath);
-  } catch (...) {
-    return false;
-  }
-}
-
 }  // namespace
 
 CurlGlobal::CurlGlobal() {
@@ -300,7 +290,7 @@ int32_t CurlDownloader::download(const DownloadRequest& request, const ProgressC
     if (!alreadyShown && !state.report(bytes, bytes, true)) result = dr::kAborted;
   }
 
-  if (result == dr::kOk && !accepted(request.terms.accept, temp.path)) result = dr::kNotAccepted;
+  if (result == dr::kOk && !acceptedByCheck(request.terms.accept, temp.path)) result = dr::kNotAccepted;
   if (result == dr::kOk && !files::renameReplacing(temp.path, filePath)) result = dr::kCannotWrite;
   if (result != dr::kOk) ::unlink(temp.path.c_str());
   return result;

@@ -245,16 +245,6 @@ void removeOnceReleased(const std::wstring& path) {
   }
 }
 
-// The acceptance check's verdict on the whole body; an exception refuses it.
-bool accepted(const AcceptanceCheck& accept, const std::string& temporaryPath) {
-  if (!accept) return true;
-  try {
-    return accept(temporaryPath);
-  } catch (...) {
-    return false;
-  }
-}
-
 }  // namespace
 
 int32_t UrlMonDownloader::download(const DownloadRequest& request, const ProgressCallback& progress) {
@@ -299,7 +289,7 @@ int32_t UrlMonDownloader::download(const DownloadRequest& request, const Progres
   } else if (timedOut) {
     hr = dr::kTimedOut;
   }
-  if (hr == S_OK && !accepted(request.terms.accept, tempPath)) hr = dr::kNotAccepted;
+  if (hr == S_OK && !acceptedByCheck(request.terms.accept, tempPath)) hr = dr::kNotAccepted;
   if (hr == S_OK && !::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) hr = dr::kCannotWrite;
   if (hr != S_OK) ::DeleteFileW(temp.c_str());
   // The part of a body refused for its size stays in the platform's cache otherwise, as large as the
