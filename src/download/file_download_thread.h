@@ -64,7 +64,6 @@ class TFileDownLoadThread {
 
   const std::string& url() const { return FURL; }
   const std::string& fileName() const { return FFileName; }
-  const platform::DownloadTerms& terms() const { return terms_; }
 
   // Called by the monitor on the worker thread for each report: stores the figures, runs DoProgress
   // on the main thread and waits for it, then passes a terminate request on as the abort flag.
