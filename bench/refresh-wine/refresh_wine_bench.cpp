@@ -260,7 +260,8 @@ void runPhases(qv::platform::Platform& platform, qv::catalogue::AddonList& list,
                const std::string& addonDir, const std::string& scratch, Figures& f) {
   // The fetch alone, as the document makes it: the downloader into a file, with the wait bounded.
   auto start = Clock::now();
-  const int32_t fetched = qv::platform::downloadWithin(platform.downloader(), url, scratch, {});
+  const int32_t fetched = qv::platform::downloadWithin(
+      platform.downloader(), {url, scratch, {qv::platform::resource_bounds::kCatalogue, {}}});
   f.phases["fetch"].push_back(since(start));
   std::filesystem::remove(std::filesystem::path(wide(scratch)));
   if (fetched != 0) throw std::runtime_error("the downloader could not fetch " + url);

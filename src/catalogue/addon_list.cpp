@@ -64,6 +64,7 @@ void AddonList::addRow(std::string_view name, std::string_view chineseName, std:
     AddonRow& added = rows_.emplace_back(name, chineseName, description, folderList);
     added.nameKey = keyOf(name);
     added.setExpectedArchive(expected);
+    added.arrival = nextArrival_++;
     ++batchAdded_;
     if (!unnamed) batchSortEnd_ = rows_.size();
     return;
@@ -71,6 +72,7 @@ void AddonList::addRow(std::string_view name, std::string_view chineseName, std:
   AddonRow row(name, chineseName, description, folderList);
   row.nameKey = keyOf(name);
   row.setExpectedArchive(expected);
+  row.arrival = nextArrival_++;
   if (unnamed) {
     rows_.push_back(std::move(row));
     view_.insertRow(count() - 1);
@@ -118,6 +120,7 @@ void AddonList::endBatch() {
 
 void AddonList::clear() {
   rows_.clear();
+  nextArrival_ = 0;
   unsortedTail_ = false;
   if (batchDepth_ > 0) {
     // The view catches up when the batch closes: a list emptied and refilled in one batch keeps the

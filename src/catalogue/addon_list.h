@@ -4,6 +4,7 @@
 // and is told only which rows exist and which changed. It reports back what the user does (check
 // marks, header clicks, tips).
 #include <memory>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,9 @@ class AddonRow {
   }
 
   bool checked = false;
+  // The row's place in the order the rows were added (the catalogue's document order); the list shows
+  // them sorted by name, this says which of two came first.
+  uint32_t arrival = 0;
   std::string nameKey;  // the collation key of name, kept by the list for ordering (empty when the
                         // collation orders by bytes and the name is its own key)
 
@@ -139,6 +143,7 @@ class AddonList : private platform::ListRowSource {
   size_t batchSortEnd_ = 0;
   // The list was cleared inside the batch; the view follows when it closes.
   bool batchCleared_ = false;
+  uint32_t nextArrival_ = 0;
 };
 
 // Compares two header-click keys byte by byte in the system's code page, ASCII lower case folded to

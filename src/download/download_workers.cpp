@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "common/file_name_key.h"
+
 namespace qv::download {
 
 DownloadWorkers::DownloadWorkers(platform::UrlDownloader& downloader, platform::MainLoop& mainLoop,
@@ -24,7 +26,7 @@ DownloadWorkers::~DownloadWorkers() {
   *self_ = nullptr;
 }
 
-TFileDownLoadThread* DownloadWorkers::start(std::string URL, std::string FileName,
+TFileDownLoadThread* DownloadWorkers::start(platform::DownloadRequest request,
                                             TDownLoadProgressEvent OnDownLoadProgress,
                                             TDownLoadCompleteEvent OnDownLoadComplete,
                                             TDownLoadErrorEvent OnDownLoadError, bool CreateSuspended) {
@@ -32,11 +34,12 @@ TFileDownLoadThread* DownloadWorkers::start(std::string URL, std::string FileNam
   const bool handlersComplete = OnDownLoadProgress && OnDownLoadComplete && OnDownLoadError;
   if (!handlersComplete || CreateSuspended) {
     workers_.push_back(std::make_unique<TFileDownLoadThread>(
-        downloader_, *gate_, std::move(URL), std::move(FileName), std::move(OnDownLoadProgress),
+        downloader_, *gate_, std::move(request), std::move(OnDownLoadProgress),
         gate_->guard(std::move(OnDownLoadComplete)), gate_->guard(std::move(OnDownLoadError)), true));
     return workers_.back().get();
   }
-  waiting_.push_back({std::move(URL), std::move(FileName), std::move(OnDownLoadProgress),
+  std::string fileKey = files::fileNameKey(request.filePath);
+  waiting_.push_back({std::move(request), std::move(fileKey), std::move(OnDownLoadProgress),
                       std::move(OnDownLoadComplete), std::move(OnDownLoadError)});
   if (batchDepth_ == 0) startWaiting();
   return nullptr;
@@ -58,11 +61,11 @@ void DownloadWorkers::launch(Request request) {
   // The progress handler runs on the main thread through the gate's hand-off; the other two run on the
   // worker, so the gate wraps them.
   workers_.push_back(std::make_unique<TFileDownLoadThread>(
-      downloader_, *gate_, std::move(request.url), std::move(request.file), std::move(request.onProgress),
+      downloader_, *gate_, std::move(request.request), std::move(request.onProgress),
       gate_->guard(std::move(request.onComplete)), gate_->guard(std::move(request.onError)), true));
   TFileDownLoadThread& worker = *workers_.back();
-  launched_.emplace(&worker, std::prev(workers_.end()));
-  busyFiles_.insert(worker.fileName());
+  busyFiles_.insert(request.fileKey);
+  launched_.emplace(&worker, Launched{std::prev(workers_.end()), std::move(request.fileKey)});
   // The worker tells the main thread when its body has ended; the post holds only a weak hold on the
   // pool, so a pool already gone is simply not told. Only ended() frees a worker the pool started, so
   // the pointer is good when the post runs.
@@ -80,8 +83,8 @@ void DownloadWorkers::launch(Request request) {
 void DownloadWorkers::ended(TFileDownLoadThread* worker) {
   const auto it = launched_.find(worker);
   if (it == launched_.end()) return;
-  busyFiles_.erase(worker->fileName());
-  workers_.erase(it->second);  // joins: the thread is past its last call
+  busyFiles_.erase(it->second.fileKey);
+  workers_.erase(it->second.worker);  // joins: the thread is past its last call
   launched_.erase(it);
   startWaiting();
 }
@@ -89,7 +92,7 @@ void DownloadWorkers::ended(TFileDownLoadThread* worker) {
 void DownloadWorkers::startWaiting() {
   // Requests whose file is being written keep their place; the ones behind them may go first.
   for (auto it = waiting_.begin(); it != waiting_.end() && launched_.size() < maxRunning_;) {
-    if (busyFiles_.contains(it->file)) {
+    if (busyFiles_.contains(it->fileKey)) {
       ++it;
       continue;
     }

@@ -13,8 +13,9 @@
 // turn in the order they were started, as a request only (the worker is made when its turn comes), and
 // each still runs, with its handlers, exactly once. Two transfers into the same file never run at the
 // same time: the later one waits until the earlier one has ended, so an archive is always written by
-// one transfer and replaced whole. Every step costs the same whatever the number of workers: a refresh
-// starts one transfer per row of catalogues of many thousands.
+// one transfer and replaced whole. "The same file" is as the file system sees it: on Windows,
+// "zip\Foo.zip" and "zip\foo.zip" are one file. Every step costs the same whatever the number of
+// workers: a refresh starts one transfer per row of catalogues of many thousands.
 //
 // That wait at the end has a limit (see shutdown): a transfer stuck inside the platform reports
 // nothing, so it never sees the terminate request, and a closed program must not live on behind it,
@@ -48,7 +49,8 @@ class DownloadWorkers {
   // soon as that is so. A request made suspended (or without all three handlers) gets its worker at
   // once, which waits for somebody to resume() it, as TFileDownLoadThread says; that worker is
   // returned. Otherwise nothing is returned: nobody holds on to a worker the pool runs.
-  TFileDownLoadThread* start(std::string URL, std::string FileName, TDownLoadProgressEvent OnDownLoadProgress,
+  // The request carries the address, the file and the terms of the transfer.
+  TFileDownLoadThread* start(platform::DownloadRequest request, TDownLoadProgressEvent OnDownLoadProgress,
                              TDownLoadCompleteEvent OnDownLoadComplete, TDownLoadErrorEvent OnDownLoadError,
                              bool CreateSuspended = false);
   // Joins and frees suspended workers that somebody resumed and that have ended.
@@ -90,8 +92,8 @@ class DownloadWorkers {
 
  private:
   struct Request {
-    std::string url;
-    std::string file;
+    platform::DownloadRequest request;
+    std::string fileKey;  // the file as the file system tells files apart
     TDownLoadProgressEvent onProgress;
     TDownLoadCompleteEvent onComplete;
     TDownLoadErrorEvent onError;
@@ -112,9 +114,13 @@ class DownloadWorkers {
   std::unique_ptr<WorkerGate> gate_;
   size_t maxRunning_;
   Workers workers_;
-  std::unordered_map<TFileDownLoadThread*, Workers::iterator> launched_;  // started by the pool, not yet ended
+  struct Launched {
+    Workers::iterator worker;
+    std::string fileKey;
+  };
+  std::unordered_map<TFileDownLoadThread*, Launched> launched_;          // started by the pool, not yet ended
   std::deque<Request> waiting_;                                          // in start order
-  std::set<std::string> busyFiles_;
+  std::set<std::string> busyFiles_;                                      // file keys of the transfers running
   int batchDepth_ = 0;
   bool launchScheduled_ = false;  // a start of the waiting requests is queued for after the paint
   // Calls posted by workers check it, so none reaches a pool that is gone.

@@ -5,13 +5,14 @@
 namespace qv::download {
 
 TFileDownLoadThread::TFileDownLoadThread(platform::UrlDownloader& downloader, platform::MainLoop& mainLoop,
-                                         std::string URL, std::string FileName,
-                                         TDownLoadProgressEvent onProgress, TDownLoadCompleteEvent onComplete,
-                                         TDownLoadErrorEvent onError, bool CreateSuspended)
+                                         platform::DownloadRequest request, TDownLoadProgressEvent onProgress,
+                                         TDownLoadCompleteEvent onComplete, TDownLoadErrorEvent onError,
+                                         bool CreateSuspended)
     : downloader_(downloader),
       mainLoop_(mainLoop),
-      FURL(std::move(URL)),
-      FFileName(std::move(FileName)),
+      FURL(std::move(request.url)),
+      FFileName(std::move(request.filePath)),
+      terms_(std::move(request.terms)),
       OnDownLoadProgress(std::move(onProgress)),
       OnDownLoadComplete(std::move(onComplete)),
       OnDownLoadError(std::move(onError)) {
@@ -51,7 +52,7 @@ void TFileDownLoadThread::Execute() {
     };
     int32_t result;
     try {
-      result = downloader_.download(FURL, FFileName, progress);
+      result = downloader_.download({FURL, FFileName, terms_}, progress);
     } catch (...) {
       result = platform::download_result::kFailed;
     }

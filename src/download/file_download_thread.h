@@ -1,6 +1,10 @@
 #pragma once
 // TFileDownLoadThread: fetches one URL into one local file on a thread of its own.
 //
+// The transfer keeps to the terms of its request (the resource's byte cap and time bounds, and an
+// acceptance check of the whole body, if any): a transfer that breaks them ends as a failure, through
+// the failure handler, and the file keeps what it held.
+//
 // Progress reports are handed to the main thread one by one, and the worker waits there until its
 // creator's progress handler has returned. The completion and failure handlers run on the worker's
 // own thread; a handler that touches windows or shared state brings itself onto the main thread.
@@ -32,8 +36,9 @@ class TFileDownLoadThread {
  public:
   // When any handler is missing the worker is created suspended whatever CreateSuspended says, and
   // its transfer runs only if somebody calls resume().
-  TFileDownLoadThread(platform::UrlDownloader& downloader, platform::MainLoop& mainLoop, std::string URL,
-                      std::string FileName, TDownLoadProgressEvent OnDownLoadProgress,
+  // The request's address and file become FURL and FFileName.
+  TFileDownLoadThread(platform::UrlDownloader& downloader, platform::MainLoop& mainLoop,
+                      platform::DownloadRequest request, TDownLoadProgressEvent OnDownLoadProgress,
                       TDownLoadCompleteEvent OnDownLoadComplete, TDownLoadErrorEvent OnDownLoadError,
                       bool CreateSuspended);
   // Asks a running transfer to terminate and joins the thread (see the note above).
@@ -73,6 +78,7 @@ class TFileDownLoadThread {
 
   std::string FURL;
   std::string FFileName;
+  platform::DownloadTerms terms_;
   // Written on the worker thread before the main-thread hand-off and read inside it; the hand-off
   // itself orders the two.
   uint32_t FProgress = 0;

@@ -4,13 +4,14 @@
 #include "common/error.h"
 #include "common/file_system.h"
 #include "common/text.h"
+#include "install/archive_owners.h"
 #include "mainwindow/main_window.h"
 
 namespace qv::mainwindow {
 
-void TForm1::startDownload(const std::string& url, const std::string& file) {
+void TForm1::startDownload(platform::DownloadRequest request) {
   workers_->start(
-      url, file,
+      std::move(request),
       [this](download::TFileDownLoadThread&, uint32_t progress, uint32_t progressMax) {
         DownLoadProgress(progress, progressMax);
       },
@@ -25,6 +26,10 @@ void TForm1::Button4Click() {
     Label6->setText("無法建立壓縮檔資料夾 " + folder);
   } else {
     catalogue::RefusedNames refused;
+    // One transfer per archive file: a later row whose name the file system takes for an earlier
+    // row's is not fetched.
+    const install::ArchiveOwners owners(*list_);
+    install::SkippedNames skipped;
     // Every row names itself on the status line in turn, but the window does not repaint before the
     // loop ends, so only the last row's text is ever seen; each setting of a label is a round trip to
     // the server under Wine (three seconds for 10,000 rows), so the line is set once, as it ends up.
@@ -42,7 +47,12 @@ void TForm1::Button4Click() {
           refused.add(name);
           continue;
         }
-        startDownload(server_.archive(trimmed), files_.archive(trimmed));
+        if (!owners.owns(i)) {
+          skipped.add(name);
+          continue;
+        }
+        startDownload(
+            {server_.archive(trimmed), files_.archive(trimmed), {platform::resource_bounds::kArchive, {}}});
       }
     } catch (...) {
       if (last >= 0) Label6->setText(statusLine());
@@ -50,6 +60,7 @@ void TForm1::Button4Click() {
     }
     if (last >= 0) Label6->setText(statusLine());
     if (!refused.empty()) Label6->setText(refused.statusText());
+    if (!skipped.empty()) Label6->setText(skipped.noteOn(refused.statusText(), !refused.empty()));
   }
   BitBtn4Click();
 }

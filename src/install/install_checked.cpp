@@ -5,6 +5,7 @@
 #include "catalogue/status_check.h"
 #include "common/file_system.h"
 #include "common/text.h"
+#include "install/archive_owners.h"
 #include "install/staged_install.h"
 #include "mainwindow/main_window.h"
 
@@ -39,6 +40,8 @@ void TForm1::Button1Click() {
 
   catalogue::RefusedNames refused;
   std::vector<std::string> mismatched;
+  const install::ArchiveOwners owners(*list_);  // a row whose archive is an earlier row's is skipped
+  install::SkippedNames skipped;
   int failed = 0;
   std::string lastFailure;
   install::StagedInstaller installer(services);
@@ -49,6 +52,10 @@ void TForm1::Button1Click() {
     const std::string name = text::trim(caption);
     if (!catalogue::isSafeName(name)) {
       refused.add(caption);
+      continue;
+    }
+    if (!owners.owns(i)) {
+      skipped.add(caption);  // the row stays checked
       continue;
     }
     const std::string archive = files_.archive(name);
@@ -84,7 +91,7 @@ void TForm1::Button1Click() {
     const std::string text = catalogue::mismatchStatusText(mismatched);
     outcome = failed > 0 || !refused.empty() ? outcome + "; " + text : text;
   }
-  Label6->setText(outcome);
+  Label6->setText(skipped.noteOn(outcome, failed > 0 || !refused.empty() || !mismatched.empty()));
 }
 
 }  // namespace qv::mainwindow

@@ -147,7 +147,7 @@ void TForm1::FormShow() {
 
   // 5. The version file is fetched in the background; the start-up pass looks for it later.
   try {
-    startDownload(server_.versionFile(), localVersion);
+    startDownload({server_.versionFile(), localVersion, {platform::resource_bounds::kVersionFile, {}}});
   } catch (...) {
     throw Error("更新");
   }

@@ -19,6 +19,7 @@
 #include "download/download_workers.h"
 #include "download/server_resources.h"
 #include "platform/platform.h"
+#include "platform/resource_bounds.h"
 #include "platform/web_browser.h"
 #include "selfupdate/release_signature.h"
 #include "settings/settings_dialog.h"
@@ -142,7 +143,8 @@ class TForm1 {
   // The tray operations "hide main window" and "show main window".
   void hideMainWindow();
   void showMainWindow();
-  void startDownload(const std::string& url, const std::string& file);
+  // Starts a transfer with the window's three download handlers.
+  void startDownload(platform::DownloadRequest request);
   // The start-up pass's last step: fetches the new executable when the server's version differs.
   void checkVersion();
   // Ends the program and leaves the rest of the swap to the replacement script; `program` is the new

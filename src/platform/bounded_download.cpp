@@ -1,5 +1,6 @@
 #include "platform/bounded_download.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -36,8 +37,7 @@ class BlockingWait : public TransferWait {
 struct Transfer {
   std::mutex mutex;
   std::shared_ptr<TransferWait> wait;
-  std::string url;
-  std::string filePath;
+  DownloadRequest request;
   Clock::time_point lastByte = Clock::now();
   uint64_t bytes = 0;
   bool finished = false;
@@ -48,7 +48,7 @@ struct Transfer {
 void run(UrlDownloader& downloader, const std::shared_ptr<Transfer>& t) {
   int32_t result = download_result::kFailed;
   try {
-    result = downloader.download(t->url, t->filePath, [t](uint64_t done, uint64_t) {
+    result = downloader.download(t->request, [t](uint64_t done, uint64_t) {
       {
         const std::lock_guard lock(t->mutex);
         if (t->givenUp) return false;
@@ -67,7 +67,7 @@ void run(UrlDownloader& downloader, const std::shared_ptr<Transfer>& t) {
     t->finished = true;
     t->result = result;
     // Nobody reads this file any more; it must not stay behind.
-    if (t->givenUp && result == download_result::kOk) files::removeFile(t->filePath);
+    if (t->givenUp && result == download_result::kOk) files::removeFile(t->request.filePath);
   }
   t->wait->wake();
 }
@@ -76,12 +76,13 @@ void run(UrlDownloader& downloader, const std::shared_ptr<Transfer>& t) {
 
 std::shared_ptr<TransferWait> blockingWait() { return std::make_shared<BlockingWait>(); }
 
-int32_t downloadWithin(UrlDownloader& downloader, const std::string& url, const std::string& filePath,
-                       const TransferLimits& limits, std::shared_ptr<TransferWait> wait) {
+int32_t downloadWithin(UrlDownloader& downloader, DownloadRequest request,
+                       std::shared_ptr<TransferWait> wait) {
   auto transfer = std::make_shared<Transfer>();
   transfer->wait = std::move(wait);
-  transfer->url = url;
-  transfer->filePath = filePath;
+  transfer->request = std::move(request);
+  const TransferBounds bounds = transfer->request.terms.bounds;
+  const Clock::time_point end = Clock::now() + bounds.deadline + kDeadlineGrace;
   std::thread worker(run, std::ref(downloader), transfer);
 
   for (;;) {
@@ -89,7 +90,7 @@ int32_t downloadWithin(UrlDownloader& downloader, const std::string& url, const 
     {
       const std::lock_guard lock(transfer->mutex);
       if (transfer->finished) break;
-      const Clock::time_point deadline = transfer->lastByte + limits.silence;
+      const Clock::time_point deadline = std::min(transfer->lastByte + bounds.silence, end);
       const Clock::time_point now = Clock::now();
       if (now >= deadline) {
         transfer->givenUp = true;

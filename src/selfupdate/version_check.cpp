@@ -1,9 +1,16 @@
 // The version check of the start-up pass and the completion of the new executable's download.
+#include <algorithm>
+
 #include "common/error.h"
 #include "common/file_system.h"
 #include "mainwindow/main_window.h"
+#include "selfupdate/executable_image.h"
 #include "selfupdate/update_texts.h"
 #include "settings/private_profile.h"
+
+// A program file the image check would take must not be cut off by the transfer's cap.
+static_assert(qv::platform::resource_bounds::kProgram.maxBytes >=
+              static_cast<uint64_t>(qv::selfupdate::kMaxImageBytes));
 
 namespace qv::mainwindow {
 
@@ -29,9 +36,12 @@ void TForm1::checkVersion() {
     Label6->setText(selfupdate::kUpdateRefused);
     return;
   }
+  // The signature names the program's size: a body longer than that is not the signed program.
+  platform::TransferBounds bounds = platform::resource_bounds::kProgram;
+  bounds.maxBytes = std::min<uint64_t>(bounds.maxBytes, awaitedRelease_->size);
   try {
     workers_->start(
-        server_.newExecutable(), files_.newExecutable(),
+        {server_.newExecutable(), files_.newExecutable(), {bounds, {}}},
         [this](download::TFileDownLoadThread&, uint32_t progress, uint32_t progressMax) {
           DownLoadProgress(progress, progressMax);
         },

@@ -36,7 +36,9 @@ class ScriptedDownloader : public platform::UrlDownloader, public std::enable_sh
   bool throws = false;
   int32_t result = dr::kOk;
 
-  int32_t download(const std::string&, const std::string& filePath, const platform::ProgressCallback& progress) override {
+  int32_t download(const platform::DownloadRequest& request,
+                   const platform::ProgressCallback& progress) override {
+    const std::string& filePath = request.filePath;
     const auto keep = shared_from_this();  // released last, after every use of this object
     const Finish finish(*this);
     for (uint64_t bytes : reports) {
@@ -95,9 +97,14 @@ class ScriptedDownloader : public platform::UrlDownloader, public std::enable_sh
 class BoundedDownloadTest : public ::testing::Test {
  protected:
   // Runs one bounded download; `seconds` is how long the caller waited.
-  int32_t fetch(std::chrono::milliseconds silence, double* seconds = nullptr) {
+  int32_t fetch(std::chrono::milliseconds silence, double* seconds = nullptr,
+                std::chrono::milliseconds deadline = std::chrono::minutes(5)) {
+    platform::TransferBounds bounds;
+    bounds.silence = silence;
+    bounds.deadline = deadline;
     const auto start = Clock::now();
-    const int32_t r = platform::downloadWithin(*scripted, "http://127.0.0.1:9/Data.xml", target, {silence});
+    const int32_t r =
+        platform::downloadWithin(*scripted, {"http://127.0.0.1:9/Data.xml", target, {bounds, {}}});
     if (seconds) *seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return r;
   }
@@ -143,8 +150,24 @@ TEST_F(BoundedDownloadTest, ASlowServerThatKeepsSendingIsWaitedForPastTheLimit) 
   EXPECT_FALSE(downloader.sawAbort());
 }
 
+// The downloader keeps the deadline itself; one whose platform does not end in time is given up a
+// little after it, however steadily it reports.
+TEST_F(BoundedDownloadTest, ATransferStillGoingPastItsDeadlineIsGivenUpSoonAfter) {
+  for (uint64_t i = 1; i <= 200; ++i) downloader.reports.push_back(i * 1024);
+  downloader.interval = 50ms;  // ten seconds in all, never silent
+  double waited = 0;
+  EXPECT_EQ(fetch(400ms, &waited, 500ms), platform::kTransferTimedOut);
+  const double limit = 0.5 + std::chrono::duration<double>(platform::kDeadlineGrace).count();
+  EXPECT_GE(waited, limit - 0.05);
+  EXPECT_LT(waited, limit + 1.5);
+  ASSERT_TRUE(downloader.waitUntilFinished());
+  EXPECT_TRUE(downloader.sawAbort());
+  EXPECT_FALSE(files::exists(target));
+}
+
 TEST_F(BoundedDownloadTest, FailuresOfTheTransferPassThrough) {
-  for (int32_t code : {dr::kNotFound, dr::kCannotConnect, dr::kDownloadFailure, dr::kCannotWrite}) {
+  for (int32_t code : {dr::kNotFound, dr::kCannotConnect, dr::kDownloadFailure, dr::kCannotWrite,
+                       dr::kTooLarge, dr::kNotAccepted}) {
     downloader.result = code;
     EXPECT_EQ(fetch(5s), code);
     EXPECT_FALSE(files::exists(target));

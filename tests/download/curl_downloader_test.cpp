@@ -22,7 +22,7 @@ struct Report {
 class CurlDownloaderTest : public ::testing::Test {
  protected:
   int32_t fetch(const std::string& path, const std::string& target) {
-    return downloader.download(server.url(path), target, [this](uint64_t done, uint64_t total) {
+    return downloader.download({server.url(path), target, {}}, [this](uint64_t done, uint64_t total) {
       reports.push_back({done, total});
       return true;
     });
@@ -81,8 +81,9 @@ TEST_P(CurlFailureTest, FailsAndLeavesTheOldFile) {
   const FailureCase& c = GetParam();
   const std::string target = dir.file("keep.zip");
   writeAll(target, "the good archive");
-  const int32_t result = c.path ? fetch(c.path, target)
-                                : downloader.download(refusedUrl(), target, [](uint64_t, uint64_t) { return true; });
+  const int32_t result =
+      c.path ? fetch(c.path, target)
+             : downloader.download({refusedUrl(), target, {}}, [](uint64_t, uint64_t) { return true; });
   EXPECT_EQ(result, c.expected);
   EXPECT_EQ(readAll(target), "the good archive");
   EXPECT_EQ(dir.names(), std::vector<std::string>{"keep.zip"});
@@ -99,7 +100,7 @@ TEST_F(CurlDownloaderTest, AbortByTheCallbackEndsTheTransfer) {
   const std::string target = dir.file("keep.zip");
   writeAll(target, "the good archive");
   int calls = 0;
-  const int32_t result = downloader.download(server.url("/slow"), target, [&](uint64_t done, uint64_t) {
+  const int32_t result = downloader.download({server.url("/slow"), target, {}}, [&](uint64_t done, uint64_t) {
     ++calls;
     return done == 0;  // abort at the first report that carries data
   });
@@ -111,17 +112,21 @@ TEST_F(CurlDownloaderTest, AbortByTheCallbackEndsTheTransfer) {
 
 TEST_F(CurlDownloaderTest, AServerThatNeverAnswersEndsAsAFailureAfterTheStallLimit) {
   SilentServer silent;
-  CurlDownloader patient({5, 1});
+  platform::TransferBounds bounds;
+  bounds.connect = std::chrono::seconds(5);
+  bounds.silence = std::chrono::seconds(1);
   const std::string target = dir.file("keep.zip");
   writeAll(target, "the good archive");
   const auto started = std::chrono::steady_clock::now();
-  const int32_t result = patient.download(silent.url("/a.zip"), target, [](uint64_t, uint64_t) { return true; });
+  const int32_t result = downloader.download({silent.url("/a.zip"), target, {bounds, {}}},
+                                             [](uint64_t, uint64_t) { return true; });
   EXPECT_EQ(result, dr::kTimedOut);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8));
   EXPECT_EQ(readAll(target), "the good archive");
   EXPECT_EQ(dir.names(), std::vector<std::string>{"keep.zip"});
 
-  const platform::headless::MemoryFetch fetched = platform::headless::fetchToMemory(silent.url("/Data.xml"), {5, 1});
+  const platform::headless::MemoryFetch fetched =
+      platform::headless::fetchToMemory(silent.url("/Data.xml"), bounds);
   EXPECT_NE(fetched.result, dr::kOk);
   EXPECT_FALSE(fetched.errorText.empty());
 }

@@ -21,7 +21,8 @@ using download::TFileDownLoadThread;
 // many run at once, overall and per file.
 class GatedDownloader : public platform::UrlDownloader {
  public:
-  int32_t download(const std::string&, const std::string& file, const platform::ProgressCallback&) override {
+  int32_t download(const platform::DownloadRequest& request, const platform::ProgressCallback&) override {
+    const std::string& file = request.filePath;
     std::unique_lock lock(mutex_);
     ++running_;
     peak_ = std::max(peak_, running_);
@@ -75,7 +76,7 @@ class DownloadPoolTest : public ::testing::Test {
 
   void start(DownloadWorkers& pool, const std::string& file) {
     pool.start(
-        "http://unused/" + file, file, [](TFileDownLoadThread&, uint32_t, uint32_t) {},
+        {"http://unused/" + file, file, {}}, [](TFileDownLoadThread&, uint32_t, uint32_t) {},
         [this](TFileDownLoadThread& w) {
           ++completions;
           const std::string f = w.fileName();
@@ -148,7 +149,7 @@ TEST_F(DownloadPoolTest, ShutdownDropsTheWaitingAndEndsTheRunning) {
 // terminate request, until the test lets it go; then it reports once more and fails.
 class HungDownloader : public platform::UrlDownloader {
  public:
-  int32_t download(const std::string&, const std::string&, const platform::ProgressCallback& p) override {
+  int32_t download(const platform::DownloadRequest&, const platform::ProgressCallback& p) override {
     p(10, 100);
     std::unique_lock lock(mutex_);
     hung_ = true;
@@ -181,7 +182,7 @@ TEST_F(DownloadPoolTest, ShutdownGivesUpOnATransferHungInThePlatformAndCutsItOff
   std::atomic<int> completions{0}, errors{0};
   int reports = 0;  // main thread only
   pool->start(
-      "http://unused/", "a.zip", [&](TFileDownLoadThread&, uint32_t, uint32_t) { ++reports; },
+      {"http://unused/", "a.zip", {}}, [&](TFileDownLoadThread&, uint32_t, uint32_t) { ++reports; },
       [&](TFileDownLoadThread&) { ++completions; }, [&](TFileDownLoadThread&, int32_t) { ++errors; });
   ASSERT_TRUE(loop.pumpUntil([&] { return hung.hung(); }));
   EXPECT_EQ(reports, 1);
@@ -211,7 +212,7 @@ class DeafDownloader : public platform::UrlDownloader {
  public:
   std::atomic<bool> released{false};
   std::atomic<int> calls{0};
-  int32_t download(const std::string&, const std::string&, const platform::ProgressCallback& p) override {
+  int32_t download(const platform::DownloadRequest&, const platform::ProgressCallback& p) override {
     for (uint64_t i = 0; !released; ++i) {
       p(i, 0);
       ++calls;
@@ -225,7 +226,7 @@ TEST_F(DownloadPoolTest, AHandOffUnderWayWhenThePoolGivesUpStillEndsAndNothingFo
   auto pool = std::make_unique<DownloadWorkers>(deaf, loop);
   int reports = 0;
   pool->start(
-      "http://unused/", "a.zip", [&](TFileDownLoadThread&, uint32_t, uint32_t) { ++reports; },
+      {"http://unused/", "a.zip", {}}, [&](TFileDownLoadThread&, uint32_t, uint32_t) { ++reports; },
       [](TFileDownLoadThread&) {}, [](TFileDownLoadThread&, int32_t) {});
   ASSERT_TRUE(loop.pumpUntil([&] { return reports > 10; }));
   EXPECT_FALSE(pool->shutdown(std::chrono::milliseconds(100)));

@@ -23,7 +23,7 @@ class FakeDownloader : public platform::UrlDownloader {
  public:
   std::function<int32_t(const platform::ProgressCallback&)> body = [](const auto&) { return 0; };
   std::atomic<int> calls{0};
-  int32_t download(const std::string&, const std::string&, const platform::ProgressCallback& p) override {
+  int32_t download(const platform::DownloadRequest&, const platform::ProgressCallback& p) override {
     ++calls;
     return body(p);
   }
@@ -64,7 +64,8 @@ class WorkerTest : public ::testing::Test {
       ++outcome.errors;
       outcome.ended = true;
     };
-    return std::make_unique<TFileDownLoadThread>(d, loop, url, file, progress, complete, error, false);
+    return std::make_unique<TFileDownLoadThread>(d, loop, platform::DownloadRequest{url, file, terms},
+                                                 progress, complete, error, false);
   }
 
   void finish(TFileDownLoadThread& w) {
@@ -72,6 +73,7 @@ class WorkerTest : public ::testing::Test {
     w.waitFor();
   }
 
+  platform::DownloadTerms terms;  // what make() gives its workers
   QueueMainLoop loop;
   TestServer server;
   TestDir dir;
@@ -169,14 +171,14 @@ TEST_F(WorkerTest, AThrowingHandlerEndsOnlyItsThread) {
   auto noProgress = [](TFileDownLoadThread&, uint32_t, uint32_t) {};
   auto failure = [&](TFileDownLoadThread&, int32_t) { ++failures; };
   auto thrower = std::make_unique<TFileDownLoadThread>(
-      fake, loop, "http://unused/", dir.file("a.zip"), noProgress,
+      fake, loop, platform::DownloadRequest{"http://unused/", dir.file("a.zip"), {}}, noProgress,
       [&](TFileDownLoadThread&) {
         ++thrown;
         throw std::runtime_error("handler failed");
       },
       failure, false);
   auto neighbour = std::make_unique<TFileDownLoadThread>(
-      fake, loop, "http://unused/", dir.file("b.zip"), noProgress,
+      fake, loop, platform::DownloadRequest{"http://unused/", dir.file("b.zip"), {}}, noProgress,
       [&](TFileDownLoadThread&) { ++neighbourCompleted; }, failure, false);
   finish(*thrower);
   finish(*neighbour);
@@ -191,11 +193,12 @@ TEST_F(WorkerTest, PoolReapsFinishedWorkersAndEndsRunningOnesOnShutdown) {
   auto progress = [](TFileDownLoadThread&, uint32_t, uint32_t) {};
   auto complete = [&](TFileDownLoadThread&) { ++completions; };
   auto error = [&](TFileDownLoadThread&, int32_t) { ++errors; };
-  pool->start(server.url("/bytes/10"), dir.file("quick.zip"), progress, complete, error);
+  pool->start({server.url("/bytes/10"), dir.file("quick.zip"), {}}, progress, complete, error);
   ASSERT_TRUE(loop.pumpUntil([&] { return completions == 1; }));
   for (int i = 0; i < 3; ++i)
-    pool->start(server.url("/slow"), dir.file("slow" + std::to_string(i) + ".zip"), progress, complete, error);
-  pool->start(server.url("/slow"), dir.file("never.zip"), progress, complete, nullptr);  // suspended
+    pool->start({server.url("/slow"), dir.file("slow" + std::to_string(i) + ".zip"), {}}, progress, complete,
+                error);
+  pool->start({server.url("/slow"), dir.file("never.zip"), {}}, progress, complete, nullptr);  // suspended
   loop.pumpUntil([&] { return false; }, std::chrono::milliseconds(100));
   pool->reap();
   EXPECT_EQ(pool->size(), 4u);  // the quick one is gone; three running, one suspended

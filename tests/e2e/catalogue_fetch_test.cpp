@@ -119,13 +119,18 @@ class CatalogueFetchTest : public ::testing::Test {
 
 TEST_F(CatalogueFetchTest, ASilentServerEndsTheLoadAtTheSilenceLimitAndLeavesNoFileBehind) {
   SilentServer server;
-  platform::win32::MsxmlFactory factory(downloader, scratch.utf8Path(), {1500ms});
+  platform::TransferBounds bounds = platform::resource_bounds::kCatalogue;
+  bounds.silence = 1500ms;
+  platform::win32::MsxmlFactory factory(downloader, scratch.utf8Path(), bounds);
   const ULONGLONG start = GetTickCount64();
   const std::string text = loadError(factory, server.url());
   const double waited = static_cast<double>(GetTickCount64() - start) / 1000;
   EXPECT_GE(waited, 1.5);
   EXPECT_LT(waited, 10.0) << "the load waited for the transfer instead of the limit";
-  EXPECT_EQ(text, "Could not fetch " + server.url() + ": the server sent nothing for 1.5 seconds (0x800C000B).\r\nLine: 0\r\n");
+  EXPECT_EQ(text,
+            "Could not fetch " + server.url() +
+                ": the server was too slow: it sent nothing for 1.5 seconds, less than 1 KiB a second, or "
+                "not all of it within 180 seconds (0x800C000B).\r\nLine: 0\r\n");
   // The abandoned transfer ends when the server hangs up, and takes its partial file with it.
   server.hangUp();
   EXPECT_TRUE(pollUntil([&] { return entryCount(scratch.path()) == 0; }, 20000))

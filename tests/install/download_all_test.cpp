@@ -116,7 +116,8 @@ TEST_F(DownloadAllTest, CompletionNamesTheRowWhoseIndexIsTheCountAndTheLastButOn
   waitForDownloads();  // three 404s: the count stays 0
   ASSERT_EQ(window().downLoadedCount(), 0);
   // A worker that never runs stands in as the sender; nobody looks at it.
-  download::TFileDownLoadThread sender(app->platform.downloader(), app->platform.mainLoop(), "u", "f", {}, {}, {}, true);
+  download::TFileDownLoadThread sender(app->platform.downloader(), app->platform.mainLoop(), {"u", "f", {}},
+                                       {}, {}, {}, true);
   window().DownLoadComplete(sender);
   app->platform.loop().pump();
   EXPECT_EQ(label("Label6"), "正在下載UI乙中...") << "the first completion names row 1";

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <mutex>
 
 #include "common/file_system.h"
+#include "platform/transfer_pace.h"
 #include "platform/url_escape.h"
 
 namespace qv::platform::headless {
@@ -33,19 +35,71 @@ struct FileCloser {
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // Settings every transfer of the program shares: plain GET, redirects followed (bounded, so a loop
-// ends), HTTP errors are failures, no signals (we run on worker threads).
-void setCommonOptions(CURL* h, const std::string& url, const CurlLimits& limits, char* errorBuffer) {
+// ends), HTTP errors are failures, no signals (we run on worker threads). curl keeps the connect
+// limit, the silence (less than a byte a second for that long), the deadline and an announced length
+// over the cap itself; the rate floor and a body that grows past the cap are counted by the Watch.
+void setCommonOptions(CURL* h, const std::string& url, const TransferBounds& bounds, char* errorBuffer) {
   const std::string wire = escapeUrlForWire(url);
   curl_easy_setopt(h, CURLOPT_URL, wire.c_str());
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(h, CURLOPT_MAXREDIRS, 30L);
   curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, limits.connectSeconds);
+  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(bounds.connect.count()));
+  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(bounds.deadline.count()));
+  const auto silenceSeconds = std::chrono::ceil<std::chrono::seconds>(bounds.silence).count();
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, limits.stallSeconds);
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>(std::max<long long>(1, silenceSeconds)));
+  curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(bounds.maxBytes));
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
   errorBuffer[0] = '\0';
+}
+
+// What one transfer counts as it runs: the body's bytes against the cap, and its pace. curl calls
+// the write, header and progress callbacks on the transfer's thread, one at a time.
+struct Watch {
+  explicit Watch(const TransferBounds& b) : bounds(b), pace(b) {}
+  const TransferBounds& bounds;
+  TransferPace pace;
+  uint64_t bodyBytes = 0;
+  bool tooLarge = false;
+
+  // Room for `n` more bytes of body; false (and the transfer ends) past the cap.
+  bool take(size_t n) {
+    if (n > bounds.maxBytes - bodyBytes) {
+      tooLarge = true;
+      return false;
+    }
+    bodyBytes += n;
+    return true;
+  }
+  bool tooSlow() const { return pace.broken(); }
+  // The transfer's result once curl is done with it, the reasons the watch saw first.
+  int32_t result(int32_t curlResult) const {
+    if (tooLarge) return dr::kTooLarge;
+    if (tooSlow()) return dr::kTimedOut;
+    return curlResult;
+  }
+  // Why it failed, in words, where the watch stopped it.
+  std::string why(int32_t finalResult) const {
+    if (finalResult == dr::kTooLarge)
+      return "the body is larger than " + std::to_string(bounds.maxBytes) + " bytes";
+    if (pace.verdict() == TransferPace::Verdict::TooSlow)
+      return "the server sent less than " + std::to_string(bounds.minBytesPerSecond) + " bytes a second";
+    if (pace.verdict() == TransferPace::Verdict::PastDeadline) return "the transfer took too long";
+    return {};
+  }
+};
+
+// The first header line is the server's answer beginning: the rate is counted from there.
+size_t onHeader(char*, size_t size, size_t count, void* user) {
+  static_cast<Watch*>(user)->pace.answered();
+  return size * count;
+}
+
+void watchTransfer(CURL* h, Watch& watch) {
+  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, onHeader);
+  curl_easy_setopt(h, CURLOPT_HEADERDATA, &watch);
 }
 
 int32_t mapResult(CURLcode code, long httpStatus) {
@@ -65,6 +119,8 @@ int32_t mapResult(CURLcode code, long httpStatus) {
       return dr::kAborted;
     case CURLE_WRITE_ERROR:
       return dr::kCannotWrite;
+    case CURLE_FILESIZE_EXCEEDED:
+      return dr::kTooLarge;
     case CURLE_URL_MALFORMAT:
     case CURLE_UNSUPPORTED_PROTOCOL:
       return dr::kFailed;
@@ -102,23 +158,33 @@ bool createTempBeside(const std::string& target, TempFile& out) {
   return true;
 }
 
+struct FileSink {
+  std::FILE* file;
+  Watch* watch;
+};
+
 size_t writeToFile(char* data, size_t size, size_t count, void* user) {
-  return std::fwrite(data, size, count, static_cast<std::FILE*>(user)) * size;
+  auto* sink = static_cast<FileSink*>(user);
+  // Answering less than was given ends the transfer (CURLE_WRITE_ERROR); the watch says why.
+  if (!sink->watch->take(size * count)) return 0;
+  return std::fwrite(data, size, count, sink->file) * size;
 }
 
 struct MemorySink {
   CURL* easy;
   std::string* body;
+  Watch* watch;
 };
 
 size_t writeToString(char* data, size_t size, size_t count, void* user) {
   auto* sink = static_cast<MemorySink*>(user);
+  if (!sink->watch->take(size * count)) return 0;
   // Room for the whole announced body at the first piece, so a large catalogue is not copied again
-  // each time the text outgrows its buffer.
+  // each time the text outgrows its buffer. curl has refused an announced length over the cap.
   if (sink->body->empty()) {
     curl_off_t length = -1;
-    if (curl_easy_getinfo(sink->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length > 0 &&
-        length < (curl_off_t{1} << 31))
+    if (curl_easy_getinfo(sink->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
+        length > 0 && static_cast<uint64_t>(length) <= sink->watch->bounds.maxBytes)
       sink->body->reserve(static_cast<size_t>(length));
   }
   sink->body->append(data, size * count);
@@ -126,7 +192,8 @@ size_t writeToString(char* data, size_t size, size_t count, void* user) {
 }
 
 struct ProgressState {
-  const ProgressCallback* callback = nullptr;
+  Watch* watch = nullptr;
+  const ProgressCallback* callback = nullptr;  // null: no reports wanted
   uint64_t lastDone = 0;
   uint64_t lastTotal = 0;
   bool reported = false;
@@ -134,6 +201,7 @@ struct ProgressState {
 
   // False asks for the transfer to end.
   bool report(uint64_t done, uint64_t total, bool force) {
+    if (callback == nullptr) return true;
     const auto now = std::chrono::steady_clock::now();
     const bool changed = !reported || done != lastDone || total != lastTotal;
     if (!force && !changed && now - lastReport < std::chrono::milliseconds(500)) return true;
@@ -150,11 +218,20 @@ struct ProgressState {
   }
 };
 
+// curl calls this many times a second while data flows and about once a second while none does, so
+// the pace is looked at in time even when the server says nothing.
 int onTransferInfo(void* user, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t, curl_off_t) {
   auto* state = static_cast<ProgressState*>(user);
   const uint64_t done = dlNow > 0 ? static_cast<uint64_t>(dlNow) : 0;
   const uint64_t total = dlTotal > 0 ? static_cast<uint64_t>(dlTotal) : 0;
+  if (state->watch->pace.check(done) != TransferPace::Verdict::Keeping) return 1;
   return state->report(done, total, false) ? 0 : 1;
+}
+
+void reportProgress(CURL* h, ProgressState& state) {
+  curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, onTransferInfo);
+  curl_easy_setopt(h, CURLOPT_XFERINFODATA, &state);
+  curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
 }
 
 }  // namespace
@@ -169,8 +246,8 @@ CurlGlobal::~CurlGlobal() {
   if (--globalUsers == 0) curl_global_cleanup();
 }
 
-int32_t CurlDownloader::download(const std::string& url, const std::string& filePath,
-                                 const ProgressCallback& progress) {
+int32_t CurlDownloader::download(const DownloadRequest& request, const ProgressCallback& progress) {
+  const std::string& filePath = request.filePath;
   // A killed run cannot clean up after itself; the next fetch of the same target does.
   leftovers_.removeFor(filePath);
   TempFile temp;
@@ -182,23 +259,24 @@ int32_t CurlDownloader::download(const std::string& url, const std::string& file
     ::unlink(temp.path.c_str());
     return dr::kFailed;
   }
+  const TransferBounds& bounds = request.terms.bounds;
+  Watch watch(bounds);
   char errorBuffer[CURL_ERROR_SIZE];
-  setCommonOptions(easy.get(), url, limits_, errorBuffer);
+  setCommonOptions(easy.get(), request.url, bounds, errorBuffer);
+  watchTransfer(easy.get(), watch);
+  FileSink sink{temp.file.get(), &watch};
   curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, writeToFile);
-  curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, temp.file.get());
+  curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &sink);
 
   ProgressState state;
-  if (progress) {
-    state.callback = &progress;
-    curl_easy_setopt(easy.get(), CURLOPT_XFERINFOFUNCTION, onTransferInfo);
-    curl_easy_setopt(easy.get(), CURLOPT_XFERINFODATA, &state);
-    curl_easy_setopt(easy.get(), CURLOPT_NOPROGRESS, 0L);
-  }
+  state.watch = &watch;
+  if (progress) state.callback = &progress;
+  reportProgress(easy.get(), state);
 
   const CURLcode code = curl_easy_perform(easy.get());
   long httpStatus = 0;
   curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &httpStatus);
-  int32_t result = mapResult(code, httpStatus);
+  int32_t result = watch.result(mapResult(code, httpStatus));
 
   // The data is only complete once it has reached the disk; a full disk shows up at the close.
   std::FILE* f = temp.file.release();
@@ -212,29 +290,36 @@ int32_t CurlDownloader::download(const std::string& url, const std::string& file
     if (!alreadyShown && !state.report(bytes, bytes, true)) result = dr::kAborted;
   }
 
+  if (result == dr::kOk && !acceptedByCheck(request.terms.accept, temp.path)) result = dr::kNotAccepted;
   if (result == dr::kOk && !files::renameReplacing(temp.path, filePath)) result = dr::kCannotWrite;
   if (result != dr::kOk) ::unlink(temp.path.c_str());
   return result;
 }
 
-MemoryFetch fetchToMemory(const std::string& url, const CurlLimits& limits) {
+MemoryFetch fetchToMemory(const std::string& url, const TransferBounds& bounds) {
   MemoryFetch out;
   Easy easy(curl_easy_init());
   if (!easy) {
     out.errorText = "libcurl could not start a transfer";
     return out;
   }
+  Watch watch(bounds);
   char errorBuffer[CURL_ERROR_SIZE];
-  setCommonOptions(easy.get(), url, limits, errorBuffer);
-  MemorySink sink{easy.get(), &out.body};
+  setCommonOptions(easy.get(), url, bounds, errorBuffer);
+  watchTransfer(easy.get(), watch);
+  MemorySink sink{easy.get(), &out.body, &watch};
   curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, writeToString);
   curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &sink);
+  ProgressState state;
+  state.watch = &watch;
+  reportProgress(easy.get(), state);
   const CURLcode code = curl_easy_perform(easy.get());
   curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &out.httpStatus);
-  out.result = mapResult(code, out.httpStatus);
+  out.result = watch.result(mapResult(code, out.httpStatus));
   if (out.result != dr::kOk) {
-    out.errorText = describe(code, out.httpStatus, errorBuffer);
-    out.body.clear();
+    const std::string why = watch.why(out.result);
+    out.errorText = why.empty() ? describe(code, out.httpStatus, errorBuffer) : why;
+    std::string().swap(out.body);  // the memory goes, not only the text
   }
   return out;
 }

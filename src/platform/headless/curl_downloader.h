@@ -25,27 +25,27 @@ class CurlGlobal {
 // transfer succeeded. Temporaries of the same target that a killed run left behind are removed first.
 // Redirects are followed; an HTTP status of 400 or more is a failure (404 gives kNotFound, the others
 // kDownloadFailure) and its body is never written. A refused or unreachable server gives
-// kCannotConnect, a limit that ran out kTimedOut, a target that cannot be written kCannotWrite, an
-// abort by the progress callback kAborted. Blanks and non-ASCII characters in the URL are sent
-// percent-encoded as UTF-8.
+// kCannotConnect, a time bound that ran out kTimedOut, a body over its cap kTooLarge, a body the
+// acceptance check refused kNotAccepted, a target that cannot be written kCannotWrite, an abort by the
+// progress callback kAborted. Blanks and non-ASCII characters in the URL are sent percent-encoded as
+// UTF-8.
+//
+// The bounds: curl itself keeps the connect limit, the silence (less than a byte a second for that
+// long), the deadline, and refuses a Content-Length over the cap before the body; the write callback
+// counts the body against the cap as it arrives (a body without a length, or longer than announced),
+// and the progress callback, which curl calls about once a second even while nothing arrives, keeps
+// the rate floor.
 //
 // Progress: curl offers a report many times a second, most of them repeating the last figures. A
 // report is passed on when the figures changed, and otherwise at most twice a second, so the caller
 // sees every change and a stalled transfer still reaches the callback (which is where it can abort).
 // After a successful transfer one last report gives (size, size), as the end of the data.
-// The limits bound the connection and the time without a byte arriving; the catalogue reading on the
-// main thread takes the same ones.
-using CurlLimits = DownloadLimits;
-
 class CurlDownloader : public UrlDownloader {
  public:
-  explicit CurlDownloader(CurlLimits limits = {}) : limits_(limits) {}
-  int32_t download(const std::string& url, const std::string& filePath,
-                   const ProgressCallback& progress) override;
+  int32_t download(const DownloadRequest& request, const ProgressCallback& progress) override;
 
  private:
   CurlGlobal global_;
-  CurlLimits limits_;
   files::LeftoverTemps leftovers_{".part"};
 };
 
@@ -57,8 +57,8 @@ struct MemoryFetch {
   std::string body;
 };
 
-// Same rules as CurlDownloader::download (redirects, status >= 400 a failure), without progress.
-// The caller keeps a CurlGlobal alive while calling.
-MemoryFetch fetchToMemory(const std::string& url, const CurlLimits& limits = {});
+// Same rules and bounds as CurlDownloader::download (redirects, status >= 400 a failure), without
+// progress. A failed fetch keeps no body. The caller keeps a CurlGlobal alive while calling.
+MemoryFetch fetchToMemory(const std::string& url, const TransferBounds& bounds);
 
 }  // namespace qv::platform::headless

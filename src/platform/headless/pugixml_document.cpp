@@ -134,12 +134,12 @@ std::optional<XmlParseError> findBadReference(std::string_view t) {
 
 class PugixmlDocument : public XmlDocument {
  public:
-  explicit PugixmlDocument(CurlLimits limits = {}) : limits_(limits) {}
+  explicit PugixmlDocument(const TransferBounds& bounds) : bounds_(bounds) {}
 
   void load(const std::string& location) override {
     const std::string lower = text::asciiLower(location.substr(0, 8));
     if (lower.starts_with("http://") || lower.starts_with("https://")) {
-      MemoryFetch fetched = fetchToMemory(location, limits_);
+      MemoryFetch fetched = fetchToMemory(location, bounds_);
       if (fetched.result != download_result::kOk)
         throw XmlLoadError({"Could not fetch " + location + ": " + fetched.errorText + ".", 0, ""});
       parse(fetched.body);
@@ -188,15 +188,17 @@ class PugixmlDocument : public XmlDocument {
 
  private:
   Tree tree_;
-  CurlLimits limits_;
+  TransferBounds bounds_;
 };
 
 }  // namespace
 
-std::unique_ptr<XmlDocument> PugixmlFactory::createDocument() { return std::make_unique<PugixmlDocument>(limits_); }
+std::unique_ptr<XmlDocument> PugixmlFactory::createDocument() {
+  return std::make_unique<PugixmlDocument>(bounds_);
+}
 
 std::unique_ptr<XmlDocument> parseXmlDocument(std::string_view text) {
-  auto doc = std::make_unique<PugixmlDocument>();
+  auto doc = std::make_unique<PugixmlDocument>(resource_bounds::kCatalogue);
   doc->parse(text);
   return doc;
 }

@@ -11,18 +11,20 @@
 // expansion attacks. Without a DTD no other entity can be declared, so a reference to any other
 // entity is a load error, as in every conforming parser (pugixml alone would keep it as text).
 #include "platform/headless/curl_downloader.h"
+#include "platform/resource_bounds.h"
 #include "platform/xml_document.h"
 
 namespace qv::platform::headless {
 
 class PugixmlFactory : public XmlFactory {
  public:
-  explicit PugixmlFactory(CurlLimits limits = {}) : limits_(limits) {}
+  // http(s) locations are fetched within `bounds`, the catalogue's unless a test says otherwise.
+  explicit PugixmlFactory(TransferBounds bounds = resource_bounds::kCatalogue) : bounds_(bounds) {}
   std::unique_ptr<XmlDocument> createDocument() override;
 
  private:
   CurlGlobal global_;  // http(s) locations are fetched with libcurl
-  CurlLimits limits_;
+  TransferBounds bounds_;
 };
 
 // Parses a document held in memory; throws XmlLoadError. For tests and benchmarks that measure the

@@ -1,9 +1,23 @@
 #include "platform/win32/binding_watchdog.h"
 
+#include <algorithm>
+
 namespace qv::platform::win32 {
 
-BindingWatchdog::BindingWatchdog(DownloadLimits limits)
-    : limits_(limits), lastSign_(Clock::now()), thread_([this] { run(); }) {}
+namespace {
+uint64_t sizeOf(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (path.empty() || !::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+}  // namespace
+
+BindingWatchdog::BindingWatchdog(const TransferBounds& bounds, std::wstring temporaryFile)
+    : bounds_(bounds),
+      temporaryFile_(std::move(temporaryFile)),
+      pace_(bounds_),
+      lastSign_(Clock::now()),
+      thread_([this] { run(); }) {}
 
 BindingWatchdog::~BindingWatchdog() {
   {
@@ -24,22 +38,51 @@ void BindingWatchdog::watch(IBinding* binding) {
   wake_.notify_all();
 }
 
-void BindingWatchdog::sign(Phase phase) {
+void BindingWatchdog::watchFile(std::wstring path) {
+  std::lock_guard lock(mutex_);
+  cacheFile_ = std::move(path);
+}
+
+void BindingWatchdog::sign(Phase phase, uint64_t bytes) {
   bool phaseChanged;
   {
     std::lock_guard lock(mutex_);
     lastSign_ = Clock::now();
     phaseChanged = phase_ != phase;
     phase_ = phase;
+    bytes_ = std::max(bytes_, bytes);
   }
   // A later sign only moves the deadline back, which the watching thread finds when its wait ends;
-  // a new phase may bring it forward (a stall limit shorter than the connect limit).
+  // a new phase may bring it forward (a silence limit shorter than the connect limit).
   if (phaseChanged) wake_.notify_all();
+}
+
+void BindingWatchdog::answered() {
+  std::lock_guard lock(mutex_);
+  pace_.answered();
+}
+
+void BindingWatchdog::stop() {
+  {
+    std::lock_guard lock(mutex_);
+    stopRequested_ = true;
+  }
+  wake_.notify_all();
 }
 
 bool BindingWatchdog::expired() const {
   std::lock_guard lock(mutex_);
   return expired_;
+}
+
+bool BindingWatchdog::overCap() const {
+  std::lock_guard lock(mutex_);
+  return overCap_;
+}
+
+std::wstring BindingWatchdog::cacheFile() const {
+  std::lock_guard lock(mutex_);
+  return cacheFile_;
 }
 
 BindingWatchdog::Phase BindingWatchdog::phaseOf(ULONG statusCode) {
@@ -53,10 +96,14 @@ BindingWatchdog::Phase BindingWatchdog::phaseOf(ULONG statusCode) {
   }
 }
 
+uint64_t BindingWatchdog::measure(const std::wstring& cacheFile) const {
+  return std::max(sizeOf(temporaryFile_), sizeOf(cacheFile));
+}
+
 void BindingWatchdog::run() {
   std::unique_lock lock(mutex_);
   while (!stopping_) {
-    if (expired_) {
+    if (expired_ || overCap_ || stopRequested_) {
       if (binding_ && !aborted_) {
         aborted_ = true;
         // The member keeps the binding alive until the destructor, which joins this thread first;
@@ -70,13 +117,27 @@ void BindingWatchdog::run() {
       wake_.wait(lock);
       continue;
     }
-    const long seconds = phase_ == Phase::Connecting ? limits_.connectSeconds : limits_.stallSeconds;
-    const Clock::time_point deadline = lastSign_ + std::chrono::seconds(seconds);
-    if (Clock::now() >= deadline) {
+    // The files are measured unlocked: the callback must not wait for the disk.
+    const std::wstring cacheFile = cacheFile_;
+    lock.unlock();
+    const uint64_t written = measure(cacheFile);
+    lock.lock();
+    const Clock::time_point now = Clock::now();
+    if (written > bytes_) {
+      bytes_ = written;
+      lastSign_ = now;
+      phase_ = Phase::Connected;
+    }
+    if (bytes_ > bounds_.maxBytes) {
+      overCap_ = true;
+      continue;
+    }
+    const auto limit = phase_ == Phase::Connecting ? bounds_.connect : bounds_.silence;
+    if (now >= lastSign_ + limit || pace_.check(bytes_, now) != TransferPace::Verdict::Keeping) {
       expired_ = true;
       continue;
     }
-    wake_.wait_until(lock, deadline);
+    wake_.wait_until(lock, std::min({lastSign_ + limit, pace_.nextDecision(), now + kMeasureEvery}));
   }
 }
 

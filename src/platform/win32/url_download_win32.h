@@ -15,9 +15,15 @@
 // urlmon has no time limits of its own that a caller can set per transfer, and while a server keeps
 // a socket open without sending, it reports nothing, so the progress callback never gets the chance
 // to answer abort. A watchdog thread per transfer therefore aborts the binding (IBinding::Abort, the
-// binding's way of being stopped from outside its callbacks) when the connection has not stood after
-// `connectSeconds`, or when nothing has moved for `stallSeconds`; the transfer then ends with
-// kTimedOut.
+// binding's way of being stopped from outside its callbacks) when a time bound of the request runs
+// out: the connection has not stood within `connect`, nothing has moved for `silence`, the rate fell
+// under its floor, or the deadline passed; the transfer then ends with kTimedOut.
+//
+// The cap: a Content-Length over it (IHttpNegotiate::OnResponse) is refused before the body, the
+// progress callback stops the transfer once the bytes so far, or the length urlmon has learnt, pass
+// it, and the watchdog stops it once the files the body goes to (the temporary file and the platform's
+// cache file, see BindingWatchdog) hold more; what arrived is measured once more after the transfer.
+// Each ends with kTooLarge, and the cache file of a body refused for its size is deleted.
 //
 // COM is initialised (apartment-threaded) on the calling thread for the length of each call.
 // download() reads the object only as it starts, so a transfer that hangs inside the platform past
@@ -29,12 +35,9 @@ namespace qv::platform::win32 {
 
 class UrlMonDownloader : public UrlDownloader {
  public:
-  explicit UrlMonDownloader(DownloadLimits limits = {}) : limits_(limits) {}
-  int32_t download(const std::string& url, const std::string& filePath,
-                   const ProgressCallback& progress) override;
+  int32_t download(const DownloadRequest& request, const ProgressCallback& progress) override;
 
  private:
-  DownloadLimits limits_;
   files::LeftoverTemps leftovers_{".part"};
 };
 

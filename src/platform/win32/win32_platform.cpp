@@ -21,14 +21,13 @@ std::string modulePath() {
 }
 }  // namespace
 
-Win32Platform::Win32Platform(TransferLimits catalogueLimits, DownloadLimits downloadLimits)
+Win32Platform::Win32Platform(TransferBounds catalogueBounds)
     : mainLoop_(dialogs_),
       ui_(dialogs_, mainLoop_),
       collation_(codec_),
-      downloader_(downloadLimits),
       // Fetched documents wait in the program folder, the one folder besides the game's that the program
       // writes to.
-      xml_(downloader_, path::directoryWithSeparator(modulePath()), catalogueLimits) {}
+      xml_(downloader_, path::directoryWithSeparator(modulePath()), catalogueBounds) {}
 
 std::string Win32Platform::programPath() { return modulePath(); }
 

@@ -20,9 +20,9 @@ namespace qv::platform::win32 {
 
 class Win32Platform final : public Platform {
  public:
-  // `catalogueLimits` bound the wait for the server while an XML document is fetched, `downloadLimits`
-  // every transfer of the downloader (tests shorten them).
-  explicit Win32Platform(TransferLimits catalogueLimits = {}, DownloadLimits downloadLimits = {});
+  // `catalogueBounds` bound an XML document fetched from a server (tests shorten them); every other
+  // transfer brings its bounds with its request.
+  explicit Win32Platform(TransferBounds catalogueBounds = resource_bounds::kCatalogue);
 
   UiFactory& ui() override { return ui_; }
   Dialogs& dialogs() override { return dialogs_; }

@@ -3,11 +3,12 @@
 #include <windows.h>
 #include <msxml2.h>
 #include <oleauto.h>
+#include <shlwapi.h>
 #include <wrl/client.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <deque>
 #include <initializer_list>
 #include <memory>
@@ -105,8 +106,21 @@ bool isHttpUrl(const std::string& location) {
   return head.starts_with("http://") || head.starts_with("https://");
 }
 
+// A number of bytes the way a person reads it: whole MiB or KiB where it is one.
+std::string sizeInWords(uint64_t bytes) {
+  if (bytes >= (1u << 20) && bytes % (1u << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
+  if (bytes >= 1024 && bytes % 1024 == 0) return std::to_string(bytes >> 10) + " KiB";
+  return std::to_string(bytes) + " bytes";
+}
+
+std::string secondsInWords(std::chrono::milliseconds span) {
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%g", static_cast<double>(span.count()) / 1000);
+  return std::string(seconds) + " seconds";
+}
+
 // Why a fetch failed, in words, for the first line of the load error.
-std::string fetchFailure(const std::string& location, int32_t result, const TransferLimits& limits) {
+std::string fetchFailure(const std::string& location, int32_t result, const TransferBounds& bounds) {
   namespace dr = download_result;
   std::string why;
   switch (result) {
@@ -125,12 +139,14 @@ std::string fetchFailure(const std::string& location, int32_t result, const Tran
     case dr::kAborted:
       why = "the transfer was stopped";
       break;
-    case kTransferTimedOut: {
-      char seconds[32];
-      std::snprintf(seconds, sizeof seconds, "%g", static_cast<double>(limits.silence.count()) / 1000);
-      why = std::string("the server sent nothing for ") + seconds + " seconds";
+    case dr::kTooLarge:
+      why = "it is larger than the " + sizeInWords(bounds.maxBytes) + " a catalogue may be";
       break;
-    }
+    case kTransferTimedOut:
+      why = "the server was too slow: it sent nothing for " + secondsInWords(bounds.silence) + ", less than " +
+            sizeInWords(bounds.minBytesPerSecond) + " a second, or not all of it within " +
+            secondsInWords(bounds.deadline);
+      break;
     default:
       why = "the transfer failed";
       break;
@@ -170,18 +186,19 @@ class MsxmlDocument : public XmlDocument {
     // on the main thread. Our own downloader fetches it with a bound on that wait, into a file in the
     // program folder that is gone again once the document is parsed.
     const TemporaryFile copy(files::createSiblingTemp(fetching_.scratchDirectory + "fetched.xml", ".fetch"));
+    const TransferBounds& bounds = fetching_.bounds;
     if (copy.path().empty())
-      throw XmlLoadError({fetchFailure(location, download_result::kCannotWrite, fetching_.limits), 0, ""});
+      throw XmlLoadError({fetchFailure(location, download_result::kCannotWrite, bounds), 0, ""});
     const int32_t result =
-        downloadWithin(fetching_.downloader, location, copy.path(), fetching_.limits, messageAnsweringWait());
-    if (result != download_result::kOk)
-      throw XmlLoadError({fetchFailure(location, result, fetching_.limits), 0, ""});
-    // The engine is handed the bytes as a stream: given the file's name, it would read it again
-    // through a URL moniker and its notification window, which under Wine costs as much as the fetch.
-    // A stream keeps the engine's own reading of the encoding the document declares.
-    std::string bytes;
-    ComPtr<IStream> stream;
-    if (files::readFile(copy.path(), bytes) && (stream = memoryStream(bytes))) {
+        downloadWithin(fetching_.downloader, {location, copy.path(), {bounds, {}}}, messageAnsweringWait());
+    if (result != download_result::kOk) throw XmlLoadError({fetchFailure(location, result, bounds), 0, ""});
+    // The engine is handed the file as a stream: given the file's name, it would read it again through
+    // a URL moniker and its notification window, which under Wine costs as much as the fetch. A stream
+    // on the file (rather than on a copy of it in memory) keeps the catalogue out of our memory
+    // altogether; the engine's tree is the only whole form of it. The stream keeps the engine's own
+    // reading of the encoding the document declares.
+    ComPtr<IStream> stream = fileStream(copy.path());
+    if (stream) {
       Variant from;
       from.get()->vt = VT_UNKNOWN;
       from.get()->punkVal = stream.Detach();
@@ -236,25 +253,13 @@ class MsxmlDocument : public XmlDocument {
     doc_ = std::move(doc);
   }
 
-  // A stream over a copy of `bytes` in memory the stream owns, or null.
-  static ComPtr<IStream> memoryStream(const std::string& bytes) {
-    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes.size() > 0 ? bytes.size() : 1);
-    if (memory == nullptr) return nullptr;
-    void* at = ::GlobalLock(memory);
-    if (at == nullptr) {
-      ::GlobalFree(memory);
-      return nullptr;
-    }
-    std::memcpy(at, bytes.data(), bytes.size());
-    ::GlobalUnlock(memory);
+  // A stream reading the file, or null. It holds the file open (others may still read it) until the
+  // engine lets it go, which is before the temporary file is removed.
+  static ComPtr<IStream> fileStream(const std::string& path) {
     ComPtr<IStream> stream;
-    if (FAILED(::CreateStreamOnHGlobal(memory, TRUE, stream.GetAddressOf()))) {
-      ::GlobalFree(memory);
+    if (FAILED(::SHCreateStreamOnFileEx(toWidePath(path).c_str(), STGM_READ | STGM_SHARE_DENY_WRITE,
+                                        FILE_ATTRIBUTE_NORMAL, FALSE, nullptr, stream.GetAddressOf())))
       return nullptr;
-    }
-    ULARGE_INTEGER size;
-    size.QuadPart = bytes.size();
-    stream->SetSize(size);
     return stream;
   }
 
@@ -302,8 +307,8 @@ class MsxmlDocument : public XmlDocument {
 
 }  // namespace
 
-MsxmlFactory::MsxmlFactory(UrlDownloader& downloader, std::string scratchDirectory, TransferLimits limits)
-    : fetching_{downloader, std::move(scratchDirectory), limits} {}
+MsxmlFactory::MsxmlFactory(UrlDownloader& downloader, std::string scratchDirectory, TransferBounds bounds)
+    : fetching_{downloader, std::move(scratchDirectory), bounds} {}
 
 std::unique_ptr<XmlDocument> MsxmlFactory::createDocument() { return std::make_unique<MsxmlDocument>(fetching_); }
 

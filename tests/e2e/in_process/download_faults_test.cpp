@@ -29,6 +29,7 @@ using download::DownloadWorkers;
 using download::TFileDownLoadThread;
 using platform::win32::UrlMonDownloader;
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
 // The case's name, so every case asks the server (and urlmon's cache) for an address of its own.
 std::string caseName() {
@@ -78,9 +79,10 @@ class UrlMonWorkerTest : public ::testing::Test {
   }
 
   // One worker fetching url into the case's keep.zip, which holds an old archive; waits for its end.
-  void fetchOverOldFile(UrlMonDownloader& downloader, const std::string& url) {
+  void fetchOverOldFile(const std::string& url, const platform::DownloadTerms& terms = {}) {
     writeAll(target, "the good archive");
-    TFileDownLoadThread worker(downloader, loop, url, target, onProgress(), onComplete(), onError(), false);
+    TFileDownLoadThread worker(downloader, loop, {url, target, terms}, onProgress(), onComplete(), onError(),
+                               false);
     ASSERT_TRUE(pumpUntil(
         loop, [&] { return worker.finished(); }, std::chrono::seconds(60)));
     worker.waitFor();
@@ -101,13 +103,22 @@ class UrlMonWorkerTest : public ::testing::Test {
   CaseDir dir;
   const std::string target = dir.file("keep.zip");
   Outcome outcome;
+  UrlMonDownloader downloader;
 };
 
+// Bounds with the connect and silence limits of a case, the others as every transfer has them.
+platform::DownloadTerms limits(std::chrono::milliseconds connect, std::chrono::milliseconds silence) {
+  platform::DownloadTerms terms;
+  terms.bounds.connect = connect;
+  terms.bounds.silence = silence;
+  return terms;
+}
+
 TEST_F(UrlMonWorkerTest, WholeArchiveArrivesWithProgressOnTheMainThread) {
-  UrlMonDownloader downloader;
   writeAll(target, "old");
-  TFileDownLoadThread worker(downloader, loop, server.url("/bytes/300000/" + caseName() + ".zip"), target,
-                             onProgress(), onComplete(), onError(), false);
+  TFileDownLoadThread worker(downloader, loop,
+                             {server.url("/bytes/300000/" + caseName() + ".zip"), target, {}}, onProgress(),
+                             onComplete(), onError(), false);
   ASSERT_TRUE(pumpUntil(loop, [&] { return worker.finished(); }));
   EXPECT_EQ(outcome.completions, 1);
   EXPECT_EQ(outcome.errors, 0);
@@ -119,10 +130,10 @@ TEST_F(UrlMonWorkerTest, WholeArchiveArrivesWithProgressOnTheMainThread) {
 
 // The stall limit counts from the last piece of data, not from the start of the transfer.
 TEST_F(UrlMonWorkerTest, ASlowButSteadyBodyOutlastsTheStallLimit) {
-  UrlMonDownloader downloader({5, 1});
   const auto started = Clock::now();
   writeAll(target, "old");
-  TFileDownLoadThread worker(downloader, loop, server.url("/slow/120000/" + caseName() + ".zip"), target,
+  TFileDownLoadThread worker(downloader, loop,
+                             {server.url("/slow/120000/" + caseName() + ".zip"), target, limits(5s, 1s)},
                              onProgress(), onComplete(), onError(), false);
   ASSERT_TRUE(pumpUntil(loop, [&] { return worker.finished(); }));
   EXPECT_GT(Clock::now() - started, std::chrono::seconds(2))
@@ -142,11 +153,10 @@ class UrlMonFaultTest : public UrlMonWorkerTest, public ::testing::WithParamInte
 
 TEST_P(UrlMonFaultTest, FailsThroughTheErrorHandlerAndLeavesTheOldFile) {
   const FaultCase& c = GetParam();
-  // Short limits, so the silent faults end in seconds rather than a minute.
-  UrlMonDownloader downloader({5, 2});
   const std::string url = c.mode ? server.url(std::string(c.mode) + caseName() + ".zip") : refusedUrl();
   const auto started = Clock::now();
-  fetchOverOldFile(downloader, url);
+  // Short limits, so the silent faults end in seconds rather than a minute.
+  fetchOverOldFile(url, limits(5s, 2s));
   expectFailureLeftTheOldFileAlone();
   if (c.expected != 0) {
     EXPECT_EQ(outcome.errorCode, c.expected) << std::hex << outcome.errorCode;
@@ -165,9 +175,8 @@ INSTANTIATE_TEST_SUITE_P(Faults, UrlMonFaultTest,
 
 TEST_F(UrlMonWorkerTest, AConnectionThatNeverStandsEndsAtTheConnectLimit) {
   FullBacklog unanswered;
-  UrlMonDownloader downloader({1, 60});
   const auto started = Clock::now();
-  fetchOverOldFile(downloader, unanswered.url("/" + caseName() + ".zip"));
+  fetchOverOldFile(unanswered.url("/" + caseName() + ".zip"), limits(1s, 60s));
   expectFailureLeftTheOldFileAlone();
   EXPECT_EQ(outcome.errorCode, dr::kTimedOut) << std::hex << outcome.errorCode;
   EXPECT_LT(Clock::now() - started, std::chrono::seconds(15));
@@ -188,29 +197,29 @@ TEST_F(UrlMonWorkerTest, LeftoverPartsOfAKilledRunGoWithTheNextFetchOfTheirTarge
   for (const auto& name : keepLeftovers) writeAll(dir.file(name), "half an archive");
   for (const auto& name : notLeftovers) writeAll(dir.file(name), "not ours");
   writeAll(dir.file(otherLeftover), "half an archive");
-  UrlMonDownloader downloader;
 
   // Even a fetch that fails clears them: they are what an earlier run left, not what this one makes.
-  fetchOverOldFile(downloader, server.url("/404/" + caseName() + ".zip"));
+  fetchOverOldFile(server.url("/404/" + caseName() + ".zip"));
   EXPECT_EQ(outcome.errors, 1);
   std::vector<std::string> expected = notLeftovers;
   expected.insert(expected.end(), {otherLeftover, "keep.zip"});
   EXPECT_EQ(sorted(dir.names()), sorted(expected));
 
   // The folder was read at the first fetch; the next target's leftovers are found all the same.
-  EXPECT_EQ(downloader.download(server.url("/bytes/10/" + caseName() + ".zip"), dir.file("other.zip"), {}),
-            dr::kOk);
+  EXPECT_EQ(
+      downloader.download({server.url("/bytes/10/" + caseName() + ".zip"), dir.file("other.zip"), {}}, {}),
+      dr::kOk);
   expected = notLeftovers;
   expected.insert(expected.end(), {"keep.zip", "other.zip"});
   EXPECT_EQ(sorted(dir.names()), sorted(expected));
 }
 
 TEST_F(UrlMonWorkerTest, ShutdownGivesUpOnATransferHungInThePlatformAndCutsItOff) {
-  UrlMonDownloader downloader({300, 300});  // the watchdog stays out of it
   writeAll(target, "the good archive");
   auto pool = std::make_unique<DownloadWorkers>(downloader, loop);
-  pool->start(server.url("/stall/200000/" + caseName() + ".zip"), target, onProgress(), onComplete(),
-              onError());
+  // Limits far beyond the pool's wait: the watchdog stays out of it.
+  pool->start({server.url("/stall/200000/" + caseName() + ".zip"), target, limits(300s, 300s)}, onProgress(),
+              onComplete(), onError());
   // Once the server holds back the rest of the body and urlmon has reported what came, the transfer
   // waits inside urlmon and reports nothing more.
   ASSERT_TRUE(pumpUntilQuiet(

@@ -162,7 +162,8 @@ void FaultServer::answer(SOCKET client) {
     std::string mode;
     size_t n;
     parse(path, mode, n);
-    const std::string body = pattern(n);
+    // An announced length is only a number: no body of that size is made.
+    const std::string body = mode == "announce" ? std::string() : pattern(n);
     if (mode == "bytes") {
       sendAll(client, head(200, "OK", n, "application/zip") + body);
     } else if (mode == "404") {
@@ -182,6 +183,30 @@ void FaultServer::answer(SOCKET client) {
       }
     } else if (mode == "silent") {
       waitForRelease();
+    } else if (mode == "endless" || mode == "announce") {
+      // Without end, in 64 KiB pieces, until the client hangs up: with no length (the body would end
+      // with the connection), a piece every N ms (0: as fast as the connection takes them), or
+      // announcing N bytes, a piece every 5 ms.
+      std::string answer =
+          mode == "endless" ? "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nConnection: close\r\n\r\n"
+                            : head(200, "OK", n, "application/zip");
+      const std::string piece = pattern(64 * 1024);
+      for (bool first = true; !stopping_ && sendAll(client, answer); first = false) {
+        if (!first) endlessBytes_ += answer.size();
+        answer = piece;
+        // An announced body comes at the pace of a fast line: the case is whether it is refused
+        // before it begins, not how fast Wine's HTTP layer can read ahead.
+        const size_t pause = mode == "endless" ? n : 5;
+        if (pause > 0) Sleep(static_cast<DWORD>(pause));
+      }
+    } else if (mode == "open") {
+      sendAll(client, "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nConnection: close\r\n\r\n" + body);
+    } else if (mode == "drip") {
+      sendAll(client, head(200, "OK", n, "application/zip"));
+      for (size_t sent = 0; sent < n && !stopping_; ++sent) {
+        if (!sendAll(client, body.substr(sent, 1))) break;
+        Sleep(400);
+      }
     } else {
       sendAll(client, head(400, "Bad Request", 0, "text/plain"));
     }

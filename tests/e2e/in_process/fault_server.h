@@ -8,6 +8,12 @@
 //   /cut/N/...     announces N bytes, sends half of them and hangs up
 //   /stall/N/...   announces N bytes, sends half of them, then says nothing until release()
 //   /silent/...    reads the request and says nothing until release()
+//   /endless/MS/.. a body without end and without a length, a 64 KiB piece every MS ms (0: as fast as
+//                  the connection takes them), until the client hangs up
+//   /announce/N/.. announces N bytes and sends a 64 KiB piece every 5 ms without end until the client
+//                  hangs up
+//   /open/N/...    N bytes without a length, ended by closing the connection
+//   /drip/N/...    announces N bytes and sends one every 400 ms
 // Every connection is closed after its answer.
 #include <winsock2.h>
 
@@ -37,6 +43,8 @@ class FaultServer {
   int requests() const { return requests_; }
   // Answers held back (stall, silent) at the moment.
   int holding() const { return holding_; }
+  // Body bytes the endless answers got into their connections, all told.
+  uint64_t endlessBytes() const { return endlessBytes_; }
 
  private:
   void acceptLoop();
@@ -47,6 +55,7 @@ class FaultServer {
   uint16_t port_ = 0;
   std::atomic<int> requests_{0};
   std::atomic<int> holding_{0};
+  std::atomic<uint64_t> endlessBytes_{0};
   std::atomic<bool> stopping_{false};
   std::mutex mutex_;
   std::condition_variable released_;

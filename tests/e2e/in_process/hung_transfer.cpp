@@ -43,13 +43,16 @@ void clearHungTransferRequest() {
 int runHungTransfer(const HungTransfer& request) {
   platform::win32::Win32Dialogs dialogs;
   platform::win32::Win32MainLoop loop(dialogs);
-  // Limits far beyond the pool's wait, so the transfer is still hung when the pool gives up on it.
-  platform::win32::UrlMonDownloader downloader({300, 300});
+  platform::win32::UrlMonDownloader downloader;
   auto pool = std::make_unique<download::DownloadWorkers>(downloader, loop);
+  // Limits far beyond the pool's wait, so the transfer is still hung when the pool gives up on it.
+  platform::DownloadTerms terms;
+  terms.bounds.connect = std::chrono::seconds(300);
+  terms.bounds.silence = std::chrono::seconds(300);
   bool moving = false;  // main thread only, as the progress handler runs there
   int reports = 0;
   pool->start(
-      request.url, request.file,
+      {request.url, request.file, terms},
       [&](download::TFileDownLoadThread&, uint32_t progress, uint32_t) {
         ++reports;
         if (progress > 0) moving = true;
