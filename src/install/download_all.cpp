@@ -1,13 +1,35 @@
 // The download-all road of the main window (the hidden button "down") and the two download handlers
 // it gives every worker: one transfer per list row into the archive folder, then the status check.
+#include <algorithm>
+
 #include "catalogue/addon_names.h"
+#include "catalogue/archive_check.h"
 #include "common/error.h"
 #include "common/file_system.h"
+#include "common/path.h"
 #include "common/text.h"
 #include "install/archive_owners.h"
 #include "mainwindow/main_window.h"
 
 namespace qv::mainwindow {
+
+namespace {
+
+// An archive the catalogue describes replaces the one in the archive folder only when it is the one
+// described (a cut transfer or a mixed-up file stays out, and the previous archive stays); the size
+// it names also caps the transfer.
+platform::DownloadTerms archiveTerms(const catalogue::ArchiveExpectation& expected, const platform::Crypto& crypto) {
+  platform::DownloadTerms terms{platform::resource_bounds::kArchive, {}};
+  if (!expected.any()) return terms;
+  if (expected.size) terms.bounds.maxBytes = std::min(terms.bounds.maxBytes, *expected.size);
+  // The platform's services live as long as the program, longer than any transfer.
+  terms.accept = [expected, &crypto](const std::string& temporary) {
+    return catalogue::archiveMatches(temporary, expected, crypto);
+  };
+  return terms;
+}
+
+}  // namespace
 
 void TForm1::startDownload(platform::DownloadRequest request) {
   workers_->start(
@@ -51,8 +73,8 @@ void TForm1::Button4Click() {
           skipped.add(name);
           continue;
         }
-        startDownload(
-            {server_.archive(trimmed), files_.archive(trimmed), {platform::resource_bounds::kArchive, {}}});
+        startDownload({server_.archive(trimmed), files_.archive(trimmed),
+                       archiveTerms(list_->expectedArchive(i), platform_.crypto())});
       }
     } catch (...) {
       if (last >= 0) Label6->setText(statusLine());
@@ -77,8 +99,15 @@ void TForm1::DownLoadComplete(download::TFileDownLoadThread& /*Sender*/) {
   });
 }
 
-void TForm1::DownLoadError(download::TFileDownLoadThread& /*Sender*/, int32_t /*ErrorCode*/) {
-  postToWindow([this] { Label6->setText("檢查完成"); });
+void TForm1::DownLoadError(download::TFileDownLoadThread& Sender, int32_t ErrorCode) {
+  // An archive the catalogue's digest refused names its add-on; every other failure reads as always.
+  std::string text = "檢查完成";
+  if (ErrorCode == platform::download_result::kNotAccepted) {
+    std::string_view name = path::fileNameOf(Sender.fileName());
+    if (name.ends_with(".zip")) name.remove_suffix(4);
+    text = "下載的壓縮檔與目錄不符,未保留: " + std::string(name);
+  }
+  postToWindow([this, text = std::move(text)] { Label6->setText(text); });
 }
 
 }  // namespace qv::mainwindow

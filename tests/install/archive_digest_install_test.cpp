@@ -2,6 +2,8 @@
 // a "sha256" (and "size") on the item, a damaged or mixed-up archive stays out of the game, the row
 // stays checked and "未安裝", the status line names the add-on, and every other checked add-on is
 // installed as usual. Items without the attributes install as they always did.
+#include <functional>
+
 #include "install_fixture.h"
 #include "platform/crypto.h"
 #include "platform/headless/openssl_crypto.h"
@@ -24,10 +26,14 @@ class ArchiveDigestInstallTest : public InstallFixture {
   const std::string beta = zipOf({{"Beta/main.lua", "beta"}});
   const std::string gamma = zipOf({{"Gamma/main.lua", "gamma"}});
 
-  void installAll(const std::string& catalogue) {
-    server.setDocument("site/Data.xml",
-                       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plug>\n" + catalogue + "</plug>\n");
+  void serveItems(const std::string& items) {
+    server.setDocument("site/Data.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plug>\n" + items + "</plug>\n");
+  }
+  // `beforeRefresh` runs once the program has started (the archive folder is there to be seeded).
+  void installAll(const std::string& catalogue, const std::function<void()>& beforeRefresh = {}) {
+    serveItems(catalogue);
     startProgram();
+    if (beforeRefresh) beforeRefresh();
     refreshAndWait();
     for (const char* name : {"Alpha", "Beta", "Gamma"}) check(name);
     form().clickButton("Button1");
@@ -38,10 +44,12 @@ TEST_F(ArchiveDigestInstallTest, AnArchiveThatDoesNotMatchItsRowIsNotInstalledAn
   serveArchive("Alpha", alpha);
   serveArchive("Beta", beta);
   serveArchive("Gamma", gamma);
-  // Beta's row describes another archive (Gamma's): a mix-up on the server.
+  // Beta's row describes another archive (Gamma's): a mix-up on the server. The folder still holds
+  // an earlier Beta archive, which the refused download leaves as it was.
   installAll(
       itemWith("Alpha", "sha256=\"" + digestOf(alpha) + "\" size=\"" + std::to_string(alpha.size()) + "\"") +
-      itemWith("Beta", "sha256=\"" + digestOf(gamma) + "\"") + itemWith("Gamma", ""));
+          itemWith("Beta", "sha256=\"" + digestOf(gamma) + "\"") + itemWith("Gamma", ""),
+      [&] { placeArchive("Beta", beta); });
   EXPECT_TRUE(fs::exists(iface + "Alpha/main.lua"));
   EXPECT_TRUE(fs::exists(iface + "Gamma/main.lua")) << "an item without digest installs as before";
   EXPECT_FALSE(fs::exists(iface + "Beta")) << "nothing of the mismatched archive reached the game";
@@ -49,6 +57,24 @@ TEST_F(ArchiveDigestInstallTest, AnArchiveThatDoesNotMatchItsRowIsNotInstalledAn
   EXPECT_TRUE(view().checked(rowOf("Beta"))) << "kept checked for the next try";
   EXPECT_FALSE(view().checked(rowOf("Alpha")));
   EXPECT_EQ(label("Label6"), "壓縮檔與目錄不符,未安裝: Beta");
+  EXPECT_EQ(readAll(app->dir.file("zip/Beta.zip")), beta);
+}
+
+TEST_F(ArchiveDigestInstallTest, ADownloadThatIsNotTheDescribedArchiveKeepsThePreviousOneAndNamesTheAddon) {
+  std::string damaged = beta;
+  damaged[damaged.size() / 2] ^= 0x40;
+  serveArchive("Beta", damaged);
+  serveItems(itemWith("Beta", "sha256=\"" + digestOf(beta) + "\""));
+  startProgram();
+  placeArchive("Beta", beta);
+  refreshAndWait();
+  EXPECT_EQ(readAll(app->dir.file("zip/Beta.zip")), beta) << "the refused body never replaced the archive";
+  EXPECT_EQ(label("Label6"), "下載的壓縮檔與目錄不符,未保留: Beta");
+  // The same row with the archive served as described takes it.
+  serveArchive("Beta", gamma);
+  serveItems(itemWith("Beta", "sha256=\"" + digestOf(gamma) + "\" size=\"" + std::to_string(gamma.size()) + "\""));
+  refreshAndWait();
+  EXPECT_EQ(readAll(app->dir.file("zip/Beta.zip")), gamma);
 }
 
 TEST_F(ArchiveDigestInstallTest, ADamagedArchiveOfTheRightSizeIsRefusedByItsDigest) {
@@ -78,8 +104,14 @@ TEST_F(ArchiveDigestInstallTest, AnUnreadableDigestOnTheItemLetsNoArchiveIn) {
   serveArchive("Alpha", alpha);
   serveArchive("Beta", beta);
   serveArchive("Gamma", gamma);
+  // Archives fetched before the catalogue took the attributes; the downloads now refuse every body
+  // for these rows, so it is the install that meets them.
   installAll(itemWith("Alpha", "sha256=\"" + digestOf(alpha).substr(1) + "\"") +
-             itemWith("Beta", "size=\"many\"") + itemWith("Gamma", "sha256=\"\""));
+                 itemWith("Beta", "size=\"many\"") + itemWith("Gamma", "sha256=\"\""),
+             [&] {
+               placeArchive("Alpha", alpha);
+               placeArchive("Beta", beta);
+             });
   EXPECT_FALSE(fs::exists(iface + "Alpha"));
   EXPECT_FALSE(fs::exists(iface + "Beta"));
   EXPECT_TRUE(fs::exists(iface + "Gamma/main.lua")) << "an empty attribute says nothing";
