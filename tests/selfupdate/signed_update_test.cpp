@@ -77,7 +77,7 @@ TEST_F(SignedUpdateTest, ADownloadThatIsNotTheSignedProgramIsDeletedBeforeTheSwa
   std::string oneByteOff = kNewProgram;
   oneByteOff[oneByteOff.size() / 2] ^= 0x01;
   for (const std::string& served :
-       {oneByteOff, kNewProgram + "x", kNewProgram.substr(0, kNewProgram.size() - 1), kOldProgram}) {
+       {oneByteOff, kNewProgram.substr(0, kNewProgram.size() - 1), kOldProgram}) {
     serveVersion(releaseKey().versionFile(5, kNewProgram));
     serveProgram(served);
     const int before = programRequests();
@@ -109,6 +109,21 @@ TEST_F(SignedUpdateTest, ADownloadThatIsNotTheSignedProgramIsDeletedBeforeTheSwa
     EXPECT_EQ(installedVersion(), "5");
     app.reset();
   }
+}
+
+TEST_F(SignedUpdateTest, ABodyLongerThanTheSignedSizeIsCutOffWhileItArrives) {
+  serveVersion(releaseKey().versionFile(5, kNewProgram));
+  serveProgram(kNewProgram + std::string(4096, 'x'));
+  startProgram("[updataver]\r\nver=1\r\n");
+  const std::string config = readAll(file("Config.ini"));
+  runStartUpPass();
+  EXPECT_FALSE(timer("Timer3").enabled()) << "a transfer over its cap is a failed download";
+  EXPECT_EQ(statusLine(), "檢查完成");
+  EXPECT_FALSE(fs::exists(file("Quorvane2.exe")));
+  loop().advance(6000);
+  EXPECT_EQ(readAll(file("Quorvane.exe")), kOldProgram);
+  EXPECT_EQ(readAll(file("Config.ini")), config);
+  EXPECT_FALSE(window().exitFlag());
 }
 
 TEST_F(SignedUpdateTest, ADowngradeIsSignedLikeAnyReleaseAndThenHappens) {
