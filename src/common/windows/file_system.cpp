@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <unordered_set>
 
+#include "common/fault_seam.h"
 #include "common/path.h"
 
 namespace qv::files {
@@ -61,6 +62,7 @@ bool isLink(std::string_view utf8) {
 }
 
 bool createDirectories(std::string_view utf8) {
+  if (!seam::allow(seam::Operation::MakeDirectory, utf8)) return false;
   std::error_code ec;
   const fs::path p = fsPath(utf8);
   fs::create_directories(p, ec);
@@ -68,6 +70,7 @@ bool createDirectories(std::string_view utf8) {
 }
 
 bool removeFile(std::string_view utf8) {
+  if (!seam::allow(seam::Operation::Delete, utf8)) return false;
   std::error_code ec;
   const fs::path p = fsPath(utf8);
   if (fs::is_directory(fs::symlink_status(p, ec))) return false;
@@ -75,6 +78,7 @@ bool removeFile(std::string_view utf8) {
 }
 
 bool removeEmptyDirectory(std::string_view utf8) {
+  if (!seam::allow(seam::Operation::Delete, utf8)) return false;
   std::error_code ec;
   const fs::path p = fsPath(utf8);
   if (!fs::is_directory(fs::symlink_status(p, ec))) return false;
@@ -82,6 +86,7 @@ bool removeEmptyDirectory(std::string_view utf8) {
 }
 
 bool removeTree(std::string_view utf8) {
+  if (!seam::allow(seam::Operation::Delete, utf8)) return false;
   std::error_code ec;
   // Windows refuses to delete a read-only file, and the program's staging folders may hold some.
   const fs::path root = fsPath(utf8);
@@ -96,6 +101,7 @@ bool removeTree(std::string_view utf8) {
 }
 
 bool renameReplacing(std::string_view from, std::string_view to) {
+  if (!seam::allow(seam::Operation::Rename, to)) return false;
   if (isDirectory(to)) return false;
   std::error_code ec;
   fs::rename(fsPath(from), fsPath(to), ec);
@@ -103,6 +109,7 @@ bool renameReplacing(std::string_view from, std::string_view to) {
 }
 
 bool renameNoReplace(std::string_view from, std::string_view to) {
+  if (!seam::allow(seam::Operation::Rename, to)) return false;
   // The C runtime's rename never replaces: it fails when the new name is taken.
   return _wrename(fsPath(from).c_str(), fsPath(to).c_str()) == 0;
 }
@@ -120,6 +127,7 @@ int64_t fileSize(std::string_view utf8) {
 }
 
 std::string createSiblingTemp(std::string_view target, std::string_view tag) {
+  if (!seam::allow(seam::Operation::Create, target)) return {};
   for (int attempt = 0; attempt < 16; ++attempt) {
     std::string candidate = siblingTempCandidate(target, tag);
     // _O_EXCL is CREATE_NEW: it fails when anything, a link included, has the name.
@@ -135,6 +143,7 @@ std::string createSiblingTemp(std::string_view target, std::string_view tag) {
 }
 
 std::string writeSiblingTemp(std::string_view target, std::string_view tag, std::string_view bytes) {
+  if (!seam::allow(seam::Operation::Write, target)) return {};
   const std::string temp = createSiblingTemp(target, tag);
   if (temp.empty()) return {};
   const int fd = _wsopen(fsPath(temp).c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY, _SH_DENYWR);
