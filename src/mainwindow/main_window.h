@@ -17,6 +17,7 @@
 #include "common/program_files.h"
 #include "download/download_workers.h"
 #include "download/server_resources.h"
+#include "install/install_recovery.h"
 #include "platform/platform.h"
 #include "platform/web_browser.h"
 #include "settings/settings_dialog.h"
@@ -142,6 +143,9 @@ class TForm1 {
   void checkVersion();
   // Ends the program and leaves the rest of the swap to the replacement script.
   void swapExecutable();
+  // Finishes or undoes the installs an earlier run did not live to end; what the status line must
+  // say about any it could not settle.
+  std::string recoverInterruptedInstalls();
 
   platform::Platform& platform_;
   settings::TForm2* form2_ = nullptr;
@@ -176,6 +180,8 @@ class TForm1 {
   // The add-on directory's listing made while a refresh fetches the catalogue (null outside one).
   std::unique_ptr<catalogue::DirectoryListingAhead> listingAhead_;
   bool exitFlag_ = false;
+  // The staging folders the install command is working in (recovery leaves them alone).
+  install::StagingInUse stagingInUse_;
 
   int32_t storedAddonCount_ = 0;
   int32_t installedVersion_ = 0;
