@@ -1,5 +1,9 @@
 #include "install/commit_moves.h"
 
+#include <vector>
+
+#include "common/path.h"
+
 namespace qv::install {
 
 Move forwardMove(const StagingLayout& layout, const Step& step) {
@@ -62,10 +66,32 @@ int applyAttributes(const StagingLayout& layout, const Plan& plan, platform::Fil
   return failed;
 }
 
-bool clearStaging(const StagingLayout& layout, bool keepFolder) {
+namespace {
+
+// The tree's entries one by one, deepest first, looking at `stop` before each.
+bool removeTreeUnlessStopped(const std::string& tree, const std::atomic<bool>& stop) {
+  std::vector<files::TreeEntry> entries;
+  if (!files::listTree(tree, entries)) return files::removeTree(tree);
+  for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+    if (stop) return false;
+    const std::string entry = tree + path::kSep + it->relative;
+    const bool removed = it->kind == files::TreeEntry::Kind::Directory ? files::removeEmptyDirectory(entry)
+                         : it->kind == files::TreeEntry::Kind::File    ? files::removeFile(entry)
+                                                                       : false;
+    // A link, or a file Windows will not delete while it is read-only: the file layer's own removal.
+    if (!removed && !files::removeTree(entry)) return false;
+  }
+  return files::removeEmptyDirectory(tree);
+}
+
+}  // namespace
+
+bool clearStaging(const StagingLayout& layout, bool keepFolder, const std::atomic<bool>* stop) {
   bool gone = true;
-  for (const std::string& tree : {layout.oldTree(), layout.newTree()})
-    if (files::exists(tree) && !files::removeTree(tree)) gone = false;
+  for (const std::string& tree : {layout.oldTree(), layout.newTree()}) {
+    if (!files::exists(tree)) continue;
+    if (!(stop ? removeTreeUnlessStopped(tree, *stop) : files::removeTree(tree))) gone = false;
+  }
   if (!gone) return false;
   if (files::exists(layout.journal()) && !files::removeFile(layout.journal())) return false;
   return keepFolder || files::removeTree(layout.folder);

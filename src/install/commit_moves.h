@@ -4,6 +4,7 @@
 // on the disk by which it can be told done: an entry moved aside is in old/, an entry moved in or
 // carried has left new/ (or old/) and stands in the add-on directory. Steps are done in order, so
 // the steps done are always the plan's first ones.
+#include <atomic>
 #include <string>
 
 #include "common/file_system.h"
@@ -36,8 +37,9 @@ int applyAttributes(const StagingLayout& layout, const Plan& plan, platform::Fil
 
 // Removes what the staging folder holds: old/ and new/ first, the journal only once they are gone
 // (while anything moved aside might still be in old/, the journal stays to say what it is), and the
-// folder itself unless `keepFolder`. False when anything stayed.
-bool clearStaging(const StagingLayout& layout, bool keepFolder);
+// folder itself unless `keepFolder`. With `stop`, it looks at it before each entry and, once set, leaves
+// the rest. False when anything stayed.
+bool clearStaging(const StagingLayout& layout, bool keepFolder, const std::atomic<bool>* stop = nullptr);
 
 // What a step that could not be done means to the player.
 std::string stepFailureText(const Step& step);

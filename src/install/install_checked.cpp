@@ -41,7 +41,7 @@ void TForm1::Button1Click() {
   int failed = 0;
   bool untouched = true;
   std::string lastFailure;
-  install::StagedInstaller installer(services, stagingInUse_);
+  install::StagedInstaller installer(services, stagingInUse_, &stagingSweeper_);
   for (int i = 0; i < list_->count(); ++i) {
     if (!passesTheThreeTests(*list_, i)) continue;
     const std::string caption(list_->name(i));

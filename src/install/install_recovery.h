@@ -6,6 +6,7 @@
 // install that had not begun to move anything; it is removed. Nothing outside a staging folder is
 // ever deleted, and the journal only ever names moves between a staging folder and the add-on
 // directory, so a damaged one cannot reach further.
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,14 +18,24 @@ namespace qv::install {
 
 // The staging folders this process is working in, which recovery leaves alone: the unzip engine
 // pumps the window's messages while it unpacks, so a show step or another install can run in the
-// middle of an install.
+// middle of an install, and the sweeper removes finished ones on a thread of its own. Any thread.
 class StagingInUse {
  public:
-  void add(const std::string& folder) { folders_.insert(folder); }
-  void remove(const std::string& folder) { folders_.erase(folder); }
-  bool contains(const std::string& folder) const { return folders_.contains(folder); }
+  void add(const std::string& folder) {
+    std::lock_guard lock(mutex_);
+    folders_.insert(folder);
+  }
+  void remove(const std::string& folder) {
+    std::lock_guard lock(mutex_);
+    folders_.erase(folder);
+  }
+  bool contains(const std::string& folder) const {
+    std::lock_guard lock(mutex_);
+    return folders_.contains(folder);
+  }
 
  private:
+  mutable std::mutex mutex_;
   std::set<std::string> folders_;
 };
 

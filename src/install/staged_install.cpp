@@ -133,7 +133,9 @@ InstallResult StagedInstaller::install(const std::string& archive, const std::st
     StagedInstaller& self;
     const StagingLayout& layout;
     bool keep = false;  // the journal is still needed: it says what is where, or what is left to do
+    bool handedOver = false;
     ~Tidy() {
+      if (handedOver) return;
       if (keep || !clearStaging(layout, true)) self.abandonStaging();
     }
   } tidy{*this, layout};
@@ -177,7 +179,14 @@ InstallResult StagedInstaller::install(const std::string& archive, const std::st
   }
   // The files are in place. Attributes that did not take are given at the next start, which finds
   // the journal (marked committed) kept for that.
-  if (applyAttributes(layout, planned.plan, stamps) > 0) tidy.keep = true;
+  if (applyAttributes(layout, planned.plan, stamps) > 0) {
+    tidy.keep = true;
+  } else if (sweeper_) {
+    // In use until the sweeper is done with it.
+    sweeper_->sweep(layout);
+    staging_.clear();
+    tidy.handedOver = true;
+  }
   result.ok = true;
   return result;
 }

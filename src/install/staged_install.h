@@ -9,6 +9,7 @@
 #include <string>
 
 #include "install/install_recovery.h"
+#include "install/staging_sweeper.h"
 #include "platform/services.h"
 #include "unzip/unzip_file.h"
 
@@ -23,12 +24,15 @@ struct InstallResult {
 
 // Installs archives one after another through one staging folder, made at the first archive and
 // emptied after each (making a folder per archive costs more than the rest of a small add-on's
-// install on some file systems). The folder goes with the installer. Before the first archive of an
-// add-on directory, what earlier runs left there is recovered.
+// install on some file systems), unless a sweeper takes it over. The folder goes with the installer.
+// Before the first archive of an add-on directory, what earlier runs left there is recovered.
 class StagedInstaller {
  public:
-  StagedInstaller(const unzip::UnZipServices& services, StagingInUse& inUse)
-      : services_(services), inUse_(inUse) {}
+  // With a sweeper, what a finished commit moved aside is removed on the sweeper's thread and the next
+  // archive gets a staging folder of its own; without one, here and now.
+  StagedInstaller(const unzip::UnZipServices& services, StagingInUse& inUse,
+                  StagingSweeper* sweeper = nullptr)
+      : services_(services), inUse_(inUse), sweeper_(sweeper) {}
   ~StagedInstaller();
   StagedInstaller(const StagedInstaller&) = delete;
   StagedInstaller& operator=(const StagedInstaller&) = delete;
@@ -48,6 +52,7 @@ class StagedInstaller {
 
   const unzip::UnZipServices& services_;
   StagingInUse& inUse_;
+  StagingSweeper* sweeper_;
   std::string addonDirectory_;
   std::string staging_;
   RecoveryReport recovery_;

@@ -18,6 +18,7 @@
 #include "download/download_workers.h"
 #include "download/server_resources.h"
 #include "install/install_recovery.h"
+#include "install/staging_sweeper.h"
 #include "platform/platform.h"
 #include "platform/web_browser.h"
 #include "settings/settings_dialog.h"
@@ -122,6 +123,7 @@ class TForm1 {
   platform::Form& form() { return *form_; }
   catalogue::AddonList& addonList() { return *list_; }
   download::DownloadWorkers& downloads() { return *workers_; }
+  install::StagingSweeper& stagingSweeper() { return stagingSweeper_; }
 
  private:
   void buildControls();
@@ -180,8 +182,10 @@ class TForm1 {
   // The add-on directory's listing made while a refresh fetches the catalogue (null outside one).
   std::unique_ptr<catalogue::DirectoryListingAhead> listingAhead_;
   bool exitFlag_ = false;
-  // The staging folders the install command is working in (recovery leaves them alone).
+  // The staging folders the install command is working in (recovery leaves them alone), and the
+  // thread that removes what finished installs moved aside.
   install::StagingInUse stagingInUse_;
+  install::StagingSweeper stagingSweeper_{stagingInUse_};
 
   int32_t storedAddonCount_ = 0;
   int32_t installedVersion_ = 0;

@@ -107,11 +107,14 @@ class FaultInjectionTest : public StagedFixture {
     return pictureOf(iface);
   }
 
-  // Installs both archives as the install command does, through one installer.
-  std::vector<install::InstallResult> installBoth() {
+  // Installs both archives as the install command does, through one installer (with the sweeper at
+  // work beside it when asked).
+  std::vector<install::InstallResult> installBoth(bool sweeping = false) {
     std::vector<install::InstallResult> results;
-    install::StagedInstaller installer(services, inUse);
+    install::StagingSweeper sweeper(inUse);
+    install::StagedInstaller installer(services, inUse, sweeping ? &sweeper : nullptr);
     for (const std::string& a : {update, extra}) results.push_back(installer.install(a, iface));
+    sweeper.finish();
     return results;
   }
 
@@ -262,6 +265,23 @@ TEST_F(FaultInjectionTest, AProcessEndedAtAnyOperationIsFinishedOrUndoneAtTheNex
   std::printf("operations covered, the process ending at each: %ld (%ld of them inside a commit)\n", k - 1,
               interruptedCommits);
   EXPECT_GT(interruptedCommits, 5);
+}
+
+TEST_F(FaultInjectionTest, AProcessEndedAtAnyOperationWhileTheSweeperRemovesOldFilesIsSettledToo) {
+  // The removal runs on a thread of its own, so the operations of the two interleave as they will;
+  // every k still ends the process at one of them.
+  long k = 1;
+  for (;; ++k) {
+    installed();
+    const bool ended = endsAt(k, [&] { installBoth(true); });
+    const std::string where = "process ended at operation " + std::to_string(k) + " (sweeping)";
+    const auto report = recover();
+    EXPECT_TRUE(report.kept.empty()) << where;
+    const auto in = expectWhole(where);
+    installTheRest(in, where);
+    if (!ended) break;
+  }
+  std::printf("operations covered with the sweeper at work: %ld\n", k - 1);
 }
 
 }  // namespace

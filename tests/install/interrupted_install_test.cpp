@@ -71,6 +71,7 @@ TEST_F(InterruptedInstallTest, AnUndoThatCannotPutEverythingBackSaysSoAndTheNext
   RenamesRefused refused({"/top.txt", "/new/PackB"});
   files::seam::arm(&refused);
   form().clickButton("Button1");
+  window().stagingSweeper().finish();
   files::seam::arm(nullptr);
   const std::string line = label("Label6");
   EXPECT_EQ(line.find("原有檔案未變動"), std::string::npos) << line;
@@ -93,6 +94,7 @@ TEST_F(InterruptedInstallTest, AnUndoThatPutsEverythingBackSaysTheOldFilesAreUnc
   RenamesRefused refused({"/top.txt"});
   files::seam::arm(&refused);
   form().clickButton("Button1");
+  window().stagingSweeper().finish();
   files::seam::arm(nullptr);
   EXPECT_NE(label("Label6").find("1 個UI 安裝失敗,原有檔案未變動"), std::string::npos) << label("Label6");
   EXPECT_EQ(pictureOf(iface), before);

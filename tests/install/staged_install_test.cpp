@@ -3,6 +3,8 @@
 // anything can still be undone, and what the next start does with each kind of leftover.
 #include <sys/stat.h>
 
+#include <atomic>
+
 #include "common/fault_seam.h"
 #include "install/install_journal.h"
 #include "staged_fixture.h"
@@ -218,6 +220,59 @@ TEST_F(StagedInstallTest, ARecoveryInTheMiddleOfAnInstallLeavesThatInstallsFolde
   ASSERT_TRUE(result.ok) << result.failure;
   EXPECT_EQ(during.cleared, 0);
   EXPECT_EQ(readAll(iface + "Pumped/f49"), std::string(4000, 'x'));
+}
+
+TEST_F(StagedInstallTest, TheSweeperRemovesWhatCommitsMovedAsideAndEachArchiveGetsAFolderOfItsOwn) {
+  installedFolder("Big", 100);
+  const Picture before = pictureOf(iface);
+  {
+    install::StagingSweeper sweeper(inUse);
+    install::StagedInstaller installer(services, inUse, &sweeper);
+    auto entries = replacing("Big", 100);
+    ASSERT_TRUE(installer.install(archive("one", entries), iface).ok);
+    ASSERT_TRUE(installer.install(archive("two", {{"Two/t.lua", "t"}}), iface).ok);
+    sweeper.finish();
+    EXPECT_TRUE(stagingFolders().empty());
+  }
+  EXPECT_EQ(readAll(iface + "Big/f99.lua"), "new");
+  EXPECT_EQ(readAll(iface + "Two/t.lua"), "t");
+  EXPECT_EQ(pictureOf(iface).size(), before.size() + 2);
+}
+
+// Stops the sweeper at its third deletion.
+class StopsTheSweeper : public files::seam::Hook {
+ public:
+  explicit StopsTheSweeper(install::StagingSweeper& sweeper) : sweeper_(sweeper) {}
+  bool allow(files::seam::Operation op, std::string_view) override {
+    if (op == files::seam::Operation::Delete && ++deletes_ == 3) sweeper_.stop();
+    return true;
+  }
+
+ private:
+  install::StagingSweeper& sweeper_;
+  std::atomic<int> deletes_{0};
+};
+
+TEST_F(StagedInstallTest, ASweeperStoppedHalfwayLeavesAFolderWithItsJournalForTheNextStart) {
+  installedFolder("Big", 50);
+  {
+    install::StagingSweeper sweeper(inUse);
+    install::StagedInstaller installer(services, inUse, &sweeper);
+    StopsTheSweeper hook(sweeper);
+    files::seam::arm(&hook);
+    const auto result = installer.install(archive("one", replacing("Big", 50)), iface);
+    sweeper.finish();
+    files::seam::arm(nullptr);
+    ASSERT_TRUE(result.ok) << result.failure;
+  }
+  const auto left = stagingFolders();
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_TRUE(fs::exists(left.front() + "/journal"));
+  EXPECT_FALSE(inUse.contains(left.front())) << "given up, so the next start may take it";
+  const auto report = recover();
+  EXPECT_EQ(report.finished, 1);
+  EXPECT_TRUE(stagingFolders().empty());
+  EXPECT_EQ(readAll(iface + "Big/f49.lua"), "new");
 }
 
 }  // namespace
