@@ -123,6 +123,11 @@ LinkResult createHardLink(std::string_view existing, std::string_view newName);
 // when the copy fails.
 bool copyFileKeepingStamps(std::string_view from, std::string_view to);
 
+// False when something holds the file open in a way that forbids moving or deleting it (on Windows, a
+// handle opened without FILE_SHARE_DELETE, as a running game holds its add-ons), or it may not be
+// deleted at all. Moving the folder around such a file would succeed where moving the file fails.
+bool isFreeToMove(std::string_view utf8);
+
 // Equal for two names exactly when the file system takes them for one name in a folder (Windows does
 // not count letter case).
 std::string nameKey(std::string_view name);

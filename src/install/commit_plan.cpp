@@ -178,9 +178,30 @@ class Planner {
   }
 
   bool merge(const Node& staged, const Node& installed, const std::string& relative) {
-    if (2 * kMove + swapExtra(staged, installed, relative) <= enterCost(staged, installed, relative))
-      return swap(staged, installed, relative);
-    return enter(staged, installed, relative);
+    if (2 * kMove + swapExtra(staged, installed, relative) > enterCost(staged, installed, relative))
+      return enter(staged, installed, relative);
+    // A file the game holds open would move along with its folder where moving it alone fails (Windows
+    // refuses it; Wine lets it happen). Replaced, it fails the archive as it would entered; kept, the
+    // folder is entered so that it stays where it is.
+    std::string held;
+    if (!findHeld(staged, installed, relative, held)) return fail("檔案使用中,無法取代: " + held);
+    return held.empty() ? swap(staged, installed, relative) : enter(staged, installed, relative);
+  }
+
+  // False when a file the archive replaces is held open (its path in `held`); otherwise `held` names a
+  // kept file that is held open, or stays empty.
+  bool findHeld(const Node& staged, const Node& installed, const std::string& relative, std::string& held) {
+    for (const auto& [key, i] : installed.children) {
+      const Node* s = staged.find(key);
+      const std::string r = join(relative, i.name);
+      if (i.kind == Kind::Directory) {
+        if (!findHeld(s ? *s : kNothing, i, r, held)) return false;
+      } else if (i.kind == Kind::File && !files::isFreeToMove(layout_.live(r))) {
+        held = r;
+        if (s) return false;
+      }
+    }
+    return true;
   }
 
   bool swap(const Node& staged, const Node& installed, const std::string& relative) {
