@@ -50,31 +50,6 @@ std::wstring environmentValue(const wchar_t* name) {
   return n > 0 && n < MAX_PATH * 2 ? std::wstring(buffer, n) : std::wstring();
 }
 
-// The tree below a folder: relative name -> bytes ("<dir>" for folders).
-void pictureInto(const std::wstring& root, const std::wstring& relative, std::vector<std::string>& out) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((root + relative + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..") continue;
-    const std::wstring rel = relative + L"\\" + name;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      out.push_back(utf8(rel) + " <dir>");
-      pictureInto(root, rel, out);
-    } else {
-      out.push_back(utf8(rel) + " = " + readBytes(root + rel).value_or("<unreadable>"));
-    }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-}
-std::vector<std::string> pictureOf(const std::wstring& root) {
-  std::vector<std::string> out;
-  pictureInto(root, L"", out);
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
 class InstallRoadTest : public QuorvaneTest {
  protected:
   void SetUp() override {
@@ -227,11 +202,11 @@ TEST_F(InstallRoadTest, AnArchiveServedTruncatedChangesNothingUnderInterfaceAndT
   serve(L"MapMarker", whole.substr(0, whole.size() * 2 / 3));
   ASSERT_TRUE(startProgram());
   ASSERT_TRUE(refreshAndFetchEverything());
-  const auto before = pictureOf(interfaceDirectory());
+  const auto before = treePicture(interfaceDirectory());
   ASSERT_EQ(status("MapMarker"), "未安裝");
   tick("MapMarker");
   ASSERT_TRUE(installAndWait());
-  EXPECT_EQ(pictureOf(interfaceDirectory()), before);
+  EXPECT_EQ(treePicture(interfaceDirectory()), before);
   EXPECT_NE(label(form1::Label6).find("1 個UI 安裝失敗"), std::string::npos) << label(form1::Label6);
   EXPECT_EQ(status("MapMarker"), "未安裝");
 }
@@ -242,7 +217,7 @@ TEST_F(InstallRoadTest, AFileTheGameHoldsOpenMakesTheArchiveFailWholeUntilItIsFr
   writeBytes(held, "the player's copy");
   ASSERT_TRUE(startProgram());
   ASSERT_TRUE(refreshAndFetchEverything());
-  const auto before = pictureOf(interfaceDirectory());
+  const auto before = treePicture(interfaceDirectory());
   {
     // As the running game holds its add-ons: open, sharing reading only.
     HANDLE file = CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -252,7 +227,7 @@ TEST_F(InstallRoadTest, AFileTheGameHoldsOpenMakesTheArchiveFailWholeUntilItIsFr
     CloseHandle(file);
     ASSERT_TRUE(ended);
   }
-  EXPECT_EQ(pictureOf(interfaceDirectory()), before) << "nothing of the archive went in";
+  EXPECT_EQ(treePicture(interfaceDirectory()), before) << "nothing of the archive went in";
   EXPECT_NE(label(form1::Label6).find("1 個UI 安裝失敗"), std::string::npos) << label(form1::Label6);
   // Once the game lets go, the same archive installs.
   tick("MapMarker");

@@ -31,6 +31,38 @@ std::string_view trimBlanks(std::string_view s) {
 
 }  // namespace
 
+namespace {
+
+void pictureInto(const std::wstring& root, const std::wstring& relative, std::vector<std::string>& out) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((root + relative + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring rel = relative + L"\\" + name;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      out.push_back(utf8(rel) + " <link>");
+    } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      out.push_back(utf8(rel) + " <dir>");
+      pictureInto(root, rel, out);
+    } else {
+      out.push_back(utf8(rel) + " = " + readBytes(root + rel).value_or("<unreadable>") +
+                    ((data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? " <ro>" : ""));
+    }
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+}
+
+}  // namespace
+
+std::vector<std::string> treePicture(const std::wstring& root) {
+  std::vector<std::string> out;
+  pictureInto(root, L"", out);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
 std::optional<std::string> readBytes(const std::wstring& path) {
   if (!isFile(path)) return std::nullopt;
   UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

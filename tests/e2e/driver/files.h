@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv::e2e {
 
@@ -20,6 +21,10 @@ void setReadOnly(const std::wstring& path, bool readOnly);
 void removeTree(const std::wstring& path);
 // The names directly inside a directory (without "." and "..").
 size_t entryCount(const std::wstring& directory);
+
+// Every entry below a folder, sorted, one line each: "\\rel <dir>", "\\rel = <bytes>" (followed by
+// " <ro>" for a read-only file) or "\\rel <link>" for a reparse point, which is not entered.
+std::vector<std::string> treePicture(const std::wstring& root);
 
 // Looks a key up in the raw bytes of a private-profile file, as a byte string: the section and key
 // compare without regard to ASCII letter case, the value is everything after the first "=" of the line.
