@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,18 @@ constexpr char kCatalogue[] = R"(<?xml version="1.0" encoding="UTF-8" standalone
   <Item plugName="BigPackData" plugCName="大型套件" plugfolder="BigPackData" plugdescribe="一千個檔案。"/>
 </plug>
 )";
+
+// The file's identity on its volume: the same for two names of one file (a hard link), another for a copy.
+std::optional<uint64_t> fileIndexOf(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool ok = GetFileInformationByHandle(file, &info) != FALSE;
+  CloseHandle(file);
+  if (!ok) return std::nullopt;
+  return (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+}
 
 std::string body(const std::string& what, int i) {
   return "-- " + what + " " + std::to_string(i) + "\n" + std::string(600 + (i * 37) % 900, 'x') + "\n";
@@ -100,6 +114,8 @@ class InterruptedInstallTest : public QuorvaneTest, public ::testing::WithParamI
 
 TEST_P(InterruptedInstallTest, TheNextStartLeavesInterfaceAsItWasOrAsTheInstallLeavesIt) {
   const Moment moment = GetParam();
+  const std::optional<uint64_t> mineBefore = fileIndexOf(interfaceDirectory() + L"\\BigPack\\mine.txt");
+  ASSERT_TRUE(mineBefore);
   int catalogueRequests = requestsFor("/Data.xml");
   Process& first = start();
   HWND main = waitForMainWindow(first);
@@ -140,6 +156,8 @@ TEST_P(InterruptedInstallTest, TheNextStartLeavesInterfaceAsItWasOrAsTheInstallL
   // finished.
   const std::vector<std::string>& expected = moment == Moment::Unpacking ? before_ : after_;
   EXPECT_TRUE(now == expected) << "Interface is neither as before nor as after: " << now.size() << " entries";
+  // The player's own file went along as itself: Wine makes hard links on its Unix drives.
+  EXPECT_EQ(fileIndexOf(interfaceDirectory() + L"\\BigPack\\mine.txt"), mineBefore);
   letStartUpPassRun(second, main, catalogueRequests);
   list = findControl(main, form1::ListView1);
   const std::string status = moment == Moment::Unpacking ? "未安裝" : "已安裝";
