@@ -32,10 +32,12 @@
 #include "install/staged_install.h"
 #include "platform/win32/win32_codec.h"
 #include "platform/win32/win32_file_stamps.h"
+#include "support/lua_text.h"
 #include "zip_writer.h"
 
 namespace {
 
+using qv::bench::luaText;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
@@ -46,19 +48,6 @@ struct File {
   std::string relative;  // with "\"
   std::string bytes;
 };
-
-std::string luaText(std::mt19937& rng, size_t size) {
-  static const char* words[] = {"local", "function", "end",     "return", "if",  "then", "else",
-                                "for",   "in",       "pairs",   "self",   "nil", "true", "false",
-                                "Addon", "Frame",    "OnEvent", "=",      "..",  "\n"};
-  std::string s;
-  while (s.size() < size) {
-    s += words[rng() % 20];
-    s += ' ';
-  }
-  s.resize(size);
-  return s;
-}
 
 bool writeWhole(const fs::path& path, const std::string& bytes) {
   const int fd =

@@ -109,6 +109,33 @@ class InterruptedInstallTest : public QuorvaneTest, public ::testing::WithParamI
     return entryCount(staging + L"\\new\\BigPack") >= 100;
   }
 
+  // Starts the program, lets its start-up pass fetch the archive and read the row as "未安裝", and
+  // ticks the row; the main window, or null with a failure recorded.
+  HWND startWithTheRowTicked(Process*& program) {
+    const int catalogueRequests = requestsFor("/Data.xml");
+    program = &start();
+    HWND main = waitForMainWindow(*program);
+    if (!main) return nullptr;
+    letStartUpPassRun(*program, main, catalogueRequests);
+    HWND list = findControl(main, form1::ListView1);
+    const bool ready = list && pollUntil(
+                                   [&] {
+                                     return isFile(programFile(L"zip\\BigPackData.zip")) &&
+                                            rowCount(list) == 1 && utf8(cellText(list, 0, 1)) == "未安裝";
+                                   },
+                                   kWindowTimeoutMs);
+    if (!ready) {
+      ADD_FAILURE() << "the row never read 未安裝 with its archive fetched";
+      return nullptr;
+    }
+    setRowChecked(list, 0, true);
+    if (!pollUntil([&] { return isRowChecked(list, 0); }, kReactionTimeoutMs)) {
+      ADD_FAILURE() << "the row did not take its check mark";
+      return nullptr;
+    }
+    return main;
+  }
+
   std::vector<std::string> before_, after_;
 };
 
@@ -116,31 +143,18 @@ TEST_P(InterruptedInstallTest, TheNextStartLeavesInterfaceAsItWasOrAsTheInstallL
   const Moment moment = GetParam();
   const std::optional<uint64_t> mineBefore = fileIndexOf(interfaceDirectory() + L"\\BigPack\\mine.txt");
   ASSERT_TRUE(mineBefore);
-  int catalogueRequests = requestsFor("/Data.xml");
-  Process& first = start();
-  HWND main = waitForMainWindow(first);
+  Process* first = nullptr;
+  HWND main = startWithTheRowTicked(first);
   ASSERT_TRUE(main);
-  letStartUpPassRun(first, main, catalogueRequests);
-  HWND list = findControl(main, form1::ListView1);
-  ASSERT_TRUE(list);
-  // The start-up pass fetches the archive; the row reads "未安裝" once the status check has run.
-  ASSERT_TRUE(pollUntil(
-      [&] {
-        return isFile(programFile(L"zip\\BigPackData.zip")) && rowCount(list) == 1 &&
-               utf8(cellText(list, 0, 1)) == "未安裝";
-      },
-      kWindowTimeoutMs));
-  setRowChecked(list, 0, true);
-  ASSERT_TRUE(pollUntil([&] { return isRowChecked(list, 0); }, kReactionTimeoutMs));
   click(findControl(main, form1::Button1));
   ASSERT_TRUE(pollUntil([&] { return reached(moment); }, kWindowTimeoutMs * 3))
       << "the install never reached that point; status line: "
       << utf8(windowText(findControl(main, form1::Label6)));
-  first.terminate();
-  ASSERT_TRUE(first.waitForExit(kWindowTimeoutMs));
+  first->terminate();
+  ASSERT_TRUE(first->waitForExit(kWindowTimeoutMs));
   EXPECT_FALSE(stagingFolder().empty()) << "killed in the middle: the staging folder is there";
 
-  catalogueRequests = requestsFor("/Data.xml");
+  const int catalogueRequests = requestsFor("/Data.xml");
   Process& second = start();
   main = waitForMainWindow(second);
   ASSERT_TRUE(main);
@@ -159,7 +173,7 @@ TEST_P(InterruptedInstallTest, TheNextStartLeavesInterfaceAsItWasOrAsTheInstallL
   // The player's own file went along as itself: Wine makes hard links on its Unix drives.
   EXPECT_EQ(fileIndexOf(interfaceDirectory() + L"\\BigPack\\mine.txt"), mineBefore);
   letStartUpPassRun(second, main, catalogueRequests);
-  list = findControl(main, form1::ListView1);
+  HWND list = findControl(main, form1::ListView1);
   const std::string status = moment == Moment::Unpacking ? "未安裝" : "已安裝";
   EXPECT_TRUE(pollUntil([&] { return rowCount(list) == 1 && utf8(cellText(list, 0, 1)) == status; },
                         kReactionTimeoutMs))
@@ -173,22 +187,11 @@ class HeldFileInstallTest : public InterruptedInstallTest {};
 
 TEST_F(HeldFileInstallTest, AFileTheGameHoldsOpenThatTheArchiveDoesNotCarryStaysWhereItIs) {
   const std::wstring held = interfaceDirectory() + L"\\BigPack\\mine.txt";
-  int catalogueRequests = requestsFor("/Data.xml");
-  Process& program = start();
-  HWND main = waitForMainWindow(program);
+  Process* program = nullptr;
+  HWND main = startWithTheRowTicked(program);
   ASSERT_TRUE(main);
-  letStartUpPassRun(program, main, catalogueRequests);
-  HWND list = findControl(main, form1::ListView1);
-  ASSERT_TRUE(pollUntil(
-      [&] {
-        return isFile(programFile(L"zip\\BigPackData.zip")) && rowCount(list) == 1 &&
-               utf8(cellText(list, 0, 1)) == "未安裝";
-      },
-      kWindowTimeoutMs));
   HANDLE file = CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  setRowChecked(list, 0, true);
-  ASSERT_TRUE(pollUntil([&] { return isRowChecked(list, 0); }, kReactionTimeoutMs));
   click(findControl(main, form1::Button1));
   HWND line = findControl(main, form1::Label6);
   const bool ended = pollUntil(

@@ -9,7 +9,40 @@
 namespace qv::test {
 namespace {
 
-class InterruptedInstallTest : public InstallFixture {};
+// Refuses every rename whose path ends with one of the given tails.
+class RenamesRefused : public files::seam::Hook {
+ public:
+  explicit RenamesRefused(std::vector<std::string> tails) : tails_(std::move(tails)) {}
+  bool allow(files::seam::Operation op, std::string_view path) override {
+    if (op != files::seam::Operation::Rename) return true;
+    for (const std::string& t : tails_)
+      if (path.ends_with(t)) return false;
+    return true;
+  }
+
+ private:
+  std::vector<std::string> tails_;
+};
+
+class InterruptedInstallTest : public InstallFixture {
+ protected:
+  // A two-folder add-on whose archive also replaces a top-level file of the player's, checked.
+  void packReadyToInstall() {
+    serveCatalogue({{"Pack", "套件", "PackA,PackB"}});
+    startProgram();
+    writeAll(iface + "top.txt", "the player's top file");
+    placeArchive("Pack", zipOf({{"PackA/a.lua", "a"}, {"PackB/b.lua", "b"}, {"top.txt", "new top"}}));
+    refreshAndWait();
+    check("Pack");
+  }
+  // Installs with the file layer's seam armed, and waits for the background removal.
+  void installWith(files::seam::Hook& hook) {
+    files::seam::arm(&hook);
+    form().clickButton("Button1");
+    window().stagingSweeper().finish();
+    files::seam::arm(nullptr);
+  }
+};
 
 TEST_F(InterruptedInstallTest, TheShowStepFinishesACommitAKilledRunLeftBeforeAnythingReadsInterface) {
   serveCatalogue({{"Raid", "團隊", "Raid"}});
@@ -44,35 +77,12 @@ TEST_F(InterruptedInstallTest, TheShowStepFinishesACommitAKilledRunLeftBeforeAny
   EXPECT_EQ(status("Raid"), "已安裝");
 }
 
-// Refuses every rename whose path ends with one of the given tails.
-class RenamesRefused : public files::seam::Hook {
- public:
-  explicit RenamesRefused(std::vector<std::string> tails) : tails_(std::move(tails)) {}
-  bool allow(files::seam::Operation op, std::string_view path) override {
-    if (op != files::seam::Operation::Rename) return true;
-    for (const std::string& t : tails_)
-      if (path.ends_with(t)) return false;
-    return true;
-  }
-
- private:
-  std::vector<std::string> tails_;
-};
-
 TEST_F(InterruptedInstallTest, AnUndoThatCannotPutEverythingBackSaysSoAndTheNextShowFinishesTheUndo) {
-  serveCatalogue({{"Pack", "套件", "PackA,PackB"}});
-  startProgram();
-  writeAll(iface + "top.txt", "the player's top file");
-  placeArchive("Pack", zipOf({{"PackA/a.lua", "a"}, {"PackB/b.lua", "b"}, {"top.txt", "new top"}}));
-  refreshAndWait();
+  packReadyToInstall();
   const TreePicture before = pictureOf(iface);
-  check("Pack");
   // top.txt cannot be moved aside (say the game holds it open), and PackB cannot go back either.
   RenamesRefused refused({"/top.txt", "/new/PackB"});
-  files::seam::arm(&refused);
-  form().clickButton("Button1");
-  window().stagingSweeper().finish();
-  files::seam::arm(nullptr);
+  installWith(refused);
   const std::string line = label("Label6");
   EXPECT_EQ(line.find("原有檔案未變動"), std::string::npos) << line;
   EXPECT_NE(line.find("有原有檔案未能放回原處"), std::string::npos) << line;
@@ -84,18 +94,10 @@ TEST_F(InterruptedInstallTest, AnUndoThatCannotPutEverythingBackSaysSoAndTheNext
 }
 
 TEST_F(InterruptedInstallTest, AnUndoThatPutsEverythingBackSaysTheOldFilesAreUnchanged) {
-  serveCatalogue({{"Pack", "套件", "PackA,PackB"}});
-  startProgram();
-  writeAll(iface + "top.txt", "the player's top file");
-  placeArchive("Pack", zipOf({{"PackA/a.lua", "a"}, {"PackB/b.lua", "b"}, {"top.txt", "new top"}}));
-  refreshAndWait();
+  packReadyToInstall();
   const TreePicture before = pictureOf(iface);
-  check("Pack");
   RenamesRefused refused({"/top.txt"});
-  files::seam::arm(&refused);
-  form().clickButton("Button1");
-  window().stagingSweeper().finish();
-  files::seam::arm(nullptr);
+  installWith(refused);
   EXPECT_NE(label("Label6").find("1 個UI 安裝失敗,原有檔案未變動"), std::string::npos) << label("Label6");
   EXPECT_EQ(pictureOf(iface), before);
 }
