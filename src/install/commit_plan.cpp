@@ -74,6 +74,9 @@ class Planner {
   PlannedCommit run(const std::vector<unzip::HeldAttributes>& held) {
     Node staged;
     if (!listInto(layout_.newTree(), staged)) return failed("無法讀取暫存資料夾");
+    // The engine writes files and folders only; anything else would be moved in as it is.
+    if (const std::string other = firstOther(staged, ""); !other.empty())
+      return failed("壓縮檔含有無法安裝的項目 " + other);
     for (const auto& [key, top] : staged.children) {
       if (!planTop(top)) return failed(failure_);
     }
@@ -98,8 +101,16 @@ class Planner {
     return false;
   }
 
+  static std::string firstOther(const Node& tree, const std::string& relative) {
+    for (const auto& [key, child] : tree.children) {
+      const std::string r = join(relative, child.name);
+      if (child.kind == Kind::Other) return r;
+      if (const std::string deeper = firstOther(child, r); !deeper.empty()) return deeper;
+    }
+    return {};
+  }
+
   bool planTop(const Node& top) {
-    if (top.kind == Kind::Other) return fail("壓縮檔含有無法安裝的項目 " + top.name);
     if (isReservedName(top.name)) return fail("壓縮檔含有保留的名稱: " + top.name);
     const std::string live = layout_.live(top.name);
     // A link where the add-on has a folder or file could lead the writing out of the add-on directory.
@@ -126,7 +137,6 @@ class Planner {
       const Node* i = installed.find(key);
       if (!i) continue;
       const std::string r = join(relative, i->name);
-      if (s.kind == Kind::Other) return fail("壓縮檔含有無法安裝的項目 " + r);
       if (i->kind == Kind::Other) return fail("目標是連結,未安裝: " + r);
       if (s.kind == Kind::Directory && i->kind == Kind::File) return fail("已有同名檔案擋住資料夾: " + r);
       if (s.kind == Kind::File && i->kind == Kind::Directory) return fail("已有同名資料夾擋住檔案: " + r);

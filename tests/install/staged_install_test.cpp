@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "common/fault_seam.h"
+#include "install/commit_plan.h"
 #include "install/install_journal.h"
 #include "staged_fixture.h"
 
@@ -149,6 +150,17 @@ TEST_F(StagedInstallTest, AnArchiveMayNotBringAStagingFolderOfItsOwn) {
   EXPECT_FALSE(result.ok);
   EXPECT_NE(result.failure.find("保留的名稱"), std::string::npos) << result.failure;
   EXPECT_TRUE(stagingFolders().empty());
+}
+
+TEST_F(StagedInstallTest, NothingButFilesAndFoldersIsPlannedIntoTheAddonDirectory) {
+  // What the engine never makes, should it ever be there: a link deep in an archive's new folder.
+  const install::StagingLayout layout{iface, iface + ".qv-staging-00000000000000dd"};
+  fs::create_directories(layout.newTree() + "/Fresh/sub");
+  writeAll(layout.newTree() + "/Fresh/a.lua", "a");
+  fs::create_directory_symlink(dir.str(), layout.newTree() + "/Fresh/sub/out");
+  const install::PlannedCommit planned = install::planCommit(layout, {}, stamps);
+  EXPECT_NE(planned.failure.find("Fresh/sub/out"), std::string::npos) << planned.failure;
+  EXPECT_TRUE(planned.plan.steps.empty());
 }
 
 TEST_F(StagedInstallTest, TheNextStartRemovesWorkThatNeverReachedACommitAndLeavesTheRestAlone) {
