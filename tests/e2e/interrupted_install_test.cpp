@@ -37,17 +37,6 @@ constexpr char kCatalogue[] = R"(<?xml version="1.0" encoding="UTF-8" standalone
 )";
 
 // The file's identity on its volume: the same for two names of one file (a hard link), another for a copy.
-std::optional<uint64_t> fileIndexOf(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  BY_HANDLE_FILE_INFORMATION info{};
-  const bool ok = GetFileInformationByHandle(file, &info) != FALSE;
-  CloseHandle(file);
-  if (!ok) return std::nullopt;
-  return (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-}
-
 std::string body(const std::string& what, int i) {
   return "-- " + what + " " + std::to_string(i) + "\n" + std::string(600 + (i * 37) % 900, 'x') + "\n";
 }

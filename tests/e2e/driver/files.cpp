@@ -56,6 +56,14 @@ void pictureInto(const std::wstring& root, const std::wstring& relative, std::ve
 
 }  // namespace
 
+std::optional<uint64_t> fileIndexOf(const std::wstring& path) {
+  UniqueHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file.valid() || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+  return (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+}
+
 std::vector<std::string> treePicture(const std::wstring& root) {
   std::vector<std::string> out;
   pictureInto(root, L"", out);

@@ -1,5 +1,6 @@
 #pragma once
 // File helpers for the checks on disk: raw bytes, attributes, whole trees.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,10 @@ void setReadOnly(const std::wstring& path, bool readOnly);
 void removeTree(const std::wstring& path);
 // The names directly inside a directory (without "." and "..").
 size_t entryCount(const std::wstring& directory);
+
+// The file's identity on its volume: the same for two names of one file (a hard link), another for a
+// copy; nothing when it cannot be opened.
+std::optional<uint64_t> fileIndexOf(const std::wstring& path);
 
 // Every entry below a folder, sorted, one line each: "\\rel <dir>", "\\rel = <bytes>" (followed by
 // " <ro>" for a read-only file) or "\\rel <link>" for a reparse point, which is not entered.

@@ -13,23 +13,11 @@
 namespace qv::in_process {
 namespace {
 
-std::optional<uint64_t> fileIndexOf(const std::string& path) {
-  HANDLE file =
-      CreateFileW(e2e::wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                  OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  BY_HANDLE_FILE_INFORMATION info{};
-  const bool ok = GetFileInformationByHandle(file, &info) != FALSE;
-  CloseHandle(file);
-  if (!ok) return std::nullopt;
-  return (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-}
-
 TEST(InstallFileLayer, HardLinksAreMadeOnWinesDrivesAndNeverTakeAName) {
   CaseDir dir;
   e2e::writeBytes(e2e::wide(dir.file("a.lua")), "first");
   ASSERT_EQ(files::createHardLink(dir.file("a.lua"), dir.file("b.lua")), files::LinkResult::Linked);
-  EXPECT_EQ(fileIndexOf(dir.file("a.lua")), fileIndexOf(dir.file("b.lua")));
+  EXPECT_EQ(e2e::fileIndexOf(e2e::wide(dir.file("a.lua"))), e2e::fileIndexOf(e2e::wide(dir.file("b.lua"))));
   e2e::writeBytes(e2e::wide(dir.file("taken.lua")), "mine");
   // Another spelling of a name that is there is that name.
   EXPECT_EQ(files::createHardLink(dir.file("a.lua"), dir.file("TAKEN.LUA")), files::LinkResult::NameTaken);
@@ -43,7 +31,8 @@ TEST(InstallFileLayer, ACopyKeepsTheTimeAndAttributesAndNeverWritesOverAName) {
   SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_HIDDEN);
   ASSERT_TRUE(files::copyFileKeepingStamps(dir.file("src.lua"), dir.file("dst.lua")));
   EXPECT_EQ(e2e::readBytes(e2e::wide(dir.file("dst.lua"))), std::string(100000, 'x'));
-  EXPECT_NE(fileIndexOf(dir.file("dst.lua")), fileIndexOf(dir.file("src.lua")));
+  EXPECT_NE(e2e::fileIndexOf(e2e::wide(dir.file("dst.lua"))),
+            e2e::fileIndexOf(e2e::wide(dir.file("src.lua"))));
   EXPECT_TRUE(GetFileAttributesW(e2e::wide(dir.file("dst.lua")).c_str()) & FILE_ATTRIBUTE_HIDDEN);
   WIN32_FILE_ATTRIBUTE_DATA a{}, b{};
   GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &a);
