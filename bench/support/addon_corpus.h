@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "support/lua_text.h"
+
 namespace qv::bench {
 
 namespace fs = std::filesystem;
@@ -23,18 +25,6 @@ using Clock = std::chrono::steady_clock;
 inline void writeFile(const fs::path& p, const std::string& data) {
   fs::create_directories(p.parent_path());
   std::ofstream(p, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
-}
-
-inline std::string luaText(std::mt19937& rng, size_t size) {
-  static const char* words[] = {"local", "function", "end", "return", "if", "then", "else", "for", "in", "pairs",
-                                "self", "nil", "true", "false", "Addon", "Frame", "OnEvent", "=", "..", "\n"};
-  std::string s;
-  while (s.size() < size) {
-    s += words[rng() % 20];
-    s += ' ';
-  }
-  s.resize(size);
-  return s;
 }
 
 // A texture: a header and pixels that compress about as game art does (runs and noise).

@@ -114,6 +114,58 @@ bool listTree(std::string_view directory, std::vector<TreeEntry>& entries);
 // a link is listed as a link and never followed. False when the directory cannot be read.
 bool listDirectory(std::string_view directory, std::vector<TreeEntry>& entries);
 
+// Creates one directory whose parent exists; false when anything has the name already or it cannot
+// be made (so a true answer means the directory is the caller's own).
+bool createDirectory(std::string_view utf8);
+
+enum class LinkResult {
+  Linked,       // `newName` is now a second name of the file
+  NameTaken,    // something has the new name already
+  Unsupported,  // the volume has no hard links (FAT), or the file has as many as it may: copy instead
+  Failed,
+};
+// Gives the file `existing` the second name `newName` (a hard link: one file, two names). Nothing is
+// made unless the answer is Linked.
+LinkResult createHardLink(std::string_view existing, std::string_view newName);
+// Copies a file with its times and attributes to a name nothing has yet; nothing is left at `to`
+// when the copy fails.
+bool copyFileKeepingStamps(std::string_view from, std::string_view to);
+
+// False when something holds the file open in a way that forbids moving or deleting it (on Windows, a
+// handle opened without FILE_SHARE_DELETE, as a running game holds its add-ons), or it may not be
+// deleted at all. Moving the folder around such a file would succeed where moving the file fails.
+bool isFreeToMove(std::string_view utf8);
+
+// The name the file system holds for the entry at that path (its own letter case on Windows); empty
+// when nothing is there.
+std::string storedName(std::string_view utf8);
+
+// A file written once, front to back, and pushed to the disk when asked (the install's journal). It is
+// created exclusively and never through a link.
+class AppendFile {
+ public:
+  AppendFile() = default;
+  ~AppendFile();
+  AppendFile(const AppendFile&) = delete;
+  AppendFile& operator=(const AppendFile&) = delete;
+
+  bool create(std::string_view utf8);
+  // Opens an existing file to write at its end (never through a link, never creating it).
+  bool openToAppend(std::string_view utf8);
+  bool isOpen() const { return fd_ >= 0; }
+  // False when not all of it was written.
+  bool append(std::string_view bytes);
+  // The data written so far reach the disk itself (and the file's name with them), not only the
+  // system's cache.
+  bool flushToDisk();
+  bool close();
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+  bool nameFlushed_ = false;
+};
+
 // Answers "is there a directory of this name directly inside `directory`" for many names at once: the
 // directory is read once, and each name is answered from that listing wherever the listing answers
 // as the file system itself would (its case rules included); the rare names where it cannot (see the

@@ -6,6 +6,7 @@
 #include "common/file_system.h"
 #include "common/text.h"
 #include "install/archive_owners.h"
+#include "install/install_recovery.h"
 #include "install/staged_install.h"
 #include "mainwindow/main_window.h"
 
@@ -43,8 +44,9 @@ void TForm1::Button1Click() {
   const install::ArchiveOwners owners(*list_);  // a row whose archive is an earlier row's is skipped
   install::SkippedNames skipped;
   int failed = 0;
+  bool untouched = true;
   std::string lastFailure;
-  install::StagedInstaller installer(services);
+  install::StagedInstaller installer(services, stagingInUse_, &stagingSweeper_);
   for (int i = 0; i < list_->count(); ++i) {
     if (!passesTheThreeTests(*list_, i)) continue;
     const std::string caption(list_->name(i));
@@ -71,6 +73,7 @@ void TForm1::Button1Click() {
     const install::InstallResult result = installer.install(archive, destination);
     if (!result.ok) {
       ++failed;
+      untouched = untouched && result.untouched;
       lastFailure = caption + ": " + result.failure;
     }
     ProgressBar1->setPosition(i);
@@ -80,18 +83,34 @@ void TForm1::Button1Click() {
   ProgressBar1->setPosition(0);
   BitBtn4Click();
 
-  // The run tells the truth: an archive that did not go in is not reported as installed.
+  // The run tells the truth: an archive that did not go in is not reported as installed, and files
+  // that could not be put back are not reported as unchanged.
   std::string outcome = "勾選的UI 已經安裝完畢";
   if (failed > 0) {
-    outcome = std::to_string(failed) + " 個UI 安裝失敗,原有檔案未變動";
+    outcome = std::to_string(failed) + " 個UI 安裝失敗," +
+              (untouched ? "原有檔案未變動" : "有原有檔案未能放回原處,保留在暫存資料夾,下次啟動時再還原");
     if (failed == 1) outcome += " (" + lastFailure + ")";
   }
+  if (const std::string recovery = installer.recovery().statusText(); !recovery.empty())
+    outcome += "; " + recovery;
   if (!refused.empty()) outcome = failed > 0 ? outcome + "; " + refused.statusText() : refused.statusText();
   if (!mismatched.empty()) {
     const std::string text = catalogue::mismatchStatusText(mismatched);
     outcome = failed > 0 || !refused.empty() ? outcome + "; " + text : text;
   }
   Label6->setText(skipped.noteOn(outcome, failed > 0 || !refused.empty() || !mismatched.empty()));
+}
+
+}  // namespace qv::mainwindow
+
+namespace qv::mainwindow {
+
+std::string TForm1::recoverInterruptedInstalls() {
+  const std::string gamePath = settingsDialog().gamePath();
+  if (text::trim(gamePath).empty()) return {};
+  return install::recoverInterruptedInstalls(catalogue::addonDirectoryOf(gamePath), platform_.fileStamps(),
+                                             &stagingInUse_)
+      .statusText();
 }
 
 }  // namespace qv::mainwindow

@@ -144,6 +144,8 @@ void TForm1::FormShow() {
     storedAddonCount_ = ini.readInteger("updata", "num", 0);
     installedVersion_ = ini.readInteger("updataver", "ver", 0);
   }
+  // Before anything reads Interface: an install an earlier run did not live to end is finished or undone.
+  const std::string unsettled = recoverInterruptedInstalls();
 
   // 5. The version file is fetched in the background; the start-up pass looks for it later.
   try {
@@ -156,6 +158,8 @@ void TForm1::FormShow() {
     Timer1->setInterval(3000);
     Timer1->setEnabled(true);
   }
+
+  if (!unsettled.empty()) Label6->setText(unsettled);
 
   // 6. The skin is always "active": there is nothing to switch on again.
 

@@ -18,6 +18,8 @@
 #include "common/program_files.h"
 #include "download/download_workers.h"
 #include "download/server_resources.h"
+#include "install/install_recovery.h"
+#include "install/staging_sweeper.h"
 #include "platform/platform.h"
 #include "platform/resource_bounds.h"
 #include "platform/web_browser.h"
@@ -127,6 +129,7 @@ class TForm1 {
   platform::Form& form() { return *form_; }
   catalogue::AddonList& addonList() { return *list_; }
   download::DownloadWorkers& downloads() { return *workers_; }
+  install::StagingSweeper& stagingSweeper() { return stagingSweeper_; }
 
  private:
   void buildControls();
@@ -150,6 +153,9 @@ class TForm1 {
   // Ends the program and leaves the rest of the swap to the replacement script; `program` is the new
   // program's checked bytes.
   void swapExecutable(const std::string& program);
+  // Finishes or undoes the installs an earlier run did not live to end; what the status line must
+  // say about any it could not settle.
+  std::string recoverInterruptedInstalls();
 
   platform::Platform& platform_;
   settings::TForm2* form2_ = nullptr;
@@ -184,6 +190,10 @@ class TForm1 {
   // The add-on directory's listing made while a refresh fetches the catalogue (null outside one).
   std::unique_ptr<catalogue::DirectoryListingAhead> listingAhead_;
   bool exitFlag_ = false;
+  // The staging folders the install command is working in (recovery leaves them alone), and the
+  // thread that removes what finished installs moved aside.
+  install::StagingInUse stagingInUse_;
+  install::StagingSweeper stagingSweeper_{stagingInUse_};
 
   int32_t storedAddonCount_ = 0;
   int32_t installedVersion_ = 0;

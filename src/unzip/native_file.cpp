@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/fault_seam.h"
 #include "unzip/native_file_calls.h"
 
 namespace qv::unzip {
@@ -24,6 +25,7 @@ NativeFile& NativeFile::operator=(NativeFile&& other) noexcept {
   if (this != &other) {
     close();
     fd_ = other.fd_;
+    writable_ = other.writable_;
     other.fd_ = -1;
   }
   return *this;
@@ -31,24 +33,33 @@ NativeFile& NativeFile::operator=(NativeFile&& other) noexcept {
 
 bool NativeFile::open(const std::string& utf8Path, Mode mode, std::string* error, bool* exists) {
   close();
-  fd_ = native::openFile(utf8Path, mode);
+  namespace seam = files::seam;
+  if (mode != Mode::ReadDenyWrite && !seam::allow(seam::Operation::Create, utf8Path)) {
+    errno = EIO;
+    fd_ = -1;
+  } else {
+    fd_ = native::openFile(utf8Path, mode);
+  }
   if (exists) *exists = fd_ < 0 && errno == EEXIST;
   if (fd_ < 0) {
     if (error) *error = std::strerror(errno);
     return false;
   }
+  writable_ = mode != Mode::ReadDenyWrite;
   return true;
 }
 
 bool NativeFile::close() {
   if (fd_ < 0) return true;
-  const bool ok = native::closeFile(fd_);
+  // A refused close still closes: the seam stands for a close whose data did not all get out.
+  const bool allowed = !writable_ || files::seam::allow(files::seam::Operation::Close, {});
+  const bool ok = native::closeFile(fd_) && allowed;
   fd_ = -1;
   return ok;
 }
 
 bool NativeFile::flushToDisk() {
-  return fd_ >= 0 && native::flushFile(fd_);
+  return fd_ >= 0 && files::seam::allow(files::seam::Operation::Flush, {}) && native::flushFile(fd_);
 }
 
 size_t NativeFile::read(void* buffer, size_t count) {
@@ -69,6 +80,7 @@ size_t NativeFile::write(const void* buffer, size_t count) {
   const auto* in = static_cast<const char*>(buffer);
   size_t done = 0;
   while (done < count) {
+    if (!files::seam::allow(files::seam::Operation::Write, {})) break;
     const long long n = native::writeSome(fd_, in + done, std::min(count - done, kMaxTransfer));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;

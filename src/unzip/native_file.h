@@ -19,7 +19,7 @@ class NativeFile : public Stream {
   ~NativeFile() override { close(); }
   NativeFile(const NativeFile&) = delete;
   NativeFile& operator=(const NativeFile&) = delete;
-  NativeFile(NativeFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  NativeFile(NativeFile&& other) noexcept : fd_(other.fd_), writable_(other.writable_) { other.fd_ = -1; }
   NativeFile& operator=(NativeFile&& other) noexcept;
 
   // False with the system's reason in `error` when the file cannot be opened; `exists` tells whether
@@ -39,6 +39,7 @@ class NativeFile : public Stream {
 
  private:
   int fd_ = -1;
+  bool writable_ = false;  // opened to write (the fault seam counts only what changes the disk)
 };
 
 }  // namespace qv::unzip

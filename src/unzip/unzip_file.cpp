@@ -30,6 +30,14 @@ void reportInto(TUnZip& unzip, UnZipReport& report) {
     report.notExtracted.push_back(e.directory + e.filename +
                                   ": its data do not decode to what the archive says");
   };
+  if (!report.holdAttributes) return;
+  unzip.RetainAttributes = false;
+  unzip.OnEndUnZip = [&report](TUnZip& self, int index, const std::string& name) {
+    // The bits the engine would have set on a file it has just created.
+    constexpr uint32_t kMeaningful = platform::attr::kReadOnly | platform::attr::kHidden | platform::attr::kSystem;
+    const uint32_t attributes = self.Entry(index).external_file_attributes;
+    if (attributes & kMeaningful) report.held.push_back({name, attributes});
+  };
 }
 
 }  // namespace

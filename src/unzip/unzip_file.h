@@ -17,10 +17,21 @@ struct UnZipServices {
   std::function<void()> processMessages;  // pumps the calling thread's messages during long loops
 };
 
+// A file's read-only, hidden and system attributes that the extraction held back.
+struct HeldAttributes {
+  std::string path;  // the output file
+  uint32_t attributes;
+};
+
 // What a caller that reports to a person may want to know beyond the count.
 struct UnZipReport {
   std::string failure;                    // why the extraction did not run to its end; empty when it did
   std::vector<std::string> notExtracted;  // "<entry>: <why>" for each entry skipped or failing its CRC
+  // Set by the caller: files are left writable, and the attributes their entries carry are listed in
+  // `held` instead, for a caller that moves the files elsewhere first (a read-only file could not be
+  // deleted again on Windows if the move had to be undone).
+  bool holdAttributes = false;
+  std::vector<HeldAttributes> held;
 };
 
 // True when the extraction ran to its end (whatever it extracted), false when it raised an error.

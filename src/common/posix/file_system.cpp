@@ -12,6 +12,7 @@
 #include <memory>
 #include <unordered_set>
 
+#include "common/fault_seam.h"
 #include "common/path.h"
 
 namespace qv::files {
@@ -80,6 +81,7 @@ PathKind pathKind(std::string_view utf8) {
 }
 
 bool createDirectories(std::string_view utf8) {
+  if (!seam::allow(seam::Operation::MakeDirectory, utf8)) return false;
   std::error_code ec;
   const std::filesystem::path p = fsPath(utf8);
   std::filesystem::create_directories(p, ec);
@@ -87,6 +89,7 @@ bool createDirectories(std::string_view utf8) {
 }
 
 bool removeFile(std::string_view utf8) {
+  if (!seam::allow(seam::Operation::Delete, utf8)) return false;
   struct stat st {};
   if (!lstatOf(utf8, st) || S_ISDIR(st.st_mode)) return false;
   const std::string z(utf8);
@@ -94,11 +97,13 @@ bool removeFile(std::string_view utf8) {
 }
 
 bool removeEmptyDirectory(std::string_view utf8) {
+  if (!seam::allow(seam::Operation::Delete, utf8)) return false;
   const std::string z(utf8);
   return ::rmdir(z.c_str()) == 0;
 }
 
 bool removeTree(std::string_view utf8) {
+  if (!seam::allow(seam::Operation::Delete, utf8)) return false;
   std::error_code ec;
   // remove_all removes links themselves and does not descend through them.
   std::filesystem::remove_all(fsPath(utf8), ec);
@@ -106,12 +111,14 @@ bool removeTree(std::string_view utf8) {
 }
 
 bool renameReplacing(std::string_view from, std::string_view to) {
+  if (!seam::allow(seam::Operation::Rename, to)) return false;
   if (isDirectory(to)) return false;
   const std::string a(from), b(to);
   return ::rename(a.c_str(), b.c_str()) == 0;
 }
 
 bool renameNoReplace(std::string_view from, std::string_view to) {
+  if (!seam::allow(seam::Operation::Rename, to)) return false;
   const std::string a(from), b(to);
   struct stat st {};
   if (!lstatOf(from, st)) return false;
@@ -142,6 +149,7 @@ int64_t fileSize(std::string_view utf8) {
 }
 
 std::string createSiblingTemp(std::string_view target, std::string_view tag) {
+  if (!seam::allow(seam::Operation::Create, target)) return {};
   for (int attempt = 0; attempt < 16; ++attempt) {
     std::string candidate = siblingTempCandidate(target, tag);
     // O_NOFOLLOW with O_EXCL: a link planted at the name makes this fail instead of writing elsewhere.
@@ -156,6 +164,7 @@ std::string createSiblingTemp(std::string_view target, std::string_view tag) {
 }
 
 std::string writeSiblingTemp(std::string_view target, std::string_view tag, std::string_view bytes) {
+  if (!seam::allow(seam::Operation::Write, target)) return {};
   const std::string temp = createSiblingTemp(target, tag);
   if (temp.empty()) return {};
   const int fd = ::open(temp.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);

@@ -28,6 +28,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/fault_seam.h"
 #include "common/path.h"
 
 namespace qv::files {
@@ -210,6 +211,7 @@ bool isLink(std::string_view utf8) {
 }
 
 bool createDirectories(std::string_view utf8) {
+  if (!seam::allow(seam::Operation::MakeDirectory, utf8)) return false;
   std::error_code ec;
   const fs::path p = fsPath(utf8);
   fs::create_directories(p, ec);
@@ -217,6 +219,7 @@ bool createDirectories(std::string_view utf8) {
 }
 
 bool removeFile(std::string_view utf8) {
+  if (!seam::allow(seam::Operation::Delete, utf8)) return false;
   std::error_code ec;
   const fs::path p = fsPath(utf8);
   if (fs::is_directory(fs::symlink_status(p, ec))) return false;
@@ -224,6 +227,7 @@ bool removeFile(std::string_view utf8) {
 }
 
 bool removeEmptyDirectory(std::string_view utf8) {
+  if (!seam::allow(seam::Operation::Delete, utf8)) return false;
   // A link is no directory of ours; under Wine removing one would remove the (empty) folder it names.
   if (pathKind(utf8) != PathKind::Directory) return false;
   std::error_code ec;
@@ -304,6 +308,7 @@ bool removeEntry(const std::wstring& path, PathKind kind, DWORD attributes) {
 }  // namespace
 
 bool removeTree(std::string_view utf8) {
+  if (!seam::allow(seam::Operation::Delete, utf8)) return false;
   const std::wstring root = extendedPath(utf8);
   DWORD attributes = INVALID_FILE_ATTRIBUTES;
   removeEntry(root, kindAt(root, attributes), attributes);
@@ -337,6 +342,7 @@ bool listDirectory(std::string_view directory, std::vector<TreeEntry>& entries) 
 }
 
 bool renameReplacing(std::string_view from, std::string_view to) {
+  if (!seam::allow(seam::Operation::Rename, to)) return false;
   if (isDirectory(to)) return false;
   std::error_code ec;
   fs::rename(fsPath(from), fsPath(to), ec);
@@ -344,6 +350,7 @@ bool renameReplacing(std::string_view from, std::string_view to) {
 }
 
 bool renameNoReplace(std::string_view from, std::string_view to) {
+  if (!seam::allow(seam::Operation::Rename, to)) return false;
   // The C runtime's rename never replaces: it fails when the new name is taken.
   return _wrename(fsPath(from).c_str(), fsPath(to).c_str()) == 0;
 }
@@ -361,6 +368,7 @@ int64_t fileSize(std::string_view utf8) {
 }
 
 std::string createSiblingTemp(std::string_view target, std::string_view tag) {
+  if (!seam::allow(seam::Operation::Create, target)) return {};
   for (int attempt = 0; attempt < 16; ++attempt) {
     std::string candidate = siblingTempCandidate(target, tag);
     // _O_EXCL is CREATE_NEW: it fails when anything, a link included, has the name.
@@ -376,6 +384,7 @@ std::string createSiblingTemp(std::string_view target, std::string_view tag) {
 }
 
 std::string writeSiblingTemp(std::string_view target, std::string_view tag, std::string_view bytes) {
+  if (!seam::allow(seam::Operation::Write, target)) return {};
   const std::string temp = createSiblingTemp(target, tag);
   if (temp.empty()) return {};
   const int fd = _wsopen(fsPath(temp).c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY, _SH_DENYWR);

@@ -31,6 +31,14 @@ std::string_view trimBlanks(std::string_view s) {
 
 }  // namespace
 
+std::optional<uint64_t> fileIndexOf(const std::wstring& path) {
+  UniqueHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file.valid() || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+  return (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+}
+
 std::optional<std::string> readBytes(const std::wstring& path) {
   if (!isFile(path)) return std::nullopt;
   UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -127,12 +135,14 @@ void pictureInto(const std::wstring& root, const std::wstring& relative, bool wi
     const std::string written = withWriteTimes ? " " + std::to_string(data.ftLastWriteTime.dwHighDateTime) +
                                                      "." + std::to_string(data.ftLastWriteTime.dwLowDateTime)
                                                : std::string();
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      out.push_back(utf8(rel) + " <link>" + written);
+    } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       out.push_back(utf8(rel) + " <dir>" + written);
-      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        pictureInto(root, rel, withWriteTimes, out);
+      pictureInto(root, rel, withWriteTimes, out);
     } else {
-      out.push_back(utf8(rel) + " = " + readBytes(root + rel).value_or("<unreadable>") + written);
+      out.push_back(utf8(rel) + " = " + readBytes(root + rel).value_or("<unreadable>") +
+                    ((data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? " <ro>" : "") + written);
     }
   } while (FindNextFileW(find, &data));
   FindClose(find);

@@ -1,5 +1,6 @@
 #pragma once
 // File helpers for the checks on disk: raw bytes, attributes, whole trees.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,8 +22,14 @@ void setReadOnly(const std::wstring& path, bool readOnly);
 void removeTree(const std::wstring& path);
 // The names directly inside a directory (without "." and "..").
 size_t entryCount(const std::wstring& directory);
-// Every entry below `root`, sorted, one line each: "\rel\name <dir>" or "\rel\name = bytes", with
-// the last write time after it when asked. A link is listed, never entered.
+
+// The file's identity on its volume: the same for two names of one file (a hard link), another for a
+// copy; nothing when it cannot be opened.
+std::optional<uint64_t> fileIndexOf(const std::wstring& path);
+
+// Every entry below a folder, sorted, one line each: "\\rel <dir>", "\\rel = <bytes>" (followed by
+// " <ro>" for a read-only file) or "\\rel <link>" for a reparse point, which is not entered; each
+// with the last write time after it when asked.
 std::vector<std::string> treePicture(const std::wstring& root, bool withWriteTimes = false);
 
 // Looks a key up in the raw bytes of a private-profile file, as a byte string: the section and key

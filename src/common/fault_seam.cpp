@@ -1,0 +1,7 @@
+#include "common/fault_seam.h"
+
+namespace qv::files::seam::detail {
+
+std::atomic<Hook*> armed{nullptr};
+
+}  // namespace qv::files::seam::detail
