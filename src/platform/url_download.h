@@ -57,10 +57,19 @@ using AcceptanceCheck = std::function<bool(const std::string& temporaryPath)>;
 // refuses or throws. Both downloaders ask it the same way.
 bool acceptedByCheck(const AcceptanceCheck& accept, const std::string& temporaryPath);
 
+// Whether a transfer asks the server about the file it already has (download/revalidating_downloader.h).
+// The archives do: most of them have not changed since the last start. `pass` names one start-up pass
+// (0: none); a file fetched or confirmed in a pass is not asked about again in the same pass.
+struct Revalidation {
+  bool enabled = false;
+  uint64_t pass = 0;
+};
+
 // What a transfer must keep to, apart from where it goes.
 struct DownloadTerms {
   TransferBounds bounds;
   AcceptanceCheck accept;  // optional
+  Revalidation revalidation = {};
 };
 
 // One transfer: the address, the local file it ends in, and its terms.

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -52,6 +54,13 @@ void setCommonOptions(CURL* h, const std::string& url, const TransferBounds& bou
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>(std::max<long long>(1, silenceSeconds)));
   curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(bounds.maxBytes));
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
+  // HTTPS is verified against the system's certificates, and a redirect may lead only to HTTP or
+  // HTTPS: a certificate nobody trusts refuses the transfer (libcurl's defaults, stated so nobody
+  // turns them off by accident).
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   errorBuffer[0] = '\0';
 }
 
@@ -294,6 +303,169 @@ int32_t CurlDownloader::download(const DownloadRequest& request, const ProgressC
   if (result == dr::kOk && !files::renameReplacing(temp.path, filePath)) result = dr::kCannotWrite;
   if (result != dr::kOk) ::unlink(temp.path.c_str());
   return result;
+}
+
+namespace {
+
+struct SlistDeleter {
+  void operator()(curl_slist* l) const { curl_slist_free_all(l); }
+};
+using Slist = std::unique_ptr<curl_slist, SlistDeleter>;
+
+// One body fetch as it runs: the head as the header lines build it (a redirect's lines are replaced
+// by the next answer's), the placement the caller chose, and the open body file.
+struct BodyState {
+  const BodyRequest* request = nullptr;
+  CURL* easy = nullptr;
+  Watch* watch = nullptr;
+  AnswerHead head;
+  bool checked = false;
+  bool refused = false;
+  bool writeFailed = false;
+  int fd = -1;
+  uint64_t existing = 0;  // what the body file held before this answer
+  uint64_t written = 0;
+};
+
+std::string_view trimBlanks(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+    s.remove_suffix(1);
+  return s;
+}
+
+bool headerNamed(std::string_view line, std::string_view name, std::string_view& value) {
+  if (line.size() <= name.size() || line[name.size()] != ':') return false;
+  for (size_t i = 0; i < name.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(line[i])) != std::tolower(static_cast<unsigned char>(name[i])))
+      return false;
+  value = trimBlanks(line.substr(name.size() + 1));
+  return true;
+}
+
+size_t onBodyHeader(char* data, size_t size, size_t count, void* user) {
+  auto* state = static_cast<BodyState*>(user);
+  state->watch->pace.answered();
+  const std::string_view line(data, size * count);
+  std::string_view value;
+  if (line.starts_with("HTTP/")) {
+    state->head = AnswerHead{};
+  } else if (headerNamed(line, "ETag", value)) {
+    state->head.etag = value;
+  } else if (headerNamed(line, "Last-Modified", value)) {
+    state->head.lastModified = value;
+  } else if (headerNamed(line, "Content-Range", value)) {
+    state->head.contentRange = value;
+  } else if (headerNamed(line, "Content-Length", value)) {
+    int64_t n = -1;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+    state->head.contentLength = ec == std::errc() && end == value.data() + value.size() && n >= 0 ? n : -1;
+  }
+  return size * count;
+}
+
+// The head check, at the first piece of body or, for an answer without one, once the answer is over.
+// False: nothing may be written.
+bool placeBody(BodyState& s) {
+  if (s.checked) return !s.refused && s.fd >= 0;
+  s.checked = true;
+  long status = 0;
+  curl_easy_getinfo(s.easy, CURLINFO_RESPONSE_CODE, &status);
+  s.head.status = static_cast<int>(status);
+  BodyPlacement placement = BodyPlacement::Refuse;
+  try {
+    placement = s.request->checkHead(s.head);
+  } catch (...) {
+  }
+  if (placement == BodyPlacement::Refuse) {
+    s.refused = true;
+    return false;
+  }
+  const int flags = O_WRONLY | O_NOFOLLOW | O_CLOEXEC | (placement == BodyPlacement::Restart ? O_TRUNC : 0);
+  s.fd = ::open(s.request->bodyPath.c_str(), flags);
+  const off_t end = s.fd >= 0 ? ::lseek(s.fd, 0, SEEK_END) : -1;
+  if (end < 0) {
+    s.writeFailed = true;
+    return false;
+  }
+  s.existing = static_cast<uint64_t>(end);
+  const uint64_t cap = s.request->bounds.maxBytes;
+  if (s.existing > cap || (s.head.contentLength >= 0 && static_cast<uint64_t>(s.head.contentLength) > cap - s.existing)) {
+    s.watch->tooLarge = true;
+    return false;
+  }
+  return true;
+}
+
+size_t writeBody(char* data, size_t size, size_t count, void* user) {
+  auto* s = static_cast<BodyState*>(user);
+  const size_t n = size * count;
+  if (!placeBody(*s)) return 0;
+  if (n > s->request->bounds.maxBytes - s->existing - s->written) {
+    s->watch->tooLarge = true;
+    return 0;
+  }
+  for (size_t done = 0; done < n;) {
+    const ssize_t w = ::write(s->fd, data + done, n - done);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) {
+      s->writeFailed = true;
+      return 0;
+    }
+    done += static_cast<size_t>(w);
+    s->written += static_cast<size_t>(w);
+  }
+  return n;
+}
+
+}  // namespace
+
+BodyAnswer CurlBodyFetcher::fetchBody(const BodyRequest& request, const ProgressCallback& progress) {
+  BodyAnswer answer;
+  Easy easy(curl_easy_init());
+  if (!easy) return answer;
+  const TransferBounds& bounds = request.bounds;
+  Watch watch(bounds);
+  char errorBuffer[CURL_ERROR_SIZE];
+  setCommonOptions(easy.get(), request.url, bounds, errorBuffer);
+  Slist headers;
+  for (const std::string& line : request.headers) {
+    curl_slist* grown = curl_slist_append(headers.get(), line.c_str());
+    if (grown == nullptr) return answer;
+    static_cast<void>(headers.release());
+    headers.reset(grown);
+  }
+  curl_easy_setopt(easy.get(), CURLOPT_HTTPHEADER, headers.get());
+
+  BodyState state;
+  state.request = &request;
+  state.easy = easy.get();
+  state.watch = &watch;
+  curl_easy_setopt(easy.get(), CURLOPT_HEADERFUNCTION, onBodyHeader);
+  curl_easy_setopt(easy.get(), CURLOPT_HEADERDATA, &state);
+  curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, writeBody);
+  curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &state);
+  ProgressState reports;
+  reports.watch = &watch;
+  if (progress) reports.callback = &progress;
+  reportProgress(easy.get(), reports);
+
+  const CURLcode code = curl_easy_perform(easy.get());
+  long httpStatus = 0;
+  curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &httpStatus);
+  int32_t result = watch.result(mapResult(code, httpStatus));
+  // An answer without a body is judged now; one with a status of 400 or more is an error, unjudged.
+  if (code == CURLE_OK && !state.checked && httpStatus > 0 && httpStatus < 400 && !placeBody(state) &&
+      !state.refused && result == dr::kOk)
+    result = dr::kCannotWrite;
+  if (state.refused) result = dr::kNotAccepted;
+  else if (state.writeFailed && result != dr::kTooLarge) result = dr::kCannotWrite;
+  if (state.fd >= 0 && ::close(state.fd) != 0 && result == dr::kOk) result = dr::kCannotWrite;
+  if (state.checked) answer.head = state.head;
+  answer.head.status = static_cast<int>(httpStatus);
+  answer.bodyBytes = state.written;
+  answer.result = result;
+  return answer;
 }
 
 MemoryFetch fetchToMemory(const std::string& url, const TransferBounds& bounds) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/file_system.h"
+#include "platform/body_fetch.h"
 #include "platform/url_download.h"
 
 namespace qv::platform::headless {
@@ -47,6 +48,17 @@ class CurlDownloader : public UrlDownloader {
  private:
   CurlGlobal global_;
   files::LeftoverTemps leftovers_{".part"};
+};
+
+// The body fetch (platform/body_fetch.h) on the same settings and bounds as CurlDownloader: the
+// request's headers go out as they are, the head check sees the final answer's head (after redirects)
+// before its body is written, and the body file is opened then, never through a link.
+class CurlBodyFetcher : public BodyFetcher {
+ public:
+  BodyAnswer fetchBody(const BodyRequest& request, const ProgressCallback& progress) override;
+
+ private:
+  CurlGlobal global_;
 };
 
 // A whole resource fetched into memory (the catalogue reading uses it).
