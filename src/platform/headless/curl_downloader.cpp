@@ -40,7 +40,8 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 // ends), HTTP errors are failures, no signals (we run on worker threads). curl keeps the connect
 // limit, the silence (less than a byte a second for that long), the deadline and an announced length
 // over the cap itself; the rate floor and a body that grows past the cap are counted by the Watch.
-void setCommonOptions(CURL* h, const std::string& url, const TransferBounds& bounds, char* errorBuffer) {
+void setCommonOptions(CURL* h, const std::string& url, const TransferBounds& bounds, char* errorBuffer,
+                      const TlsTrust& trust = {}) {
   const std::string wire = escapeUrlForWire(url);
   curl_easy_setopt(h, CURLOPT_URL, wire.c_str());
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
@@ -61,6 +62,7 @@ void setCommonOptions(CURL* h, const std::string& url, const TransferBounds& bou
   curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  if (!trust.caFile.empty()) curl_easy_setopt(h, CURLOPT_CAINFO, trust.caFile.c_str());
   errorBuffer[0] = '\0';
 }
 
@@ -271,7 +273,7 @@ int32_t CurlDownloader::download(const DownloadRequest& request, const ProgressC
   const TransferBounds& bounds = request.terms.bounds;
   Watch watch(bounds);
   char errorBuffer[CURL_ERROR_SIZE];
-  setCommonOptions(easy.get(), request.url, bounds, errorBuffer);
+  setCommonOptions(easy.get(), request.url, bounds, errorBuffer, trust_);
   watchTransfer(easy.get(), watch);
   FileSink sink{temp.file.get(), &watch};
   curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, writeToFile);
@@ -427,7 +429,7 @@ BodyAnswer CurlBodyFetcher::fetchBody(const BodyRequest& request, const Progress
   const TransferBounds& bounds = request.bounds;
   Watch watch(bounds);
   char errorBuffer[CURL_ERROR_SIZE];
-  setCommonOptions(easy.get(), request.url, bounds, errorBuffer);
+  setCommonOptions(easy.get(), request.url, bounds, errorBuffer, trust_);
   Slist headers;
   for (const std::string& line : request.headers) {
     curl_slist* grown = curl_slist_append(headers.get(), line.c_str());

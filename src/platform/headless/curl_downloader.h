@@ -4,6 +4,7 @@
 // through the same CurlDownloader.
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "common/file_system.h"
 #include "platform/body_fetch.h"
@@ -20,6 +21,12 @@ class CurlGlobal {
   ~CurlGlobal();
   CurlGlobal(const CurlGlobal&) = delete;
   CurlGlobal& operator=(const CurlGlobal&) = delete;
+};
+
+// Which certificates an HTTPS server must be signed by: the system's store unless a file of
+// certificates is named (what a test's own authority, or a publisher's private one, needs).
+struct TlsTrust {
+  std::string caFile;
 };
 
 // Fetches into a temporary file beside the target and renames it over the target only when the
@@ -43,10 +50,12 @@ class CurlGlobal {
 // After a successful transfer one last report gives (size, size), as the end of the data.
 class CurlDownloader : public UrlDownloader {
  public:
+  explicit CurlDownloader(TlsTrust trust = {}) : trust_(std::move(trust)) {}
   int32_t download(const DownloadRequest& request, const ProgressCallback& progress) override;
 
  private:
   CurlGlobal global_;
+  TlsTrust trust_;
   files::LeftoverTemps leftovers_{".part"};
 };
 
@@ -55,10 +64,12 @@ class CurlDownloader : public UrlDownloader {
 // before its body is written, and the body file is opened then, never through a link.
 class CurlBodyFetcher : public BodyFetcher {
  public:
+  explicit CurlBodyFetcher(TlsTrust trust = {}) : trust_(std::move(trust)) {}
   BodyAnswer fetchBody(const BodyRequest& request, const ProgressCallback& progress) override;
 
  private:
   CurlGlobal global_;
+  TlsTrust trust_;
 };
 
 // A whole resource fetched into memory (the catalogue reading uses it).
