@@ -2,13 +2,11 @@
 // The add-on server started as a process on a free loopback port over a scratch folder, and a
 // client that sends exactly the fields a test writes and reads the answer to the connection's end.
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <chrono>
 #include <ctime>
 #include <map>
@@ -27,8 +25,7 @@ struct Reply {
 
   bool has(const std::string& name) const { return headers.count(name) != 0; }
   std::string operator[](const std::string& name) const {
-    const auto it = headers.find(name);
-    return it == headers.end() ? std::string() : it->second;
+    return has(name) ? headers.at(name) : std::string();
   }
 };
 
@@ -38,16 +35,25 @@ class AddonServerProcess {
   TestDir logs;
 
   AddonServerProcess() {
-    port_ = freePort();
+    const int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = loopback(0);
+    socklen_t len = sizeof a;
+    bind(probe, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    getsockname(probe, reinterpret_cast<sockaddr*>(&a), &len);
+    close(probe);
+    port_ = ntohs(a.sin_port);
     pid_ = fork();
     if (pid_ == 0) {
-      const std::string log = logs.file("server.log");
-      if (!freopen(log.c_str(), "w", stdout)) _exit(127);
-      const std::string port = std::to_string(port_);
-      execl(QV_ADDON_SERVER, QV_ADDON_SERVER, port.c_str(), site.str().c_str(), static_cast<char*>(nullptr));
+      if (!freopen(logs.file("server.log").c_str(), "w", stdout)) _exit(127);
+      execl(QV_ADDON_SERVER, QV_ADDON_SERVER, std::to_string(port_).c_str(), site.str().c_str(), nullptr);
       _exit(127);
     }
-    for (int i = 0; i < 200 && !answers(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    for (int i = 0, fd = -1; i < 200 && fd < 0; ++i) {
+      if ((fd = connected()) >= 0)
+        close(fd);
+      else
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
   }
   ~AddonServerProcess() {
     kill(pid_, SIGTERM);
@@ -61,69 +67,47 @@ class AddonServerProcess {
     std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
     for (const std::string& f : fields) request += f + "\r\n";
     request += "\r\n";
-    const int fd = connectTo();
     std::string raw;
-    if (fd >= 0) {
-      timeval timeout{10, 0};
-      setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-      if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
-        char buffer[65536];
-        ssize_t n;
-        while ((n = recv(fd, buffer, sizeof buffer, 0)) > 0) raw.append(buffer, static_cast<size_t>(n));
-      }
-      close(fd);
+    const int fd = connected();
+    const timeval timeout{10, 0};
+    if (fd >= 0) setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    if (fd >= 0 &&
+        send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+      char buffer[65536];
+      for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
+        raw.append(buffer, static_cast<size_t>(n));
     }
-    return parse(raw);
-  }
-
- private:
-  static int freePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
-  }
-  int connectTo() const {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<uint16_t>(port_));
-    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-      close(fd);
-      return -1;
-    }
-    return fd;
-  }
-  bool answers() const {
-    const int fd = connectTo();
-    if (fd < 0) return false;
-    close(fd);
-    return true;
-  }
-  static Reply parse(const std::string& raw) {
+    if (fd >= 0) close(fd);
     Reply reply;
     const size_t end = raw.find("\r\n\r\n");
     if (end == std::string::npos || raw.size() < 12) return reply;
     reply.status = std::stoi(raw.substr(9, 3));
-    size_t line = raw.find("\r\n") + 2;
-    while (line < end) {
-      const size_t next = raw.find("\r\n", line);
+    for (size_t line = raw.find("\r\n") + 2, next; line < end; line = next + 2) {
+      next = raw.find("\r\n", line);
       const std::string header = raw.substr(line, next - line);
-      const size_t colon = header.find(':');
+      const size_t colon = std::min(header.find(':'), header.size());
       std::string name = header.substr(0, colon);
       for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      const size_t value = colon == std::string::npos ? colon : header.find_first_not_of(' ', colon + 1);
-      reply.headers[name] = value == std::string::npos ? std::string() : header.substr(value);
-      line = next + 2;
+      reply.headers[name] = header.substr(std::min(header.find_first_not_of(' ', colon + 1), header.size()));
     }
     reply.body = raw.substr(end + 4);
     return reply;
+  }
+
+ private:
+  static sockaddr_in loopback(int port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    return a;
+  }
+  int connected() const {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const sockaddr_in a = loopback(port_);
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0) return fd;
+    close(fd);
+    return -1;
   }
 
   int port_ = 0;
@@ -147,8 +131,7 @@ inline std::string httpDate(std::time_t t, const char* format = "%a, %d %b %Y %H
 }
 inline std::time_t timeOfHttpDate(const std::string& text) {
   std::tm utc{};
-  if (!strptime(text.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &utc)) return -1;
-  return timegm(&utc);
+  return strptime(text.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &utc) ? timegm(&utc) : -1;
 }
 
 }  // namespace qv::test

@@ -51,7 +51,8 @@ TEST_F(ConditionalRangeTest, AnUnchangedFileIsNotSentAgain) {
   // An earlier date, a date that is none, and a tag that does not match (which outranks the date).
   EXPECT_EQ(server.get("/a.zip", {"If-Modified-Since: " + httpDate(at - 1)}).status, 200);
   EXPECT_EQ(server.get("/a.zip", {"If-Modified-Since: last week"}).body, content);
-  EXPECT_EQ(server.get("/a.zip", {"If-None-Match: \"other\"", "If-Modified-Since: " + lastModified}).status, 200);
+  EXPECT_EQ(server.get("/a.zip", {"If-None-Match: \"other\"", "If-Modified-Since: " + lastModified}).status,
+            200);
 }
 
 TEST_F(ConditionalRangeTest, AChangedFileIsSentWholeWithNewValidators) {
@@ -66,7 +67,8 @@ TEST_F(ConditionalRangeTest, AChangedFileIsSentWholeWithNewValidators) {
     EXPECT_NE(r["etag"], etag);
     EXPECT_NE(r["last-modified"], lastModified);
   }
-  EXPECT_EQ(server.get("/a.zip", {"Range: bytes=0-9", "If-Range: " + etag}).status, 200) << "resumed on old bytes";
+  EXPECT_EQ(server.get("/a.zip", {"Range: bytes=0-9", "If-Range: " + etag}).status, 200)
+      << "resumed on old bytes";
 }
 
 TEST_F(ConditionalRangeTest, ASingleRangeIsSentAsAskedAndOnePastTheEndIsRefused) {
@@ -74,9 +76,9 @@ TEST_F(ConditionalRangeTest, ASingleRangeIsSentAsAskedAndOnePastTheEndIsRefused)
     std::string range;
     size_t first, length;
   };
-  for (const Case& c : {Case{"bytes=10-19", 10, 10}, Case{"bytes=49990-", 49990, 10}, Case{"bytes=-7", 49993, 7},
-                        Case{"bytes=49000-99999999", 49000, 1000}, Case{"bytes=-60000", 0, 50000},
-                        Case{"BYTES=5-5", 5, 1}, Case{"bytes = 5-5", 0, 0}}) {
+  for (const Case& c : {Case{"bytes=10-19", 10, 10}, Case{"bytes=49990-", 49990, 10},
+                        Case{"bytes=-7", 49993, 7}, Case{"bytes=49000-99999999", 49000, 1000},
+                        Case{"bytes=-60000", 0, 50000}, Case{"BYTES=5-5", 5, 1}, Case{"bytes = 5-5", 0, 0}}) {
     const Reply r = server.get("/a.zip", {"Range: " + c.range});
     if (c.length == 0) {  // not a range at all: the whole file
       EXPECT_EQ(r.status, 200) << c.range;
@@ -84,8 +86,8 @@ TEST_F(ConditionalRangeTest, ASingleRangeIsSentAsAskedAndOnePastTheEndIsRefused)
       continue;
     }
     EXPECT_EQ(r.status, 206) << c.range;
-    EXPECT_EQ(r["content-range"], "bytes " + std::to_string(c.first) + "-" + std::to_string(c.first + c.length - 1) +
-                                      "/50000");
+    EXPECT_EQ(r["content-range"],
+              "bytes " + std::to_string(c.first) + "-" + std::to_string(c.first + c.length - 1) + "/50000");
     EXPECT_EQ(r["content-length"], std::to_string(c.length));
     EXPECT_EQ(r.body, content.substr(c.first, c.length)) << c.range;
     EXPECT_EQ(r["etag"], etag);

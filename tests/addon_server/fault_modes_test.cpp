@@ -28,12 +28,14 @@ TEST_F(FaultModesTest, ValidatorFaults) {
   const Reply again = server.get("/fault/etagchurn/a.zip", {"If-None-Match: " + churned});
   EXPECT_EQ(again.status, 200);
   EXPECT_NE(again["etag"], churned);
-  EXPECT_EQ(server.get("/fault/etagchurn/a.zip", {"Range: bytes=5-", "If-Range: " + again["etag"]}).status, 200);
+  EXPECT_EQ(server.get("/fault/etagchurn/a.zip", {"Range: bytes=5-", "If-Range: " + again["etag"]}).status,
+            200);
 
   const std::time_t future = timeOfHttpDate(server.get("/fault/futuredate/a.zip")["last-modified"]);
   EXPECT_GT(future, std::time(nullptr) + 9 * 365 * 24 * 3600);
 
-  const Reply bad = server.get("/fault/baddate/a.zip", {"If-Modified-Since: " + httpDate(std::time(nullptr) + 60)});
+  const Reply bad =
+      server.get("/fault/baddate/a.zip", {"If-Modified-Since: " + httpDate(std::time(nullptr) + 60)});
   EXPECT_EQ(bad["last-modified"], "yesterday-ish");
   EXPECT_EQ(bad.status, 200) << "no date to compare with";
   EXPECT_TRUE(bad.has("etag"));

@@ -10,7 +10,7 @@ TEST(TransferStatsTest, CountsRequestsAndBodyBytesReallySentInAllAndPerPath) {
   AddonServerProcess server;
   writeAll(server.site.file("a.zip"), distinctBytes(10000));
   writeAll(server.site.file("b c.xml"), "<x/>");
-  const std::string etag = server.get("/a.zip")["etag"];  // 10000
+  const std::string etag = server.get("/a.zip")["etag"];                    // 10000
   ASSERT_EQ(server.get("/a.zip", {"If-None-Match: " + etag}).status, 304);  // 0
   ASSERT_EQ(server.get("/a.zip", {"Range: bytes=-10"}).status, 206);        // 10
   ASSERT_EQ(server.get("/fault/cut90/a.zip").body.size(), 9000u);           // 9000

@@ -4,9 +4,9 @@
 #include <iconv.h>
 
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -132,14 +132,18 @@ std::optional<std::string> field(const httplib::Request& req, const char* name) 
   return value;
 }
 
-int64_t secondsOf(int64_t ns) { return ns / 1000000000 - (ns % 1000000000 < 0 ? 1 : 0); }
+int64_t secondsOf(int64_t ns) {
+  return ns / 1000000000 - (ns % 1000000000 < 0 ? 1 : 0);
+}
 
 std::string contentRange(uint64_t first, uint64_t length, uint64_t size) {
   if (length == 0) return "bytes */" + std::to_string(size);
-  return "bytes " + std::to_string(first) + "-" + std::to_string(first + length - 1) + "/" + std::to_string(size);
+  return "bytes " + std::to_string(first) + "-" + std::to_string(first + length - 1) + "/" +
+         std::to_string(size);
 }
 
-void serveFile(const fs::path& file, const std::string& fault, const httplib::Request& req, httplib::Response& res) {
+void serveFile(const fs::path& file, const std::string& fault, const httplib::Request& req,
+               httplib::Response& res) {
   const std::optional<addon_server::FileSnapshot> snapshot = addon_server::readSnapshot(file);
   if (!snapshot) {
     res.status = 404;
@@ -149,12 +153,15 @@ void serveFile(const fs::path& file, const std::string& fault, const httplib::Re
   const uint64_t size = snapshot->bytes->size();
   const int64_t mtime = secondsOf(snapshot->mtimeNs);
   const addon_server::Validators validators = addon_server::faultedValidators(
-      fault, {addon_server::fileEntityTag(size, snapshot->mtimeNs), addon_server::formatHttpDate(mtime), mtime},
+      fault,
+      {addon_server::fileEntityTag(size, snapshot->mtimeNs), addon_server::formatHttpDate(mtime), mtime},
       size, snapshot->mtimeNs);
-  const addon_server::RequestConditions conditions{field(req, "If-None-Match"), field(req, "If-Modified-Since"),
-                                                   field(req, "Range"), field(req, "If-Range")};
+  const addon_server::RequestConditions conditions{field(req, "If-None-Match"),
+                                                   field(req, "If-Modified-Since"), field(req, "Range"),
+                                                   field(req, "If-Range")};
   const addon_server::FileAnswer answer = addon_server::faultedAnswer(
-      fault, addon_server::answerFor(conditions, validators, size, addon_server::faultServesRanges(fault)), size);
+      fault, addon_server::answerFor(conditions, validators, size, addon_server::faultServesRanges(fault)),
+      size);
 
   res.status = answer.status;
   res.set_header("ETag", validators.entityTag);
@@ -180,8 +187,8 @@ void serveFile(const fs::path& file, const std::string& fault, const httplib::Re
                          addon_server::faultDelivery(fault));
 }
 
-void serve(const Site& site, const fs::path& root, addon_server::TransferStats& stats, const httplib::Request& req,
-           httplib::Response& res) {
+void serve(const Site& site, const fs::path& root, addon_server::TransferStats& stats,
+           const httplib::Request& req, httplib::Response& res) {
   // Ranges are answered here, from the file's validators; left in the request, cpp-httplib would cut
   // every body (a 200 for a failed If-Range too) to the ranges itself. The request is a non-const
   // object inside the library, handed to handlers as const.
@@ -260,12 +267,14 @@ int main(int argc, char** argv) {
   server.set_tcp_nodelay(true);
   const fs::path root = fs::canonical(positional[1]);
   addon_server::TransferStats stats;
-  server.Get(".*", [&](const httplib::Request& req, httplib::Response& res) { serve(site, root, stats, req, res); });
+  server.Get(
+      ".*", [&](const httplib::Request& req, httplib::Response& res) { serve(site, root, stats, req, res); });
   // cpp-httplib answers 416 itself, before any handler, to a Range field it cannot parse. A static
   // server ignores such a field and answers the request; this does the same from here.
-  server.set_error_handler(httplib::Server::HandlerWithResponse(
-      [&](const httplib::Request& req, httplib::Response& res) {
-        if (res.status != 416 || res.has_header("Content-Range")) return httplib::Server::HandlerResponse::Unhandled;
+  server.set_error_handler(
+      httplib::Server::HandlerWithResponse([&](const httplib::Request& req, httplib::Response& res) {
+        if (res.status != 416 || res.has_header("Content-Range"))
+          return httplib::Server::HandlerResponse::Unhandled;
         res = httplib::Response();
         serve(site, root, stats, req, res);
         return httplib::Server::HandlerResponse::Handled;
@@ -277,8 +286,8 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long long>(bytes));
     std::fflush(stdout);
   });
-  std::printf("addon-server: serving %s on http://%s:%d\n", fs::canonical(positional[1]).c_str(), bind.c_str(),
-              port);
+  std::printf("addon-server: serving %s on http://%s:%d\n", fs::canonical(positional[1]).c_str(),
+              bind.c_str(), port);
   std::fflush(stdout);
   if (!server.listen(bind, port)) {
     std::fprintf(stderr, "addon-server: cannot listen on %s:%d\n", bind.c_str(), port);

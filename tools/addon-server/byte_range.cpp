@@ -7,7 +7,9 @@
 namespace addon_server {
 namespace {
 
-bool isOws(char c) { return c == ' ' || c == '\t'; }
+bool isOws(char c) {
+  return c == ' ' || c == '\t';
+}
 
 // Decimal digits; a number too large for 64 bits reads as the largest one, which is past any
 // file's end, so "bytes=99999999999999999999-" is unsatisfiable rather than wrapped round.
@@ -25,9 +27,9 @@ std::optional<uint64_t> number(std::string_view s) {
 
 bool unitIsBytes(std::string_view unit) {
   constexpr std::string_view kBytes = "bytes";
-  return unit.size() == kBytes.size() && std::equal(unit.begin(), unit.end(), kBytes.begin(), [](char a, char b) {
-           return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
-         });
+  return unit.size() == kBytes.size() &&
+         std::equal(unit.begin(), unit.end(), kBytes.begin(),
+                    [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b; });
 }
 
 }  // namespace

@@ -11,7 +11,9 @@ struct Tag {
   std::string_view opaque;  // the quoted part, quotes included
 };
 
-bool isOws(char c) { return c == ' ' || c == '\t'; }
+bool isOws(char c) {
+  return c == ' ' || c == '\t';
+}
 
 std::string_view trimmed(std::string_view s) {
   while (!s.empty() && isOws(s.front())) s.remove_prefix(1);

@@ -11,9 +11,9 @@ namespace addon_server {
 namespace {
 
 // Mode names in .faults lines and path prefixes; stall, 404, 500 and html never reach a file.
-const char* const kModes[] = {"404",        "500",     "html",      "truncate", "slow",    "nolength",
-                              "stall",      "always304", "etagchurn", "futuredate", "baddate", "always206",
-                              "badrange",   "norange", "cut90"};
+const char* const kModes[] = {"404",      "500",       "html",      "truncate",  "slow",
+                              "nolength", "stall",     "always304", "etagchurn", "futuredate",
+                              "baddate",  "always206", "badrange",  "norange",   "cut90"};
 
 // The mode FOLDER/.faults puts on `path`, or nothing.
 std::string faultFromFile(const std::filesystem::path& root, const std::string& path) {
@@ -62,9 +62,9 @@ Validators faultedValidators(const std::string& mode, Validators validators, uin
     tag.insert(tag.size() - 1, "-" + std::to_string(++answers));
     validators.entityTag = tag;
   } else if (mode == "futuredate") {
-    const int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
-                            std::chrono::system_clock::now().time_since_epoch())
-                            .count();
+    const int64_t now =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     const int64_t later = now + int64_t{3652} * 24 * 3600;
     validators.lastModified = formatHttpDate(later);
     validators.lastModifiedAt = later;
@@ -85,7 +85,9 @@ FileAnswer faultedAnswer(const std::string& mode, FileAnswer honest, uint64_t si
   return honest;
 }
 
-bool faultServesRanges(const std::string& mode) { return mode != "norange"; }
+bool faultServesRanges(const std::string& mode) {
+  return mode != "norange";
+}
 
 Delivery faultDelivery(const std::string& mode) {
   if (mode == "truncate") return Delivery::kCutHalf;

@@ -23,8 +23,8 @@ struct RequestConditions {
 };
 
 struct FileAnswer {
-  int status = 200;  // 200, 206, 304 or 416
-  uint64_t first = 0;   // the part of the file in the body (206; 200 sends it all)
+  int status = 200;    // 200, 206, 304 or 416
+  uint64_t first = 0;  // the part of the file in the body (206; 200 sends it all)
   uint64_t length = 0;
 };
 

@@ -1,9 +1,10 @@
 #include "file_snapshot.h"
 
 #include <fcntl.h>
-#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace addon_server {
 
@@ -28,7 +29,8 @@ std::optional<FileSnapshot> readSnapshot(const std::filesystem::path& file) {
     bytes->append(buffer, static_cast<size_t>(n));
   }
   ::close(fd);
-  return FileSnapshot{std::move(bytes), static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+  return FileSnapshot{std::move(bytes),
+                      static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
 }  // namespace addon_server

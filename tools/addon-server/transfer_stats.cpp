@@ -44,7 +44,8 @@ std::string TransferStats::reset() {
 }
 
 std::string TransferStats::reportLocked() const {
-  std::string out = "requests " + std::to_string(total_.requests) + "\nbody_bytes " + std::to_string(total_.bytes) + "\n";
+  std::string out =
+      "requests " + std::to_string(total_.requests) + "\nbody_bytes " + std::to_string(total_.bytes) + "\n";
   for (const auto& [path, counts] : paths_)
     out += escaped(path) + " " + std::to_string(counts.requests) + " " + std::to_string(counts.bytes) + "\n";
   return out;
