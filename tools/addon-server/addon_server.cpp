@@ -3,18 +3,25 @@
 #include <httplib.h>
 #include <iconv.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "body_sending.h"
+#include "entity_tags.h"
+#include "fault_modes.h"
+#include "file_answer.h"
+#include "file_snapshot.h"
+#include "http_date.h"
+#include "transfer_stats.h"
 
 namespace {
 
@@ -24,19 +31,38 @@ const char kUsage[] =
     "usage: addon-server PORT FOLDER [--bind ADDRESS]\n"
     "\n"
     "Serves the files under FOLDER by HTTP GET on ADDRESS:PORT (ADDRESS defaults to 127.0.0.1).\n"
-    "Each request is logged on standard output as one line: method, path, status, bytes.\n"
+    "Each request is logged on standard output as one line: method, path, status, bytes (the body\n"
+    "bytes really sent: a body cut short counts what left).\n"
     "\n"
     "Request paths are percent-decoded. A path that names no file as UTF-8 is tried again as Big5\n"
     "(code page 950), the bytes a Windows client sends for a name it did not escape.\n"
     "\n"
+    "A file is answered as a static web server answers: with a strong ETag (its size and modification\n"
+    "time), Last-Modified and Accept-Ranges: bytes; 304 to If-None-Match or, without that field,\n"
+    "If-Modified-Since; 206 to a single byte range (Range: bytes=N-, N-M or -S), 416 with\n"
+    "Content-Range: bytes */LENGTH to one past the end, the whole file when If-Range does not match.\n"
+    "Several ranges in one request are answered with the whole file.\n"
+    "\n"
+    "  GET /__stats          requests and body bytes sent, in all and per path (\"PATH REQUESTS BYTES\")\n"
+    "  GET /__stats/reset    the same, then zeroes the counts; neither is counted itself\n"
+    "\n"
     "Fault modes, chosen by a path prefix in front of a file's path:\n"
-    "  /fault/404/PATH       answers 404 with an HTML page, whether PATH exists or not\n"
-    "  /fault/500/PATH       answers 500 with an HTML page\n"
-    "  /fault/html/PATH      answers 200 with an HTML error page instead of the file\n"
-    "  /fault/truncate/PATH  announces the file's full length, sends half of it and hangs up\n"
-    "  /fault/slow/PATH      sends the file in 1 KiB pieces, 50 ms apart\n"
-    "  /fault/nolength/PATH  sends the file without Content-Length, ended by closing the connection\n"
-    "  /fault/stall/PATH     reads the request and never answers (for five minutes, then hangs up)\n"
+    "  /fault/404/PATH         answers 404 with an HTML page, whether PATH exists or not\n"
+    "  /fault/500/PATH         answers 500 with an HTML page\n"
+    "  /fault/html/PATH        answers 200 with an HTML error page instead of the file\n"
+    "  /fault/truncate/PATH    announces the file's (or range's) full length, sends half and hangs up\n"
+    "  /fault/cut90/PATH       the same with 90% of it sent\n"
+    "  /fault/slow/PATH        sends the file in 1 KiB pieces, 50 ms apart\n"
+    "  /fault/nolength/PATH    sends the file without Content-Length, ended by closing the connection\n"
+    "  /fault/stall/PATH       reads the request and never answers (for five minutes, then hangs up)\n"
+    "  /fault/always304/PATH   answers 304 to every request, validators or none\n"
+    "  /fault/etagchurn/PATH   a new ETag on every answer, so no If-None-Match or If-Range matches\n"
+    "  /fault/futuredate/PATH  Last-Modified ten years ahead of now\n"
+    "  /fault/baddate/PATH     Last-Modified that is no date (\"yesterday-ish\")\n"
+    "  /fault/always206/PATH   answers 206 with the file from byte 1 (Content-Range to match), asked or not\n"
+    "  /fault/badrange/PATH    answers a range with 206 for one that starts a byte later than asked\n"
+    "  /fault/norange/PATH     ignores Range and If-Range: 200 with the whole file, no Accept-Ranges\n"
+    "Each keeps the ETag and Last-Modified fields unless it is about them.\n"
     "\n"
     "A fault can also be put on a path the client asks for as it is: FOLDER/.faults holds lines\n"
     "\"MODE PATH\" (for example \"stall /Data.xml\"), read at every request.\n";
@@ -97,30 +123,85 @@ class Site {
   fs::path root_;
 };
 
-std::string readWhole(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+// A request field; several fields of one name read as one list, as HTTP combines them.
+std::optional<std::string> field(const httplib::Request& req, const char* name) {
+  const size_t count = req.get_header_value_count(name);
+  if (count == 0) return std::nullopt;
+  std::string value;
+  for (size_t i = 0; i < count; ++i) value += (i ? ", " : "") + req.get_header_value(name, i);
+  return value;
 }
 
-// The mode FOLDER/.faults puts on `path`, or nothing.
-std::string faultFromFile(const fs::path& root, const std::string& path) {
-  std::ifstream in(root / ".faults");
-  std::string mode, faultPath;
-  while (in >> mode >> faultPath)
-    if (faultPath == path) return mode;
-  return {};
+int64_t secondsOf(int64_t ns) {
+  return ns / 1000000000 - (ns % 1000000000 < 0 ? 1 : 0);
 }
 
-void serve(const Site& site, const fs::path& root, const httplib::Request& req, httplib::Response& res) {
-  std::string path = req.path;
-  std::string fault;
-  if (path.rfind("/fault/", 0) == 0) {
-    const size_t end = path.find('/', 7);
-    fault = path.substr(7, end == std::string::npos ? std::string::npos : end - 7);
-    path = end == std::string::npos ? "/" : path.substr(end);
-  } else {
-    fault = faultFromFile(root, path);
+std::string contentRange(uint64_t first, uint64_t length, uint64_t size) {
+  if (length == 0) return "bytes */" + std::to_string(size);
+  return "bytes " + std::to_string(first) + "-" + std::to_string(first + length - 1) + "/" +
+         std::to_string(size);
+}
+
+void serveFile(const fs::path& file, const std::string& fault, const httplib::Request& req,
+               httplib::Response& res) {
+  const std::optional<addon_server::FileSnapshot> snapshot = addon_server::readSnapshot(file);
+  if (!snapshot) {
+    res.status = 404;
+    addon_server::sendText(res, kErrorPage, "text/html");
+    return;
   }
+  const uint64_t size = snapshot->bytes->size();
+  const int64_t mtime = secondsOf(snapshot->mtimeNs);
+  const addon_server::Validators validators = addon_server::faultedValidators(
+      fault,
+      {addon_server::fileEntityTag(size, snapshot->mtimeNs), addon_server::formatHttpDate(mtime), mtime},
+      size, snapshot->mtimeNs);
+  const addon_server::RequestConditions conditions{field(req, "If-None-Match"),
+                                                   field(req, "If-Modified-Since"), field(req, "Range"),
+                                                   field(req, "If-Range")};
+  const addon_server::FileAnswer answer = addon_server::faultedAnswer(
+      fault, addon_server::answerFor(conditions, validators, size, addon_server::faultServesRanges(fault)),
+      size);
+
+  res.status = answer.status;
+  res.set_header("ETag", validators.entityTag);
+  res.set_header("Last-Modified", validators.lastModified);
+  if (addon_server::faultServesRanges(fault)) res.set_header("Accept-Ranges", "bytes");
+  const std::string type = contentType(file);
+  switch (answer.status) {
+    case 304:
+      // cpp-httplib would add "Content-Length: 0", which states an empty file; the length a 200 would
+      // have announced is the one value allowed here.
+      res.set_header("Content-Length", std::to_string(size));
+      return;
+    case 416:
+      res.set_header("Content-Range", contentRange(0, 0, size));
+      return;
+    case 206:
+      res.set_header("Content-Range", contentRange(answer.first, answer.length, size));
+      break;
+    default:
+      break;
+  }
+  addon_server::sendBody(res, snapshot->bytes, answer.first, answer.length, type,
+                         addon_server::faultDelivery(fault));
+}
+
+void serve(const Site& site, const fs::path& root, addon_server::TransferStats& stats,
+           const httplib::Request& req, httplib::Response& res) {
+  // Ranges are answered here, from the file's validators; left in the request, cpp-httplib would cut
+  // every body (a 200 for a failed If-Range too) to the ranges itself. The request is a non-const
+  // object inside the library, handed to handlers as const.
+  const_cast<httplib::Request&>(req).ranges.clear();
+  addon_server::takeBodyBytesSent();
+  res.status = 200;
+  res.set_header("Date", addon_server::formatHttpDate(std::time(nullptr)));
+  if (req.path == "/__stats" || req.path == "/__stats/reset") {
+    addon_server::sendText(res, req.path == "/__stats" ? stats.report() : stats.reset(), "text/plain");
+    return;
+  }
+  const addon_server::FaultedPath target = addon_server::faultOf(root, req.path);
+  const std::string& fault = target.mode;
   if (fault == "stall") {
     // A server that accepted the connection and then says nothing at all.
     std::this_thread::sleep_for(std::chrono::minutes(5));
@@ -129,48 +210,25 @@ void serve(const Site& site, const fs::path& root, const httplib::Request& req, 
   }
   if (fault == "404" || fault == "500") {
     res.status = std::stoi(fault);
-    res.set_content(kErrorPage, "text/html");
+    addon_server::sendText(res, kErrorPage, "text/html");
     return;
   }
   if (fault == "html") {
-    res.set_content(kErrorPage, "text/html");
+    addon_server::sendText(res, kErrorPage, "text/html");
     return;
   }
-  if (!fault.empty() && fault != "truncate" && fault != "slow" && fault != "nolength") {
+  if (!fault.empty() && !addon_server::isFaultMode(fault)) {
     res.status = 400;
-    res.set_content("unknown fault mode\n", "text/plain");
+    addon_server::sendText(res, "unknown fault mode\n", "text/plain");
     return;
   }
-  const std::optional<fs::path> file = site.resolve(path);
+  const std::optional<fs::path> file = site.resolve(target.path);
   if (!file) {
     res.status = 404;
-    res.set_content(kErrorPage, "text/html");
+    addon_server::sendText(res, kErrorPage, "text/html");
     return;
   }
-  auto body = std::make_shared<std::string>(readWhole(*file));
-  const std::string type = contentType(*file);
-  if (fault == "truncate") {
-    res.set_content_provider(body->size(), type, [body](size_t offset, size_t, httplib::DataSink& sink) {
-      const size_t half = body->size() / 2;
-      if (offset >= half) return false;  // hang up with the rest still owed
-      sink.write(body->data() + offset, half - offset);
-      return true;
-    });
-  } else if (fault == "slow") {
-    res.set_content_provider(body->size(), type, [body](size_t offset, size_t, httplib::DataSink& sink) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      sink.write(body->data() + offset, std::min<size_t>(1024, body->size() - offset));
-      return true;
-    });
-  } else if (fault == "nolength") {
-    res.set_content_provider(type, [body](size_t offset, httplib::DataSink& sink) {
-      if (offset >= body->size()) return false;  // closing the connection ends the body
-      sink.write(body->data() + offset, body->size() - offset);
-      return true;
-    });
-  } else {
-    res.set_content(*body, type);
-  }
+  serveFile(*file, fault, req, res);
 }
 
 }  // namespace
@@ -208,14 +266,28 @@ int main(int argc, char** argv) {
   // at once, and so does this one, or every small file would take 40 ms at random.
   server.set_tcp_nodelay(true);
   const fs::path root = fs::canonical(positional[1]);
-  server.Get(".*", [&site, &root](const httplib::Request& req, httplib::Response& res) { serve(site, root, req, res); });
-  server.set_logger([](const httplib::Request& req, const httplib::Response& res) {
-    const size_t bytes = res.body.empty() ? res.content_length_ : res.body.size();
-    std::printf("%s %s %d %zu\n", req.method.c_str(), req.path.c_str(), res.status, bytes);
+  addon_server::TransferStats stats;
+  server.Get(
+      ".*", [&](const httplib::Request& req, httplib::Response& res) { serve(site, root, stats, req, res); });
+  // cpp-httplib answers 416 itself, before any handler, to a Range field it cannot parse. A static
+  // server ignores such a field and answers the request; this does the same from here.
+  server.set_error_handler(
+      httplib::Server::HandlerWithResponse([&](const httplib::Request& req, httplib::Response& res) {
+        if (res.status != 416 || res.has_header("Content-Range"))
+          return httplib::Server::HandlerResponse::Unhandled;
+        res = httplib::Response();
+        serve(site, root, stats, req, res);
+        return httplib::Server::HandlerResponse::Handled;
+      }));
+  server.set_logger([&stats](const httplib::Request& req, const httplib::Response& res) {
+    const uint64_t bytes = addon_server::takeBodyBytesSent();
+    if (req.path != "/__stats" && req.path != "/__stats/reset") stats.record(req.path, bytes);
+    std::printf("%s %s %d %llu\n", req.method.c_str(), req.path.c_str(), res.status,
+                static_cast<unsigned long long>(bytes));
     std::fflush(stdout);
   });
-  std::printf("addon-server: serving %s on http://%s:%d\n", fs::canonical(positional[1]).c_str(), bind.c_str(),
-              port);
+  std::printf("addon-server: serving %s on http://%s:%d\n", fs::canonical(positional[1]).c_str(),
+              bind.c_str(), port);
   std::fflush(stdout);
   if (!server.listen(bind, port)) {
     std::fprintf(stderr, "addon-server: cannot listen on %s:%d\n", bind.c_str(), port);
