@@ -78,12 +78,14 @@ class Bench {
  public:
   Bench(std::string base, const fs::path& site, fs::path work)
       : base_(std::move(base)), work_(std::move(work)), expected_(archiveBytes()) {
-    std::ofstream(site / "big.zip", std::ios::binary).write(expected_.data(), static_cast<std::streamsize>(expected_.size()));
+    std::ofstream(site / "big.zip", std::ios::binary)
+        .write(expected_.data(), static_cast<std::streamsize>(expected_.size()));
     fs::create_directories(work_);
   }
 
   Side wininet() {
-    return {"WinINet body fetch", [this](const std::string& url, int index) {
+    return {"WinINet body fetch",
+            [this](const std::string& url, int index) {
               const std::string file = path("wininet", index);
               std::ofstream(fs::path(qv::platform::win32::toWide(file)), std::ios::binary | std::ios::trunc);
               qv::platform::BodyRequest request{url, {}, file, {}, [](const qv::platform::AnswerHead&) {
@@ -96,12 +98,14 @@ class Bench {
   }
 
   Side urlmon() {
-    return {"urlmon downloader", [this](const std::string& url, int index) {
-              const std::string file = path("urlmon", index);
-              return downloader_.download({url, file, {}}, [](uint64_t, uint64_t) { return true; }) == dr::kOk;
-            },
-            "urlmon",
-            {}};
+    return {
+        "urlmon downloader",
+        [this](const std::string& url, int index) {
+          const std::string file = path("urlmon", index);
+          return downloader_.download({url, file, {}}, [](uint64_t, uint64_t) { return true; }) == dr::kOk;
+        },
+        "urlmon",
+        {}};
   }
 
   // One turn of a side: `parallel` transfers at once, timed together; false when one failed.
@@ -126,7 +130,8 @@ class Bench {
 
  private:
   std::string path(const char* side, int index) const {
-    return qv::platform::win32::toUtf8((work_ / (std::string(side) + std::to_string(index) + ".zip")).wstring());
+    return qv::platform::win32::toUtf8(
+        (work_ / (std::string(side) + std::to_string(index) + ".zip")).wstring());
   }
   bool whole(const std::string& file) const {
     std::ifstream in(fs::path(qv::platform::win32::toWide(file)), std::ios::binary);
@@ -186,7 +191,8 @@ int wmain(int argc, wchar_t** argv) {
   const int parallel = argc > 4 ? std::max(1, _wtoi(argv[4])) : 4;
   wchar_t temp[MAX_PATH + 1] = {};
   ::GetTempPathW(MAX_PATH + 1, temp);
-  Bench bench(base, fs::path(argv[2]), fs::path(temp) / ("qv-body-fetch-bench-" + std::to_string(::GetCurrentProcessId())));
+  Bench bench(base, fs::path(argv[2]),
+              fs::path(temp) / ("qv-body-fetch-bench-" + std::to_string(::GetCurrentProcessId())));
   const bool ok = run(bench, rounds, 1) && run(bench, rounds, parallel);
   return ok ? 0 : 1;
 }

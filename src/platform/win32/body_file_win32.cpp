@@ -16,8 +16,9 @@ bool BodyFile::open(const std::string& utf8Path) {
   // The entry itself first: a reparse point there is refused before anything is opened.
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kNotPlain) != 0) return false;
-  UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file.valid()) return false;
   // And what was opened: the name may have become a link between the look and the open.
   FILE_ATTRIBUTE_TAG_INFO held{};
@@ -49,7 +50,8 @@ bool BodyFile::write(const char* data, size_t size) {
   while (size > 0) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
     DWORD written = 0;
-    if (!file_.valid() || !::WriteFile(file_.get(), data, chunk, &written, nullptr) || written == 0) return false;
+    if (!file_.valid() || !::WriteFile(file_.get(), data, chunk, &written, nullptr) || written == 0)
+      return false;
     data += written;
     size -= written;
     size_ += written;

@@ -4,8 +4,8 @@
 
 #include "platform/url_escape.h"
 #include "platform/win32/body_file_win32.h"
-#include "platform/win32/wininet_transfer_watch.h"
 #include "platform/win32/win32_text.h"
+#include "platform/win32/wininet_transfer_watch.h"
 
 namespace qv::platform::win32 {
 
@@ -16,8 +16,9 @@ using namespace std::chrono_literals;
 
 // Every request asks the server itself, keeps nothing in the cache, sends no cookie and never puts
 // up a dialog; the connection goes back to the pool when the answer has been read whole.
-constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
-                                INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_KEEP_CONNECTION;
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                                INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI |
+                                INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_KEEP_CONNECTION;
 
 // WinINet's own limits, a little past ours: ours decide, and its connections do not outlive them long.
 constexpr std::chrono::milliseconds kPlatformSlack = 1s;
@@ -61,7 +62,8 @@ std::optional<Target> targetOf(const std::string& url) {
 // One "Name: value" line: a line break inside it would add a header of its own.
 bool isHeaderLine(const std::string& line) {
   const size_t colon = line.find(':');
-  return colon != 0 && colon != std::string::npos && line.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+  return colon != 0 && colon != std::string::npos &&
+         line.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
 }
 
 int32_t resultOf(DWORD error) {
@@ -112,7 +114,8 @@ HeaderRead headerOf(HINTERNET request, DWORD query, std::string& value, DWORD in
       return HeaderRead::Read;
     }
     if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return HeaderRead::Absent;
-    if (bytes / sizeof(wchar_t) > kMaxHeaderChars || bytes / sizeof(wchar_t) < text.size()) return HeaderRead::TooLong;
+    if (bytes / sizeof(wchar_t) > kMaxHeaderChars || bytes / sizeof(wchar_t) < text.size())
+      return HeaderRead::TooLong;
     text.resize(bytes / sizeof(wchar_t) + 1);
   }
 }
@@ -184,7 +187,8 @@ class BodyTransfer {
     for (const std::string& line : request_.headers)
       if (!isHeaderLine(line)) return dr::kFailed;
     const DWORD flags = kRequestFlags | (target->secure ? INTERNET_FLAG_SECURE : 0);
-    if (const DWORD error = http_.open(target->host, target->port, target->object, flags)) return resultOf(error);
+    if (const DWORD error = http_.open(target->host, target->port, target->object, flags))
+      return resultOf(error);
     const TransferBounds& bounds = request_.bounds;
     http_.setTimeout(INTERNET_OPTION_CONNECT_TIMEOUT, bounds.connect + kPlatformSlack);
     http_.setTimeout(INTERNET_OPTION_RECEIVE_TIMEOUT, bounds.silence + kPlatformSlack);
@@ -210,7 +214,8 @@ class BodyTransfer {
     headerOf(request, HTTP_QUERY_CONTENT_RANGE, head.contentRange);
     // No status: the server hung up without an answer (WinINet then shows status 0).
     if (head.status < 100) return dr::kDownloadFailure;
-    if (head.status >= 400) return head.status == 404 || head.status == 410 ? dr::kNotFound : dr::kDownloadFailure;
+    if (head.status >= 400)
+      return head.status == 404 || head.status == 410 ? dr::kNotFound : dr::kDownloadFailure;
     // An answer without a body is taken whatever length it names (a 304 may name the resource's).
     const int32_t length = readLength();
     return hasNoBody(head.status) ? dr::kOk : length;

@@ -46,7 +46,8 @@ WinInetSession::~WinInetSession() {
   if (handle_ != nullptr) ::InternetCloseHandle(handle_);
 }
 
-void CALLBACK WinInetRequest::onStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD length) {
+void CALLBACK WinInetRequest::onStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info,
+                                       DWORD length) {
   auto* state = reinterpret_cast<State*>(context);
   if (state == nullptr) return;  // the connection handles, which carry no context
   switch (status) {
@@ -108,9 +109,11 @@ void WinInetRequest::close() {
   request_ = connection_ = nullptr;
 }
 
-DWORD WinInetRequest::open(const std::wstring& host, INTERNET_PORT port, const std::wstring& object, DWORD flags) {
+DWORD WinInetRequest::open(const std::wstring& host, INTERNET_PORT port, const std::wstring& object,
+                           DWORD flags) {
   if (session_ == nullptr || !state_->completed.valid()) return ERROR_INTERNET_INTERNAL_ERROR;
-  connection_ = ::InternetConnectW(session_, host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+  connection_ =
+      ::InternetConnectW(session_, host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
   if (connection_ == nullptr) return ::GetLastError();
   {
     std::lock_guard lock(state_->mutex);
@@ -159,8 +162,9 @@ DWORD WinInetRequest::queryAvailable(DWORD& count) {
 
 DWORD WinInetRequest::read(DWORD size) {
   state_->got = 0;
-  return started(::InternetReadFile(request_, state_->buffer.data(), std::min(size, kPieceSize), &state_->got),
-                 started_);
+  return started(
+      ::InternetReadFile(request_, state_->buffer.data(), std::min(size, kPieceSize), &state_->got),
+      started_);
 }
 
 const char* WinInetRequest::data() const {

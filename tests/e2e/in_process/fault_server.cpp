@@ -178,14 +178,17 @@ void FaultServer::answer(SOCKET client) {
     if (mode == "bytes") {
       sendAll(client, head(200, "OK", n, "application/zip") + body);
     } else if (mode == "tagged" || mode == "304") {
-      const std::string validators = std::string("ETag: ") + kTaggedETag + "\r\nLast-Modified: " + kTaggedLastModified;
-      sendAll(client, mode == "304" ? "HTTP/1.1 304 Not Modified\r\n" + validators + "\r\nConnection: close\r\n\r\n"
-                                    : "HTTP/1.1 200 OK\r\n" + validators + "\r\nContent-Length: " +
-                                          std::to_string(n) + "\r\nConnection: close\r\n\r\n" + body);
+      const std::string validators =
+          std::string("ETag: ") + kTaggedETag + "\r\nLast-Modified: " + kTaggedLastModified;
+      sendAll(client, mode == "304"
+                          ? "HTTP/1.1 304 Not Modified\r\n" + validators + "\r\nConnection: close\r\n\r\n"
+                          : "HTTP/1.1 200 OK\r\n" + validators + "\r\nContent-Length: " + std::to_string(n) +
+                                "\r\nConnection: close\r\n\r\n" + body);
     } else if (mode == "partial") {
-      sendAll(client, "HTTP/1.1 206 Partial Content\r\nETag: " + std::string(kTaggedETag) + "\r\nContent-Range: bytes 100-" +
-                          std::to_string(n + 99) + "/" + std::to_string(n + 100) + "\r\nContent-Length: " +
-                          std::to_string(n) + "\r\nConnection: close\r\n\r\n" + body);
+      sendAll(client, "HTTP/1.1 206 Partial Content\r\nETag: " + std::string(kTaggedETag) +
+                          "\r\nContent-Range: bytes 100-" + std::to_string(n + 99) + "/" +
+                          std::to_string(n + 100) + "\r\nContent-Length: " + std::to_string(n) +
+                          "\r\nConnection: close\r\n\r\n" + body);
     } else if (mode == "404") {
       sendAll(client, head(404, "Not Found", sizeof kErrorPage - 1, "text/html") + kErrorPage);
     } else if (mode == "500") {

@@ -6,6 +6,8 @@
 // Not here: a body path that is a link. Under Wine a Unix link to a file shows to Windows programs as
 // the plain file it points at (no reparse attribute, and opening it reaches the target), so the case
 // cannot be planted; a link to a folder can, but no file open for writing takes a folder anyway.
+#include "platform/win32/wininet_body_fetch.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -17,7 +19,6 @@
 
 #include "case_support.h"
 #include "fault_server.h"
-#include "platform/win32/wininet_body_fetch.h"
 
 namespace qv::in_process {
 namespace {
@@ -43,7 +44,8 @@ class WinInetBodyFetchTest : public ::testing::Test {
   void SetUp() override { writeAll(body, "old bytes"); }
 
   BodyAnswer fetch(const std::string& mode, BodyPlacement placement, const TransferBounds& bounds = bounded(),
-                   std::vector<std::string> headers = {}, std::function<bool(uint64_t, uint64_t)> progress = {}) {
+                   std::vector<std::string> headers = {},
+                   std::function<bool(uint64_t, uint64_t)> progress = {}) {
     heads.clear();
     reports.clear();
     platform::BodyRequest request{server.url(mode), std::move(headers), body, bounds, {}};
@@ -91,7 +93,8 @@ TEST_F(WinInetBodyFetchTest, TheCallersHeadersGoOutAndTheHeadIsShownBeforeAnyOfT
   EXPECT_EQ(reports.back(), std::make_pair(uint64_t{70000}, uint64_t{70000}));
 
   // A 206 answer to a Range request, appended after what the file holds.
-  EXPECT_EQ(fetch("/partial/500/a.zip", BodyPlacement::Append, bounded(), {"Range: bytes=100-"}).result, dr::kOk);
+  EXPECT_EQ(fetch("/partial/500/a.zip", BodyPlacement::Append, bounded(), {"Range: bytes=100-"}).result,
+            dr::kOk);
   EXPECT_NE(server.lastRequest().find("\r\nRange: bytes=100-"), std::string::npos);
   ASSERT_EQ(heads.size(), 1u);
   EXPECT_EQ(heads[0].status, 206);
@@ -107,8 +110,10 @@ TEST_F(WinInetBodyFetchTest, TheCallersHeadersGoOutAndTheHeadIsShownBeforeAnyOfT
 
   // A header that would smuggle in another one is refused before anything is sent.
   const int before = server.requests();
-  EXPECT_EQ(fetch("/tagged/10/a.zip", BodyPlacement::Restart, bounded(), {"If-None-Match: \"x\"\r\nX-Evil: 1"}).result,
-            dr::kFailed);
+  EXPECT_EQ(
+      fetch("/tagged/10/a.zip", BodyPlacement::Restart, bounded(), {"If-None-Match: \"x\"\r\nX-Evil: 1"})
+          .result,
+      dr::kFailed);
   EXPECT_EQ(server.requests(), before);
 }
 
@@ -128,7 +133,8 @@ TEST_F(WinInetBodyFetchTest, AnAnswerThatIsNotTakenWritesNothing) {
   EXPECT_EQ(fetcher.fetchBody(throwing, {}).result, dr::kNotAccepted);
   EXPECT_EQ(readAll(body), "old bytes");
 
-  for (const auto& [mode, code] : {std::pair{"/404/a.zip", dr::kNotFound}, std::pair{"/500/a.zip", dr::kDownloadFailure}}) {
+  for (const auto& [mode, code] :
+       {std::pair{"/404/a.zip", dr::kNotFound}, std::pair{"/500/a.zip", dr::kDownloadFailure}}) {
     a = fetch(mode, BodyPlacement::Restart);
     EXPECT_EQ(a.result, code) << mode;
     EXPECT_TRUE(heads.empty()) << mode << ": an error answer was offered to the check";
@@ -165,7 +171,8 @@ TEST_F(WinInetBodyFetchTest, TheFileNeverGrowsPastItsCap) {
   }
   EXPECT_EQ(fetch("/bytes/992/a.zip", BodyPlacement::Append, bounded(1000)).result, dr::kTooLarge);
   EXPECT_EQ(readAll(body), "old bytes");
-  EXPECT_EQ(fetch("/bytes/991/a.zip", BodyPlacement::Append, bounded(1000)).result, dr::kOk) << "exactly the cap";
+  EXPECT_EQ(fetch("/bytes/991/a.zip", BodyPlacement::Append, bounded(1000)).result, dr::kOk)
+      << "exactly the cap";
   EXPECT_EQ(readAll(body), "old bytes" + pattern(991));
 
   // Unannounced: cut off where it would pass the cap.
@@ -218,8 +225,8 @@ TEST_F(WinInetBodyFetchTest, AConnectionThatNeverStandsEndsAtTheConnectLimit) {
   FullBacklog unanswered;
   TransferBounds bounds = bounded();
   bounds.connect = 1s;
-  platform::BodyRequest request{unanswered.url("/a.zip"), {}, body, bounds,
-                                [](const AnswerHead&) { return BodyPlacement::Restart; }};
+  platform::BodyRequest request{
+      unanswered.url("/a.zip"), {}, body, bounds, [](const AnswerHead&) { return BodyPlacement::Restart; }};
   const auto start = Clock::now();
   EXPECT_EQ(fetcher.fetchBody(request, {}).result, dr::kTimedOut);
   EXPECT_LT(Clock::now() - start, 5s);
@@ -266,7 +273,10 @@ TEST_F(WinInetBodyFetchTest, EveryFetchAsksTheServerAndThreadsShareTheFetcher) {
   for (int i = 0; i < kThreads; ++i) {
     threads.emplace_back([&, i] {
       const size_t n = 100000 + static_cast<size_t>(i) * 7;
-      platform::BodyRequest request{server.url("/bytes/" + std::to_string(n) + "/t.zip"), {}, files[i], bounded(),
+      platform::BodyRequest request{server.url("/bytes/" + std::to_string(n) + "/t.zip"),
+                                    {},
+                                    files[i],
+                                    bounded(),
                                     [](const AnswerHead&) { return BodyPlacement::Restart; }};
       if (fetcher.fetchBody(request, {}).result == dr::kOk && readAll(files[i]) == pattern(n)) ++ok;
     });
