@@ -2,6 +2,7 @@
 
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 
@@ -67,15 +68,15 @@ std::string head(int status, const char* reason, size_t length, const char* type
          "\r\nContent-Length: " + std::to_string(length) + "\r\nConnection: close\r\n\r\n";
 }
 
-// The request's path, or empty when no request line arrived.
-std::string readRequestPath(SOCKET s) {
-  std::string request;
+// The request's path, or empty when no request line arrived; the request itself in `request`.
+std::string readRequestPath(SOCKET s, std::string& request) {
   char buffer[4096];
   while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
     const int n = recv(s, buffer, sizeof buffer, 0);
     if (n <= 0) break;
     request.append(buffer, static_cast<size_t>(n));
   }
+  request.erase(std::min(request.find("\r\n\r\n"), request.size()));
   const size_t start = request.find(' ');
   const size_t end = start == std::string::npos ? start : request.find(' ', start + 1);
   return end == std::string::npos ? std::string() : request.substr(start + 1, end - start - 1);
@@ -155,9 +156,19 @@ void FaultServer::acceptLoop() {
   }
 }
 
+std::string FaultServer::lastRequest() const {
+  std::lock_guard lock(mutex_);
+  return lastRequest_;
+}
+
 void FaultServer::answer(SOCKET client) {
-  const std::string path = readRequestPath(client);
+  std::string request;
+  const std::string path = readRequestPath(client, request);
   if (!path.empty()) {
+    {
+      std::lock_guard lock(mutex_);
+      lastRequest_ = request;
+    }
     ++requests_;
     std::string mode;
     size_t n;
@@ -166,6 +177,18 @@ void FaultServer::answer(SOCKET client) {
     const std::string body = mode == "announce" ? std::string() : pattern(n);
     if (mode == "bytes") {
       sendAll(client, head(200, "OK", n, "application/zip") + body);
+    } else if (mode == "tagged" || mode == "304") {
+      const std::string validators =
+          std::string("ETag: ") + kTaggedETag + "\r\nLast-Modified: " + kTaggedLastModified;
+      sendAll(client, mode == "304"
+                          ? "HTTP/1.1 304 Not Modified\r\n" + validators + "\r\nConnection: close\r\n\r\n"
+                          : "HTTP/1.1 200 OK\r\n" + validators + "\r\nContent-Length: " + std::to_string(n) +
+                                "\r\nConnection: close\r\n\r\n" + body);
+    } else if (mode == "partial") {
+      sendAll(client, "HTTP/1.1 206 Partial Content\r\nETag: " + std::string(kTaggedETag) +
+                          "\r\nContent-Range: bytes 100-" + std::to_string(n + 99) + "/" +
+                          std::to_string(n + 100) + "\r\nContent-Length: " + std::to_string(n) +
+                          "\r\nConnection: close\r\n\r\n" + body);
     } else if (mode == "404") {
       sendAll(client, head(404, "Not Found", sizeof kErrorPage - 1, "text/html") + kErrorPage);
     } else if (mode == "500") {

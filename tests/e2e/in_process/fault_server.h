@@ -14,7 +14,13 @@
 //                  hangs up
 //   /open/N/...    N bytes without a length, ended by closing the connection
 //   /drip/N/...    announces N bytes and sends one every 400 ms
+//   /tagged/N/...  N bytes with Content-Length, an ETag and a Last-Modified
+//   /partial/N/... 206: the last N bytes of a resource of N + 100, with their Content-Range and ETag
+//   /304/...       304 Not Modified, with the ETag and Last-Modified of /tagged/
 // Every connection is closed after its answer.
+// The validators /tagged/ and /304/ send.
+inline constexpr char kTaggedETag[] = "\"v1-tagged\"";
+inline constexpr char kTaggedLastModified[] = "Wed, 21 Oct 2015 07:28:00 GMT";
 #include <winsock2.h>
 
 #include <atomic>
@@ -45,6 +51,8 @@ class FaultServer {
   int holding() const { return holding_; }
   // Body bytes the endless answers got into their connections, all told.
   uint64_t endlessBytes() const { return endlessBytes_; }
+  // The request line and headers of the latest request, as they came.
+  std::string lastRequest() const;
 
  private:
   void acceptLoop();
@@ -57,7 +65,8 @@ class FaultServer {
   std::atomic<int> holding_{0};
   std::atomic<uint64_t> endlessBytes_{0};
   std::atomic<bool> stopping_{false};
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
+  std::string lastRequest_;
   std::condition_variable released_;
   bool release_ = false;
   std::thread acceptor_;
