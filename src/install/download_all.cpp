@@ -18,8 +18,9 @@ namespace {
 // An archive the catalogue describes replaces the one in the archive folder only when it is the one
 // described (a cut transfer or a mixed-up file stays out, and the previous archive stays); the size
 // it names also caps the transfer.
-platform::DownloadTerms archiveTerms(const catalogue::ArchiveExpectation& expected, const platform::Crypto& crypto) {
-  platform::DownloadTerms terms{platform::resource_bounds::kArchive, {}};
+platform::DownloadTerms archiveTerms(const catalogue::ArchiveExpectation& expected, const platform::Crypto& crypto,
+                                     uint64_t startUpPass) {
+  platform::DownloadTerms terms{platform::resource_bounds::kArchive, {}, {true, startUpPass}};
   if (!expected.any()) return terms;
   if (expected.size) terms.bounds.maxBytes = std::min(terms.bounds.maxBytes, *expected.size);
   // The platform's services live as long as the program, longer than any transfer.
@@ -74,7 +75,7 @@ void TForm1::Button4Click() {
           continue;
         }
         startDownload({server_.archive(trimmed), files_.archive(trimmed),
-                       archiveTerms(list_->expectedArchive(i), platform_.crypto())});
+                       archiveTerms(list_->expectedArchive(i), platform_.crypto(), startUpPass_)});
       }
     } catch (...) {
       if (last >= 0) Label6->setText(statusLine());

@@ -30,7 +30,8 @@ TForm1::TForm1(platform::Platform& platform, ProgramFiles files, download::Serve
       links_(std::move(settings.links)),
       updateKey_(std::move(settings.updateKey)),
       self_(std::make_shared<TForm1*>(this)),
-      workers_(std::make_unique<download::DownloadWorkers>(platform.downloader(), platform.mainLoop())) {
+      transfers_(platform.downloader(), platform.bodyFetcher()),
+      workers_(std::make_unique<download::DownloadWorkers>(transfers_, platform.mainLoop())) {
   // Single border, system menu and minimise box, no maximise box, always on top.
   form_ = platform_.ui().createForm({ids::kClass, settings.caption, {439, 246, 588, 557}, true, false, true});
   // The menu bar first: attaching it shrinks the client area, which lays out again every control

@@ -17,6 +17,7 @@
 #include "catalogue/status_check.h"
 #include "common/program_files.h"
 #include "download/download_workers.h"
+#include "download/revalidating_downloader.h"
 #include "download/server_resources.h"
 #include "install/install_recovery.h"
 #include "install/staging_sweeper.h"
@@ -211,6 +212,12 @@ class TForm1 {
 
   // Calls posted by workers check it, so none reaches a window that is gone.
   std::shared_ptr<TForm1*> self_;
+  // The start-up pass under way (0: none): an archive its first road fetched or confirmed costs its
+  // second road nothing. Numbered so that no pass is taken for another.
+  uint64_t startUpPass_ = 0;
+  uint64_t startUpPasses_ = 0;
+  // What the workers download through: the archives ask the server what changed, the rest is whole.
+  download::RevalidatingDownloader transfers_;
   // Last: its workers' handlers touch the members above, so it goes first.
   std::unique_ptr<download::DownloadWorkers> workers_;
 };

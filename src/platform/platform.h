@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/automation.h"
+#include "platform/body_fetch.h"
 #include "platform/crypto.h"
 #include "platform/dialogs.h"
 #include "platform/main_loop.h"
@@ -27,6 +28,8 @@ class Platform {
   virtual Collation& collation() = 0;
   virtual FileStamps& fileStamps() = 0;
   virtual UrlDownloader& downloader() = 0;
+  // The step under the archive transfers that ask the server what changed (download/revalidating_downloader.h).
+  virtual BodyFetcher& bodyFetcher() = 0;
   virtual XmlFactory& xml() = 0;
   virtual Shell& shell() = 0;
   virtual Screen& screen() = 0;

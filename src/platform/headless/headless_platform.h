@@ -36,6 +36,7 @@ class HeadlessPlatform : public Platform {
   Collation& collation() override { return collation_; }
   FileStamps& fileStamps() override { return stamps_; }
   UrlDownloader& downloader() override { return *downloader_; }
+  BodyFetcher& bodyFetcher() override { return bodyFetcher_; }
   XmlFactory& xml() override { return *xml_; }
   Shell& shell() override { return shell_; }
   Screen& screen() override { return screen_; }
@@ -67,6 +68,7 @@ class HeadlessPlatform : public Platform {
   HeadlessAutomation automation_;
   OpenSslCrypto crypto_;
   std::unique_ptr<UrlDownloader> downloader_;
+  CurlBodyFetcher bodyFetcher_;
   std::unique_ptr<XmlFactory> xml_;
 };
 

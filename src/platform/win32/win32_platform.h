@@ -14,6 +14,7 @@
 #include "platform/win32/win32_single_instance.h"
 #include "platform/win32/win32_ui_factory.h"
 #include "platform/win32/url_download_win32.h"
+#include "platform/win32/wininet_body_fetch.h"
 #include "platform/win32/xml_document_msxml.h"
 
 namespace qv::platform::win32 {
@@ -32,6 +33,7 @@ class Win32Platform final : public Platform {
   Collation& collation() override { return collation_; }
   FileStamps& fileStamps() override { return fileStamps_; }
   UrlDownloader& downloader() override { return downloader_; }
+  BodyFetcher& bodyFetcher() override { return bodyFetcher_; }
   XmlFactory& xml() override { return xml_; }
   Shell& shell() override { return shell_; }
   Screen& screen() override { return screen_; }
@@ -53,6 +55,8 @@ class Win32Platform final : public Platform {
   Win32Automation automation_;
   CngCrypto crypto_;
   UrlMonDownloader downloader_;
+  // The archives: WinINet, which answers conditional and range requests without a cache of its own.
+  WinInetBodyFetcher bodyFetcher_;
   MsxmlFactory xml_;
 };
 

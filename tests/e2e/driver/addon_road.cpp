@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "driver/files.h"
+#include "driver/site.h"
 #include "driver/list_view.h"
 #include "driver/server_log.h"
 #include "driver/text.h"
@@ -24,10 +26,17 @@ bool AddonRoadTest::startProgram(const std::vector<std::string>& archives) {
   if (!list_) return false;
   const auto boxes = letStartUpPassRun(*program_, main_, catalogueRequests);
   EXPECT_TRUE(boxes.empty()) << "the start-up pass showed " << utf8(boxes.front());
+  // The pass runs the download-all road twice; the second asks the server nothing about an archive
+  // the first has just fetched or confirmed, so each archive is asked for once and then lies in the
+  // archive folder as the server has it.
   for (size_t i = 0; i < archives.size(); ++i) {
     const std::string path = "/zip/" + archives[i] + ".zip";
-    EXPECT_TRUE(pollUntil([&] { return requestsFor(path) >= archiveRequests[i] + 2; }, kWindowTimeoutMs))
-        << path << " was not fetched twice by the start-up pass";
+    EXPECT_TRUE(pollUntil([&] { return requestsFor(path) >= archiveRequests[i] + 1; }, kWindowTimeoutMs))
+        << path << " was not asked for by the start-up pass";
+    const std::wstring name = wide(archives[i]) + L".zip";
+    EXPECT_TRUE(pollUntil([&] { return readBytes(programFile(L"zip\\" + name)) == readBytes(siteDirectory() + L"\\zip\\" + name); },
+                          kWindowTimeoutMs))
+        << path << " did not arrive whole";
   }
   return !::testing::Test::HasFailure();
 }
