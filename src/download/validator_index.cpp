@@ -86,33 +86,24 @@ std::optional<KeptPartial> ValidatorIndex::partial(const std::string& fileName) 
   return it == entries_.end() ? std::nullopt : it->second.partial;
 }
 
-void ValidatorIndex::setFile(const std::string& fileName, std::optional<KnownFile> known) {
+template <typename Record>
+void ValidatorIndex::put(const std::string& fileName, std::optional<Record> record, std::optional<Record> Entry::*slot) {
   const std::string key = files::fileNameKey(fileName);
-  if (known && !(fitsALine(key) && fitsALine(known->validators.etag) && fitsALine(known->validators.lastModified)))
-    known.reset();
-  auto it = entries_.find(key);
-  if (!known && it == entries_.end()) return;
-  Entry& entry = entries_[key];
-  if (entry.file.has_value() == known.has_value() &&
-      (!known || (entry.file->size == known->size && entry.file->stamp == known->stamp &&
-                  entry.file->validators == known->validators)))
-    return;
-  entry.file = std::move(known);
+  if (record && !(fitsALine(key) && fitsALine(record->validators.etag) && fitsALine(record->validators.lastModified)))
+    record.reset();
+  if (!record && !entries_.contains(key)) return;
+  std::optional<Record>& current = entries_[key].*slot;
+  if (current == record) return;
+  current = std::move(record);
   dirty_ = true;
 }
 
+void ValidatorIndex::setFile(const std::string& fileName, std::optional<KnownFile> known) {
+  put(fileName, std::move(known), &Entry::file);
+}
+
 void ValidatorIndex::setPartial(const std::string& fileName, std::optional<KeptPartial> kept) {
-  const std::string key = files::fileNameKey(fileName);
-  if (kept && !(fitsALine(key) && fitsALine(kept->validators.etag) && fitsALine(kept->validators.lastModified)))
-    kept.reset();
-  auto it = entries_.find(key);
-  if (!kept && it == entries_.end()) return;
-  Entry& entry = entries_[key];
-  if (entry.partial.has_value() == kept.has_value() &&
-      (!kept || (entry.partial->complete == kept->complete && entry.partial->validators == kept->validators)))
-    return;
-  entry.partial = std::move(kept);
-  dirty_ = true;
+  put(fileName, std::move(kept), &Entry::partial);
 }
 
 bool ValidatorIndex::save() {

@@ -24,11 +24,13 @@ struct KnownFile {
   uint64_t size = 0;
   int64_t stamp = 0;  // files::modificationStamp
   Validators validators;
+  bool operator==(const KnownFile&) const = default;
 };
 
 struct KeptPartial {
   Validators validators;  // those of the answer the partial body came from
   uint64_t complete = 0;  // that answer's whole length; 0 when the server did not say
+  bool operator==(const KeptPartial&) const = default;
 };
 
 class ValidatorIndex {
@@ -53,6 +55,9 @@ class ValidatorIndex {
     std::optional<KeptPartial> partial;
   };
   void load();
+  // Sets one kind of an entry's record, marking the index changed only when it is.
+  template <typename Record>
+  void put(const std::string& fileName, std::optional<Record> record, std::optional<Record> Entry::*slot);
 
   std::string path_;
   std::map<std::string, Entry> entries_;
