@@ -10,6 +10,11 @@
 
 namespace qv::download {
 
+namespace {
+// Requests per thread that the threads may take on their own between two notices.
+constexpr size_t kRunAheadPerThread = 4;
+}  // namespace
+
 // Every field but `thread` is under the state's lock.
 struct TransferThreads::Thread {
   std::thread thread;
@@ -36,6 +41,7 @@ struct TransferThreads::State {
   bool cutOff = false;          // a stop gave up on the threads left
   std::list<Thread> threads;    // every thread not yet joined
   std::vector<Thread*> idle;    // threads waiting for a request, the one that waited least last
+  std::vector<Thread*> toWake;  // idle threads given a request, woken once the lock is released; main thread only
   size_t live = 0;              // threads whose loop still runs
   size_t endedThreads = 0;      // threads that ended and wait to be joined
   // What the main thread has heard: `taken` transfers given to threads and not yet heard of as ended,
@@ -44,6 +50,9 @@ struct TransferThreads::State {
   size_t ended = 0;
   size_t covered = 0;
   bool noticePosted = false;
+  // How many more requests the threads may take on their own as they end transfers, before the main
+  // thread hears of ends again (see hearEnds).
+  size_t runAhead = 0;
   uint64_t epoch = 0;  // a stop makes the notices posted before it void
 };
 
@@ -64,13 +73,15 @@ void TransferThreads::threadBody(std::shared_ptr<State> state, Thread* self) {
       if (s.stopping) break;
       // Idle before the notice goes, so the main thread hearing of the end finds this thread free.
       s.idle.push_back(self);
-      if (notice) {
-        lock.unlock();
-        // The notice holds the state weakly: one still queued when everything is gone does nothing.
-        s.gate.post([weak = std::weak_ptr<State>(state), epoch = *notice] { hearEnds(weak, epoch); });
-        notice.reset();
-        lock.lock();
-      }
+    }
+    if (notice) {
+      lock.unlock();
+      // The notice holds the state weakly: one still queued when everything is gone does nothing.
+      s.gate.post([weak = std::weak_ptr<State>(state), epoch = *notice] { hearEnds(weak, epoch); });
+      notice.reset();
+      lock.lock();
+    }
+    if (!self->next) {
       self->wake.wait_for(lock, s.idleLinger, [&] { return self->next || s.stopping; });
       if (!self->next) {
         // Idle for the whole linger, or stopped: nobody gives this thread anything any more. The pool
@@ -92,6 +103,15 @@ void TransferThreads::threadBody(std::shared_ptr<State> state, Thread* self) {
       s.noticePosted = true;
       s.covered = s.ended;
       notice = s.epoch;
+    }
+    // The next request in the same step as the end, so the main thread never finds this thread's
+    // transfers in neither count.
+    if (s.runAhead > 0 && !s.stopping && !s.holding) {
+      if (std::optional<TransferRequest> following = s.queue.takeNext()) {
+        --s.runAhead;
+        ++s.taken;
+        self->next = std::move(following);
+      }
     }
   }
   // A stop is under way; it hears of every end itself.
@@ -134,26 +154,43 @@ void TransferThreads::runTransfer(State& s, Thread& self, TransferRequest reques
 // transfers' handlers posted, and gives the threads now idle the next requests. Ends recorded since
 // then get a notice of their own, posted from here: one post for all the ends that came while the
 // main thread was busy with the one before.
+//
+// It also lets the threads take a few requests each on their own as they end transfers, until the
+// next notice. In a run of transfers a thread then goes from one to the next without sleeping, and
+// the main thread need not wake it (under Wine a round trip to the server for both threads, on every
+// transfer). So the pool runs at most that far ahead of what the main thread has heard; before the
+// first end is heard, and after a stop, every transfer begins from the main thread.
 void TransferThreads::hearEnds(const std::weak_ptr<State>& weak, uint64_t epoch) {
   const std::shared_ptr<State> state = weak.lock();
   if (!state) return;
   State& s = *state;
+  bool more;
   {
     std::lock_guard lock(s.mutex);
     if (epoch != s.epoch) return;
     s.taken -= s.covered;
     s.ended -= s.covered;
     s.covered = s.ended;
-    if (s.ended == 0) s.noticePosted = false;
+    more = s.ended > 0;
+    if (!more) s.noticePosted = false;
     // A thread that cannot be made now is made by the next start or notice; the threads there go on.
     try {
       while (assignLocked(state)) {
       }
     } catch (...) {
     }
-    if (s.ended == 0) return;
+    s.runAhead = s.maxThreads * kRunAheadPerThread;
   }
+  wakeGiven(s);
+  if (!more) return;
   s.gate.post([weak, epoch] { hearEnds(weak, epoch); });
+}
+
+void TransferThreads::wakeGiven(State& s) {
+  // Woken under the lock, a thread would only wait for it again, and the main thread then would have
+  // to wake it twice.
+  for (Thread* thread : s.toWake) thread->wake.notify_one();
+  s.toWake.clear();
 }
 
 bool TransferThreads::assignLocked(const std::shared_ptr<State>& state) {
@@ -166,7 +203,7 @@ bool TransferThreads::assignLocked(const std::shared_ptr<State>& state) {
     Thread* thread = s.idle.back();
     s.idle.pop_back();
     thread->next = std::move(request);
-    thread->wake.notify_one();
+    s.toWake.push_back(thread);
     return true;
   }
   Thread& thread = s.threads.emplace_back();
@@ -201,6 +238,7 @@ void TransferThreads::add(TransferRequest request) {
     }
     joinEnded = s.endedThreads > 0;
   }
+  wakeGiven(s);
   if (joinEnded) reap();
 }
 
@@ -211,15 +249,18 @@ void TransferThreads::hold() {
 
 void TransferThreads::release() {
   State& s = *state_;
-  std::lock_guard lock(s.mutex);
-  s.holding = false;
-  try {
-    while (assignLocked(state_)) {
+  {
+    std::lock_guard lock(s.mutex);
+    s.holding = false;
+    try {
+      while (assignLocked(state_)) {
+      }
+    } catch (...) {
+      // The threads already there take the rest in turn; with none, the error is the caller's.
+      if (s.live == 0) throw;
     }
-  } catch (...) {
-    // The threads already there take the rest in turn; with none, the error is the caller's.
-    if (s.live == 0) throw;
   }
+  wakeGiven(s);
 }
 
 void TransferThreads::dropWaiting() {
@@ -247,6 +288,7 @@ void TransferThreads::beginStop() {
   std::lock_guard lock(s.mutex);
   s.queue.clear();
   s.stopping = true;
+  s.runAhead = 0;
   for (Thread& t : s.threads) {
     if (t.current != nullptr) t.current->terminate();
     t.wake.notify_one();
@@ -263,7 +305,7 @@ bool TransferThreads::endStop() {
   State& s = *state_;
   std::lock_guard lock(s.mutex);
   // The ends not heard of yet count as heard; notices still queued find a new epoch.
-  s.taken = s.ended = s.covered = 0;
+  s.taken = s.ended = s.covered = s.runAhead = 0;
   s.noticePosted = false;
   ++s.epoch;
   if (s.threads.empty()) {

@@ -2,13 +2,16 @@
 // TransferThreads: the few long-lived threads the download pool runs its transfers on, and the
 // requests waiting for them.
 //
-// The main thread gives each request to a thread (the first in start order whose file nobody is
-// writing, to an idle thread or a new one) when it is added, when the hold is released, and when the
-// main thread hears of ended transfers; so what runs changes only on the main thread, as a stop or a
-// count read there expects. But it neither starts nor joins a thread per transfer (under Wine either
-// costs the window a good part of a millisecond, and a catalogue of 10,000 rows starts as many
-// transfers): a thread that has ended a transfer waits for the next. Threads are made when requests
-// find none idle, at most maxThreads of them, and end after idling for idleLinger (or at a stop).
+// Requests go to threads in start order (the first whose file nobody is writing): from the main
+// thread, to an idle thread or a new one, when a request is added, when the hold is released and when
+// the main thread hears of ended transfers; and, after the main thread has heard of ends, a few more
+// that the threads take themselves as they end transfers, so that in a run of transfers a thread goes
+// from one to the next without being woken (see hearEnds in the source). A request a thread takes
+// counts as running from that moment, in the same step as the end that freed the thread, so running()
+// and waiting() read on the main thread never both miss it. The main thread neither starts nor joins
+// a thread per transfer: under Wine either costs the window a good part of a millisecond, and a
+// catalogue of 10,000 rows starts as many transfers. Threads are made when requests find none idle, at
+// most maxThreads of them, and end after idling for idleLinger (or at a stop).
 //
 // Each transfer gets a TFileDownLoadThread of its own, made and run on the thread that takes it, so
 // its handlers see their own request and nothing of the one before. Its progress hand-off and its
@@ -80,6 +83,8 @@ class TransferThreads {
   // Under the lock: gives the next request that can run to an idle thread or a new one; false when
   // none can. Throws when a thread cannot be made (the request waits again).
   static bool assignLocked(const std::shared_ptr<State>& state);
+  // After the lock: wakes the idle threads assignLocked() gave a request.
+  static void wakeGiven(State& state);
 
   std::shared_ptr<State> state_;
 };
