@@ -224,19 +224,22 @@ TEST_F(PoolThreadsTest, AnEndIsHeardOnlyAfterTheCallsItsHandlersPosted) {
 }
 
 // A batch queues its requests until it closes and the main loop has turned; a thread that ends a
-// transfer meanwhile does not take them.
+// transfer meanwhile does not take them, even one the main thread lets take requests on its own
+// (it has heard of an end before).
 TEST_F(PoolThreadsTest, ATransferEndingInsideABatchLeavesTheBatchsRequestsQueued) {
   DownloadWorkers pool(downloader, loop, 1);
+  start(pool, "first.zip");
+  ASSERT_TRUE(allHeard(pool, 1));
   start(pool, "stuck-before.zip");
   {
     const DownloadWorkers::Batch batch(pool);
     start(pool, "in-batch.zip");
     downloader.release();
-    ASSERT_TRUE(loop.pumpUntil([&] { return heard == 1 && pool.running() == 0; }));
-    EXPECT_EQ(downloader.calls().size(), 1u);
+    ASSERT_TRUE(loop.pumpUntil([&] { return heard == 2 && pool.running() == 0; }));
+    EXPECT_EQ(downloader.calls().size(), 2u);
     EXPECT_EQ(pool.waiting(), 1u);
   }
-  EXPECT_TRUE(allHeard(pool, 2));
+  EXPECT_TRUE(allHeard(pool, 3));
 }
 
 TEST_F(PoolThreadsTest, ShutdownJoinsTheIdleThreadsAndThePoolRunsAgainAfterIt) {
