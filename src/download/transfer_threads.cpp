@@ -114,7 +114,8 @@ void TransferThreads::threadBody(std::shared_ptr<State> state, Thread* self) {
       }
     }
   }
-  // A stop is under way; it hears of every end itself.
+  // Stopped, or idle too long. A notice left unposted is one only a stop leaves, and a stop hears of
+  // every end itself.
   self->current = nullptr;
   self->ended = true;
   --s.live;
