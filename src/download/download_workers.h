@@ -1,12 +1,13 @@
 #pragma once
 // DownloadWorkers: owns every download worker its creator (the main window) starts.
 //
-// A worker's object outlives its thread, and nobody who starts one waits for it. The pool keeps each
-// worker until its body has ended and frees it as soon as the main thread hears of that (or at the
-// next reap() for workers somebody else resumed), so finished workers do not pile up. When the pool
-// goes (the window closing), it asks the running transfers to terminate and keeps the main loop
-// turning until they have ended, because a worker may be waiting for the main thread to run its
-// progress handler; then every thread is joined. No thread is left behind.
+// Nobody who starts a transfer waits for it. The pool runs the transfers on a few long-lived threads
+// (TransferThreads), each transfer with a worker object of its own that is freed on its thread when
+// the transfer has ended; the main thread hears of each end, after the calls its handlers posted, but
+// neither starts nor joins a thread for it. When the pool goes (the window closing), it asks the
+// running transfers to terminate and keeps the main loop turning until they have ended, because a
+// worker may be waiting for the main thread to run its progress handler; then every thread is joined.
+// No thread is left behind.
 //
 // At most a few transfers run at once (as a browser keeps to a few connections per host): a catalogue
 // of thousands of add-ons would otherwise mean thousands of threads and sockets. The others wait their
@@ -17,6 +18,10 @@
 // "zip\Foo.zip" and "zip\foo.zip" are one file. Every step costs the same whatever the number of
 // workers: a refresh starts one transfer per row of catalogues of many thousands.
 //
+// A worker made suspended (or missing a handler) is another matter: start() returns it, it has a
+// thread of its own once somebody resumes it, as TFileDownLoadThread says, and the pool holds it until
+// reap() finds it ended.
+//
 // That wait at the end has a limit (see shutdown): a transfer stuck inside the platform reports
 // nothing, so it never sees the terminate request, and a closed program must not live on behind it,
 // invisible and holding the single-instance guard.
@@ -25,13 +30,11 @@
 // those members, or call shutdown() first).
 #include <chrono>
 #include <cstddef>
-#include <deque>
 #include <list>
 #include <memory>
-#include <set>
-#include <unordered_map>
 
 #include "download/file_download_thread.h"
+#include "download/transfer_threads.h"
 #include "download/worker_gate.h"
 
 namespace qv::download {
@@ -39,8 +42,12 @@ namespace qv::download {
 class DownloadWorkers {
  public:
   static constexpr size_t kMaxRunning = 6;
+  // How long a thread with nothing to do waits for the next transfer before it ends. The download-all
+  // road's transfers follow one another within milliseconds; between refreshes, no threads are kept.
+  static constexpr std::chrono::milliseconds kIdleLinger{std::chrono::seconds(20)};
 
-  DownloadWorkers(platform::UrlDownloader& downloader, platform::MainLoop& mainLoop, size_t maxRunning = kMaxRunning);
+  DownloadWorkers(platform::UrlDownloader& downloader, platform::MainLoop& mainLoop, size_t maxRunning = kMaxRunning,
+                  std::chrono::milliseconds idleLinger = kIdleLinger);
   ~DownloadWorkers();
   DownloadWorkers(const DownloadWorkers&) = delete;
   DownloadWorkers& operator=(const DownloadWorkers&) = delete;
@@ -53,7 +60,8 @@ class DownloadWorkers {
   TFileDownLoadThread* start(platform::DownloadRequest request, TDownLoadProgressEvent OnDownLoadProgress,
                              TDownLoadCompleteEvent OnDownLoadComplete, TDownLoadErrorEvent OnDownLoadError,
                              bool CreateSuspended = false);
-  // Joins and frees suspended workers that somebody resumed and that have ended.
+  // Joins and frees suspended workers that somebody resumed and that have ended, and joins the pool's
+  // threads that have ended (idle ones, and those a shutdown cut off).
   void reap();
 
   // While a batch is open, the requests started only queue up; when the last batch closes, they begin
@@ -62,7 +70,7 @@ class DownloadWorkers {
   // transfers' messages come in. Main thread only.
   class Batch {
    public:
-    explicit Batch(DownloadWorkers& pool) : pool_(pool) { ++pool_.batchDepth_; }
+    explicit Batch(DownloadWorkers& pool) : pool_(pool) { pool_.beginBatch(); }
     ~Batch() { pool_.endBatch(); }
     Batch(const Batch&) = delete;
     Batch& operator=(const Batch&) = delete;
@@ -71,13 +79,15 @@ class DownloadWorkers {
     DownloadWorkers& pool_;
   };
 
-  // Workers held (running, suspended, or ended and not yet freed) plus requests waiting their turn.
-  size_t size() const { return workers_.size() + waiting_.size(); }
-  // Transfers started by the pool whose end it has not yet heard of, and requests waiting their turn.
-  size_t running() const { return launched_.size(); }
-  size_t waiting() const { return waiting_.size(); }
+  // Transfers held (running or ended and not yet heard of, suspended workers, ended ones not yet
+  // freed, transfers a shutdown cut off) plus requests waiting their turn.
+  size_t size() const { return workers_.size() + threads_.held(); }
+  // Transfers started by the pool whose end the main thread has not yet heard of. Heard of means the
+  // calls their handlers posted have run.
+  size_t running() const { return threads_.running(); }
+  size_t waiting() const { return threads_.waiting(); }
   // Forgets the requests that have not started; the running transfers go on to their ends.
-  void dropWaiting() { waiting_.clear(); }
+  void dropWaiting() { threads_.dropWaiting(); }
   // How long shutdown waits by default: a transfer that moves at all answers the terminate request at
   // its next progress report, well within this.
   static constexpr std::chrono::milliseconds kShutdownLimit{3000};
@@ -91,39 +101,23 @@ class DownloadWorkers {
   bool shutdown(std::chrono::milliseconds limit = kShutdownLimit);
 
  private:
-  struct Request {
-    platform::DownloadRequest request;
-    std::string fileKey;  // the file as the file system tells files apart
-    TDownLoadProgressEvent onProgress;
-    TDownLoadCompleteEvent onComplete;
-    TDownLoadErrorEvent onError;
-  };
   using Workers = std::list<std::unique_ptr<TFileDownLoadThread>>;
 
-  // Main thread: a transfer the pool started has ended; its slot and its file are free again, and the
-  // worker (whose thread is returning) is joined and freed.
-  void ended(TFileDownLoadThread* worker);
-  // Starts waiting requests while slots are free, passing over those whose file is being written.
-  void startWaiting();
-  void launch(Request request);
+  void beginBatch();
   void endBatch();
+  // Whether a suspended worker that somebody resumed is still inside its transfer.
+  bool suspendedWorkerInside() const;
 
-  platform::UrlDownloader& downloader_;
   platform::MainLoop& mainLoop_;
-  // Every worker reaches the main loop and its completion and failure handlers through the gate.
+  // Suspended workers reach the main loop and their completion and failure handlers through this gate;
+  // the pool's threads through one of their own.
   std::unique_ptr<WorkerGate> gate_;
-  size_t maxRunning_;
-  Workers workers_;
-  struct Launched {
-    Workers::iterator worker;
-    std::string fileKey;
-  };
-  std::unordered_map<TFileDownLoadThread*, Launched> launched_;          // started by the pool, not yet ended
-  std::deque<Request> waiting_;                                          // in start order
-  std::set<std::string> busyFiles_;                                      // file keys of the transfers running
+  platform::UrlDownloader& downloader_;
+  TransferThreads threads_;
+  Workers workers_;  // suspended workers
   int batchDepth_ = 0;
   bool launchScheduled_ = false;  // a start of the waiting requests is queued for after the paint
-  // Calls posted by workers check it, so none reaches a pool that is gone.
+  // The call queued for after the paint checks it, so it never reaches a pool that is gone.
   std::shared_ptr<DownloadWorkers*> self_;
 };
 

@@ -26,13 +26,23 @@ TFileDownLoadThread::~TFileDownLoadThread() {
 
 void TFileDownLoadThread::resume() {
   std::lock_guard lock(threadLock_);
-  if (thread_.joinable() || finished_) return;
+  if (started_) return;
   thread_ = std::thread([this] { Execute(); });
+  started_ = true;
+}
+
+void TFileDownLoadThread::runHere() {
+  {
+    std::lock_guard lock(threadLock_);
+    if (started_) return;
+    started_ = true;
+  }
+  Execute();
 }
 
 bool TFileDownLoadThread::suspended() const {
   std::lock_guard lock(threadLock_);
-  return !thread_.joinable() && !finished_;
+  return !started_;
 }
 
 void TFileDownLoadThread::waitFor() {
@@ -65,10 +75,6 @@ void TFileDownLoadThread::Execute() {
   } catch (...) {
   }
   FMonitor = nullptr;
-  try {
-    if (onEnded_) onEnded_();
-  } catch (...) {
-  }
   finished_ = true;
 }
 

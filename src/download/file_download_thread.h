@@ -1,5 +1,7 @@
 #pragma once
-// TFileDownLoadThread: fetches one URL into one local file on a thread of its own.
+// TFileDownLoadThread: fetches one URL into one local file on a thread of its own, or on the thread
+// that runs it (runHere: the download pool's long-lived threads run their transfers one after another
+// that way, a worker object each).
 //
 // The transfer keeps to the terms of its request (the resource's byte cap and time bounds, and an
 // acceptance check of the whole body, if any): a transfer that breaks them ends as a failure, through
@@ -48,6 +50,9 @@ class TFileDownLoadThread {
 
   // Starts a suspended worker; does nothing for one already started. Any thread.
   void resume();
+  // Runs the body of a suspended worker on the calling thread and returns when it has ended; does
+  // nothing for one already started. The worker then has no thread of its own to join.
+  void runHere();
   // The terminate request: the transfer aborts at its next progress report. Any thread.
   void terminate() { terminated_ = true; }
   bool terminated() const { return terminated_; }
@@ -56,9 +61,6 @@ class TFileDownLoadThread {
   bool finished() const { return finished_; }
   // Waits for the body to end. Never call it on the main thread while the transfer may report.
   void waitFor();
-  // Called on the worker's thread as the body's last act, after the completion or failure handler
-  // (also when a handler threw). Set before the worker is started; it must not block.
-  void setOnEnded(std::function<void()> onEnded) { onEnded_ = std::move(onEnded); }
   // Whether the three handlers are all set (a worker without them never starts by itself).
   bool handlersComplete() const { return OnDownLoadProgress && OnDownLoadComplete && OnDownLoadError; }
 
@@ -87,11 +89,11 @@ class TFileDownLoadThread {
   TDownLoadCompleteEvent OnDownLoadComplete;
   TDownLoadErrorEvent OnDownLoadError;
   TDownLoadMonitor* FMonitor = nullptr;  // worker thread only; not owned
-  std::function<void()> onEnded_;
 
   std::atomic<bool> terminated_{false};
   std::atomic<bool> finished_{false};
-  mutable std::mutex threadLock_;  // guards starting and joining thread_
+  mutable std::mutex threadLock_;  // guards starting and joining thread_, and started_
+  bool started_ = false;           // resumed or run here
   std::thread thread_;
 };
 

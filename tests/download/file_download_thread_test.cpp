@@ -138,6 +138,36 @@ TEST_F(WorkerTest, MissingHandlerLeavesTheWorkerSuspendedUntilResumed) {
   EXPECT_EQ(outcome.completions, 0);  // the missing handler is simply not called
 }
 
+// The pool's threads run one worker after another this way: the body on the caller's thread, once.
+TEST_F(WorkerTest, AWorkerRunHereRunsItsBodyOnTheCallingThreadOnce) {
+  FakeDownloader fake;
+  fake.body = [](const platform::ProgressCallback& p) {
+    p(1, 2);
+    return 0;
+  };
+  std::atomic<bool> completedOnCaller{false};
+  std::thread::id caller;
+  TFileDownLoadThread w(
+      fake, loop, {"http://unused/", dir.file("a.zip"), {}},
+      [this](TFileDownLoadThread&, uint32_t p, uint32_t max) { outcome.progress.emplace_back(p, max); },
+      [&](TFileDownLoadThread&) { completedOnCaller = std::this_thread::get_id() == caller; },
+      [](TFileDownLoadThread&, int32_t) {}, true);
+  EXPECT_TRUE(w.suspended());
+  std::thread runner([&] {
+    caller = std::this_thread::get_id();
+    w.runHere();
+  });
+  ASSERT_TRUE(loop.pumpUntil([&] { return w.finished(); }));
+  runner.join();
+  EXPECT_TRUE(completedOnCaller);
+  EXPECT_FALSE(w.suspended());
+  EXPECT_EQ(outcome.progress, (std::vector<std::pair<uint32_t, uint32_t>>{{1, 2}})) << "handed to the main thread";
+  w.resume();
+  w.runHere();
+  w.waitFor();
+  EXPECT_EQ(fake.calls, 1) << "a worker that has run does not run again";
+}
+
 TEST_F(WorkerTest, SuccessCodesOtherThanZeroAreFailures) {
   FakeDownloader fake;
   fake.body = [](const auto&) { return 1; };  // S_FALSE
