@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -249,6 +250,30 @@ TEST_F(InstallRoadTest, WhereTheRecycleBinCannotTakeAFolderItStaysAndTheLineSays
   EXPECT_EQ(readBytes(interfaceDirectory() + L"\\BagSort\\BagSort.lua"), "-- the player's copy\n");
   EXPECT_NE(label(form1::Label6).find("資源回收筒無法接收"), std::string::npos) << label(form1::Label6);
   EXPECT_EQ(status("BagSort"), "已安裝");
+}
+
+// Every start runs the start-up pass, whose download-all road runs twice. Once an archive is in the
+// archive folder, the next start asks the server about it once, hears it has not changed, and keeps
+// the very file it has.
+TEST_F(InstallRoadTest, AnotherStartAsksAboutEachArchiveOnceAndKeepsWhatDidNotChange) {
+  ASSERT_TRUE(startProgram());
+  std::map<std::string, std::optional<uint64_t>> identities;
+  for (const char* name : kAddons) identities[name] = fileIndexOf(programFile(L"zip\\" + wide(name) + L".zip"));
+  program_->terminate();
+  ASSERT_TRUE(program_->waitForExit(kReactionTimeoutMs));
+
+  std::map<std::string, int> before;
+  for (const char* name : kAddons) before[name] = requestsFor("/zip/" + std::string(name) + ".zip");
+  ASSERT_TRUE(startProgram());
+  for (const char* name : kAddons) {
+    const std::string path = "/zip/" + std::string(name) + ".zip";
+    const std::vector<int> answers = answersTo(path);
+    ASSERT_FALSE(answers.empty()) << path;
+    EXPECT_EQ(answers.back(), 304) << path << " was sent again though it had not changed";
+    EXPECT_EQ(requestsFor(path), before[name] + 1) << path << " was asked about more than once by one pass";
+    EXPECT_TRUE(identities[name].has_value()) << path;
+    EXPECT_EQ(fileIndexOf(programFile(L"zip\\" + wide(name) + L".zip")), identities[name]) << path;
+  }
 }
 
 TEST_F(InstallRoadTest, CloseHidesToTheTrayStartGameRemembersTheRowsAndExitEndsTheProgram) {

@@ -44,6 +44,22 @@ std::vector<std::string> serverRequests() {
   return requests;
 }
 
+std::vector<int> answersTo(const std::string& path) {
+  std::vector<int> statuses;
+  const std::wstring file = logPath();
+  const auto bytes = file.empty() ? std::nullopt : readBytes(file);
+  if (!bytes) return statuses;
+  std::istringstream lines(*bytes);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    std::string method, target;
+    int status = 0;
+    if (fields >> method >> target >> status && method == "GET" && target == path) statuses.push_back(status);
+  }
+  return statuses;
+}
+
 int requestsFor(const std::string& path) {
   int n = 0;
   for (const std::string& request : serverRequests())

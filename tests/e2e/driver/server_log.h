@@ -10,6 +10,8 @@ namespace qv::e2e {
 std::vector<std::string> serverRequests();
 // How often PATH ("/Data.xml") was asked for with GET.
 int requestsFor(const std::string& path);
+// The status of each answer to a GET of PATH, in order.
+std::vector<int> answersTo(const std::string& path);
 // Whether the log is there to be read (the suite was started through scripts/e2e).
 bool serverLogAvailable();
 
