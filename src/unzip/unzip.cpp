@@ -25,6 +25,10 @@ bool hasExeExtension(const std::string& zipName) {
   return zipName.size() >= 4 && text::equalsIgnoreAsciiCase(std::string_view(zipName).substr(zipName.size() - 4), ".exe");
 }
 
+// Where the scan for local headers begins in a self-extracting archive (an ".exe"): past the bytes of
+// the extractor program in front of the archive, whose own bytes could be taken for a header.
+constexpr int64_t kSelfExtractorSkip = 14000;
+
 // A handler that keeps answering "assume multi-part" would otherwise make ReadDirectory loop forever.
 constexpr int kMaxIncompleteRetries = 16;
 
@@ -160,7 +164,7 @@ void TUnZip::readIncomplete() {
       break;
   }
   DirectorySettings settings{codec_, OEMConvert, DoProcessMessages ? processMessages_ : std::function<void()>()};
-  if (!recoveryScan(*archive_, hasExeExtension(zipName_) ? 14000 : 0, list_, end_, settings)) {
+  if (!recoveryScan(*archive_, hasExeExtension(zipName_) ? kSelfExtractorSkip : 0, list_, end_, settings)) {
     list_.clear();
     end_.clear();
     throw EBadZipFile();
@@ -198,7 +202,7 @@ void TUnZip::readDirectoryFromArchive() {
     int64_t end = start;
     if (end_.totalEntries() > 0 && !readCentralRecords(*directory, start, end_.totalEntries(), list_, settings, &end)) {
       if (multiPart_ ||
-          !recoveryScan(*archive_, hasExeExtension(zipName_) ? 14000 : 0, list_, end_, settings)) {
+          !recoveryScan(*archive_, hasExeExtension(zipName_) ? kSelfExtractorSkip : 0, list_, end_, settings)) {
         list_.clear();
         end_.clear();
         throw EBadZipFile();

@@ -16,6 +16,9 @@ inline constexpr uint32_t kEndCentralSig = 0x06054B50;
 inline constexpr uint32_t kEndCentral64Sig = 0x06064B50;
 inline constexpr uint32_t kEnd64LocatorSig = 0x07064B50;
 
+// General purpose flag bit 11: the entry's name (and comment) are stored in UTF-8.
+inline constexpr uint16_t kUtf8NameFlag = 0x0800;
+
 enum class TOEMConvert { oemAlways, oemNever, oemFlexible };
 enum class TZipSortMode { ByName, ByFileName, ByDirectoryName, ByDate, ByCompressedSize, ByUnCompressedSize, ByRate, ByNone };
 
@@ -71,7 +74,6 @@ class TZipHeaderInfo {
 
   bool encrypted() const { return (general_purpose_bit_flag & 0x0001) != 0; }
   bool hasDataDescriptor() const { return (general_purpose_bit_flag & 0x0008) != 0; }
-  bool utf8Name() const { return (general_purpose_bit_flag & 0x0800) != 0; }
   bool isDirectory() const { return filename.empty(); }
   unsigned hostSystem() const { return version_made_by >> 8; }
   // A Unix host's mode bits say "symbolic link"; the engine never creates links.
