@@ -1,7 +1,5 @@
 #include "install/staged_install.h"
 
-#include <random>
-
 #include "common/file_system.h"
 #include "common/path.h"
 #include "install/commit_moves.h"
@@ -13,21 +11,10 @@ namespace qv::install {
 
 namespace {
 
-constexpr int kHexDigits = 16;
-
-std::string randomHex() {
-  static thread_local std::mt19937_64 random{std::random_device{}()};
-  static const char* digits = "0123456789abcdef";
-  uint64_t v = random();
-  std::string out(kHexDigits, '0');
-  for (int i = kHexDigits - 1; i >= 0; --i, v >>= 4) out[static_cast<size_t>(i)] = digits[v & 15];
-  return out;
-}
-
 // A new, empty staging folder; empty when none could be made.
 std::string makeStagingFolder(const std::string& addonDirectory) {
   for (int attempt = 0; attempt < 16; ++attempt) {
-    const std::string candidate = addonDirectory + std::string(kStagingPrefix) + randomHex();
+    const std::string candidate = addonDirectory + newStagingName();
     // Made exclusively: the folder is ours alone.
     if (files::createDirectory(candidate)) return candidate;
     if (!files::exists(candidate)) return {};
