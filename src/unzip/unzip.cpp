@@ -14,12 +14,7 @@ namespace {
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 // The side file that may hold a copy of the directory: the archive name with ".zfc" as extension.
-std::string sideFileName(const std::string& zipName) {
-  const size_t slash = zipName.find_last_of("\\/");
-  const size_t dot = zipName.find_last_of('.');
-  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) return zipName.substr(0, dot) + ".zfc";
-  return zipName + ".zfc";
-}
+std::string sideFileName(const std::string& zipName) { return path::withExtension(zipName, ".zfc"); }
 
 bool hasExeExtension(const std::string& zipName) {
   return zipName.size() >= 4 && text::equalsIgnoreAsciiCase(std::string_view(zipName).substr(zipName.size() - 4), ".exe");
