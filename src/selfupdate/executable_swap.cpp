@@ -51,6 +51,9 @@ void TForm1::Timer3Timer() {
 void TForm1::swapExecutable(const std::string& program) {
   const selfupdate::SwapFiles swap{files_.newExecutable(), files_.oldExecutable(), files_.executable(),
                                    files_.swapScript()};
+  // A script that cannot be composed or written, and any error on the way, reach the player as the
+  // one text below.
+  bool scriptWritten = false;
   try {
     // Composed first: a script that could not name the files leaves the program files as they are.
     const std::string script =
@@ -63,11 +66,11 @@ void TForm1::swapExecutable(const std::string& program) {
       Label6->setText(selfupdate::kSwapFailed);
       return;
     }
-    if (!files::writeFileReplacing(swap.script, script))
-      throw Error("the replacement script cannot be written");
+    scriptWritten = files::writeFileReplacing(swap.script, script);
   } catch (...) {
-    throw Error("contact Tarvik");
+    scriptWritten = false;
   }
+  if (!scriptWritten) throw Error("contact Tarvik");
   exitFlag_ = true;
   form_->close();
   // Run from the program directory whatever ours is, so the script's ".\" names are the program's.
