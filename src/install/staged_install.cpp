@@ -2,6 +2,7 @@
 
 #include "common/file_system.h"
 #include "common/path.h"
+#include "common/scope_exit.h"
 #include "install/commit_moves.h"
 #include "install/commit_plan.h"
 #include "install/install_journal.h"
@@ -116,16 +117,12 @@ InstallResult StagedInstaller::install(const std::string& archive, const std::st
   const StagingLayout layout{addonDirectory, staging_};
   // Whatever happens below, the staging folder is empty for the next archive, or given up to the next
   // start's recovery when it cannot be.
-  struct Tidy {
-    StagedInstaller& self;
-    const StagingLayout& layout;
-    bool keep = false;  // the journal is still needed: it says what is where, or what is left to do
-    bool handedOver = false;
-    ~Tidy() {
-      if (handedOver) return;
-      if (keep || !clearStaging(layout, true)) self.abandonStaging();
-    }
-  } tidy{*this, layout};
+  bool keepJournal = false;  // the journal is still needed: it says what is where, or what is left to do
+  bool handedOver = false;
+  const ScopeExit tidy([&] {
+    if (handedOver) return;
+    if (keepJournal || !clearStaging(layout, true)) abandonStaging();
+  });
 
   const unzip::UnZipServices services{services_.codec, stamps, services_.messageBox,
                                       services_.processMessages};
@@ -161,18 +158,18 @@ InstallResult StagedInstaller::install(const std::string& archive, const std::st
   if (!outcome.ok) {
     result.failure = outcome.failure;
     result.untouched = outcome.untouched;
-    tidy.keep = !outcome.untouched;
+    keepJournal = !outcome.untouched;
     return result;
   }
   // The files are in place. Attributes that did not take are given at the next start, which finds
   // the journal (marked committed) kept for that.
   if (applyAttributes(layout, planned.plan, stamps) > 0) {
-    tidy.keep = true;
+    keepJournal = true;
   } else if (sweeper_) {
     // In use until the sweeper is done with it.
     sweeper_->sweep(layout);
     staging_.clear();
-    tidy.handedOver = true;
+    handedOver = true;
   }
   result.ok = true;
   return result;

@@ -7,6 +7,7 @@
 #include "common/error.h"
 #include "common/file_system.h"
 #include "common/path.h"
+#include "common/scope_exit.h"
 #include "common/text.h"
 #include "selfupdate/program_replacement.h"
 #include "settings/private_profile.h"
@@ -182,16 +183,10 @@ bool TForm1::requireGamePath() {
 
 void TForm1::Button3Click() {
   if (!requireGamePath()) return;
-  struct Depth {
-    int& d;
-    explicit Depth(int& x) : d(x) { ++d; }
-    ~Depth() { --d; }
-  } depth(refreshDepth_);
+  ++refreshDepth_;
+  const ScopeExit depth([this] { --refreshDepth_; });
   // The status check at the road's end uses the listing; it is gone when the refresh ends, either way.
-  struct ListingAhead {
-    std::unique_ptr<catalogue::DirectoryListingAhead>& held;
-    ~ListingAhead() { held.reset(); }
-  } listingAhead{listingAhead_};
+  const ScopeExit dropListing([this] { listingAhead_.reset(); });
   listingAhead_ = std::make_unique<catalogue::DirectoryListingAhead>(
       catalogue::addonDirectoryOf(settingsDialog().gamePath()));
 
@@ -213,10 +208,7 @@ void TForm1::BitBtn4Click() {
   {
     // Every row's status changes: the list repaints once, after the last.
     ListView1->beginUpdate();
-    struct EndUpdate {
-      platform::ListView& view;
-      ~EndUpdate() { view.endUpdate(); }
-    } endUpdate{*ListView1};
+    const ScopeExit endUpdate([&view = *ListView1] { view.endUpdate(); });
     const std::unique_ptr<files::DirectoryProbe> listing =
         listingAhead_ ? listingAhead_->take(addonDir) : nullptr;
     counts =

@@ -3,6 +3,7 @@
 // and a script finishes the job once the program has ended.
 #include "common/error.h"
 #include "common/file_system.h"
+#include "common/scope_exit.h"
 #include "mainwindow/main_window.h"
 #include "platform/error_boundary.h"
 #include "selfupdate/downloaded_program.h"
@@ -37,10 +38,7 @@ void TForm1::Timer3Timer() {
     ini.writeInteger(selfupdate::kVersionSection, "ver", program.release.version);
   } catch (...) {
     swapErrorOpen_ = true;
-    struct Closed {
-      bool& open;
-      ~Closed() { open = false; }
-    } closed{swapErrorOpen_};
+    const ScopeExit closed([this] { swapErrorOpen_ = false; });
     platform::showStandardError(platform_.dialogs(), "contact Tarvik");
     return;
   }
