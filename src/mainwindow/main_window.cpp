@@ -34,7 +34,9 @@ TForm1::TForm1(platform::Platform& platform, ProgramFiles files, download::Serve
       transfers_(platform.downloader(), platform.bodyFetcher()),
       workers_(std::make_unique<download::DownloadWorkers>(transfers_, platform.mainLoop())) {
   // Single border, system menu and minimise box, no maximise box, always on top.
-  form_ = platform_.ui().createForm({ids::kClass, settings.caption, {439, 246, 588, 557}, true, false, true});
+  form_ = platform_.ui().createForm({.name = ids::kClass, .caption = settings.caption,
+                                     .outer = {439, 246, 588, 557},
+                                     .minimizeBox = true, .maximizeBox = false, .topmost = true});
   // The menu bar first: attaching it shrinks the client area, which lays out again every control
   // already there.
   buildMainMenu();
@@ -104,15 +106,18 @@ void TForm1::buildBottomPanel() {
   });
   // The frame lies behind the start-game picture; it holds only the hidden download-all button.
   platform::GroupBox& group = Panel2->addGroupBox({"GroupBox1", ids::GroupBox1, {432, 48, 57, 49}, "更新列錶內UI"});
-  group.addButton({"Button4", ids::Button4, {8, 16, 41, 25}, "down", Align::None, false})
+  group.addButton({.name = "Button4", .id = ids::Button4, .rect = {8, 16, 41, 25}, .text = "down",
+                   .visible = false})
       .setOnClick([this] { Button4Click(); });
   Panel2->addPictureButton({"BitBtn3", ids::BitBtn3, {372, 43, 189, 61}, ""}).setOnClick([this] { BitBtn3Click(); });
   Label6 = &Panel2->addLabel({"Label6", ids::Label6, {8, 87, 52, 13}, "正常"});
   ProgressBar1 = &Panel2->addProgressBar({"ProgressBar1", ids::ProgressBar1, {64, 86, 296, 16}, ""});
   // Only run by code: the status check's and the settings-save action's internal entry points.
-  Panel2->addButton({"BitBtn4", ids::BitBtn4, {496, 8, 75, 25}, "check", Align::None, false})
+  Panel2->addButton({.name = "BitBtn4", .id = ids::BitBtn4, .rect = {496, 8, 75, 25}, .text = "check",
+                     .visible = false})
       .setOnClick([this] { BitBtn4Click(); });
-  Panel2->addButton({"Button10", ids::Button10, {504, 9, 75, 25}, "INI", Align::None, false})
+  Panel2->addButton({.name = "Button10", .id = ids::Button10, .rect = {504, 9, 75, 25}, .text = "INI",
+                     .visible = false})
       .setOnClick([this] { Button10Click(); });
 }
 
