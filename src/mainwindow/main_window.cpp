@@ -98,6 +98,7 @@ void TForm1::buildBottomPanel() {
   Panel2->addButton({"BitBtn2", ids::BitBtn2, {108, 6, 92, 24}, "全部取消"}).setOnClick([this] { BitBtn2Click(); });
   Panel2->addButton({"Button3", ids::Button3, {207, 6, 92, 24}, "更新 UI"}).setOnClick([this] { Button3Click(); });
   Panel2->addButton({"Button7", ids::Button7, {306, 6, 92, 24}, " 操作設置"}).setOnClick([this] { Button7Click(); });
+  // "列表" here and "列錶" once toggled (and in "UI 列錶"): both spellings are deliberate, as users know them.
   Button2 = &Panel2->addButton({"Button2", ids::Button2, {404, 6, 92, 24}, "放大列表"});
   Button2->setOnClick([this] { Button2Click(); });
   Panel2->addButton({"Button1", ids::Button1, {13, 39, 170, 40}, "安裝選中UI"}).setOnClick([this] { Button1Click(); });
