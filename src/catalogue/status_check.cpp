@@ -11,7 +11,7 @@
 
 namespace qv::catalogue {
 
-std::string gameDirectoryOf(const std::string& gamePath) { return text::directoryOf(gamePath); }
+std::string gameDirectoryOf(const std::string& gamePath) { return path::directoryOf(gamePath); }
 
 std::string addonDirectoryOf(const std::string& gamePath) {
   return gameDirectoryOf(gamePath) + path::kSep + "Interface" + path::kSep;

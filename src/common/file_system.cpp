@@ -2,13 +2,12 @@
 // the whole-or-nothing file write, which are built from the per-system calls.
 #include "common/file_system.h"
 
-#include <cstdio>
 #include <mutex>
-#include <random>
 #include <unordered_map>
 #include <vector>
 
 #include "common/path.h"
+#include "common/random_hex.h"
 
 namespace qv::files {
 
@@ -50,11 +49,7 @@ bool copyFileNoReplace(std::string_view from, std::string_view to) {
 }
 
 std::string siblingTempCandidate(std::string_view target, std::string_view tag) {
-  // Per thread: workers create temporaries side by side without sharing a generator.
-  static thread_local std::mt19937_64 random{std::random_device{}()};
-  char digits[20];
-  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(random()));
-  return std::string(target) + ".~" + digits + std::string(tag);
+  return std::string(target) + ".~" + randomHex() + std::string(tag);
 }
 
 bool isSiblingTempOf(std::string_view fileName, std::string_view targetFileName, std::string_view tag) {
@@ -63,14 +58,12 @@ bool isSiblingTempOf(std::string_view fileName, std::string_view targetFileName,
 }
 
 std::optional<std::string_view> siblingTempTarget(std::string_view fileName, std::string_view tag) {
-  // "<target>.~" + 16 hex digits + tag, exactly as createSiblingTemp spells it.
-  constexpr size_t kDigits = 16;
-  if (fileName.size() <= 2 + kDigits + tag.size() || !fileName.ends_with(tag)) return std::nullopt;
-  const size_t targetSize = fileName.size() - 2 - kDigits - tag.size();
-  const std::string_view middle = fileName.substr(targetSize, 2 + kDigits);
-  if (!middle.starts_with(".~")) return std::nullopt;
-  for (char c : middle.substr(2))
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return std::nullopt;
+  // "<target>.~" + the random hex digits + tag, exactly as createSiblingTemp spells it.
+  constexpr size_t kMiddle = 2 + kRandomHexDigits;
+  if (fileName.size() <= kMiddle + tag.size() || !fileName.ends_with(tag)) return std::nullopt;
+  const size_t targetSize = fileName.size() - kMiddle - tag.size();
+  const std::string_view middle = fileName.substr(targetSize, kMiddle);
+  if (!middle.starts_with(".~") || !isRandomHex(middle.substr(2))) return std::nullopt;
   return fileName.substr(0, targetSize);
 }
 

@@ -25,6 +25,21 @@ inline std::string directoryWithSeparator(std::string_view fullPath) {
   return pos == std::string_view::npos ? std::string() : std::string(fullPath.substr(0, pos + 1));
 }
 
+// The directory part of a path (everything before the last "\" or "/"), without the separator.
+inline std::string directoryOf(std::string_view fullPath) {
+  const size_t pos = fullPath.find_last_of("\\/");
+  return pos == std::string_view::npos ? std::string() : std::string(fullPath.substr(0, pos));
+}
+
+// `fullPath` with the extension of its last element (from that element's last ".") replaced by
+// `extension` (".old"), or with `extension` appended when the element has none.
+inline std::string withExtension(std::string_view fullPath, std::string_view extension) {
+  const size_t slash = fullPath.find_last_of("\\/");
+  const size_t dot = fullPath.find_last_of('.');
+  const bool hasExtension = dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash);
+  return std::string(hasExtension ? fullPath.substr(0, dot) : fullPath).append(extension);
+}
+
 // The last element of a path (after the last "\" or "/").
 inline std::string_view fileNameOf(std::string_view fullPath) {
   const size_t pos = fullPath.find_last_of("\\/");

@@ -41,12 +41,7 @@ class ProgramFiles {
   std::string oldExecutableLeftover() const { return directory_ + "Quorvane.old"; }
   std::string swapScript() const { return directory_ + "delme.bat"; }
   // The running executable's path with its extension replaced by ".old".
-  std::string oldExecutable() const {
-    const size_t slash = executable_.find_last_of("\\/");
-    const size_t dot = executable_.find_last_of('.');
-    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    return (hasExtension ? executable_.substr(0, dot) : executable_) + ".old";
-  }
+  std::string oldExecutable() const { return path::withExtension(executable_, ".old"); }
 
  private:
   std::string executable_;

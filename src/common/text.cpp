@@ -102,10 +102,4 @@ bool equalsIgnoreAsciiCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::string directoryOf(std::string_view path) {
-  const size_t pos = path.find_last_of("\\/");
-  if (pos == std::string_view::npos) return {};
-  return std::string(path.substr(0, pos));
-}
-
 }  // namespace qv::text

@@ -25,7 +25,4 @@ std::string utf32ToUtf8(std::u32string_view s);
 std::string asciiLower(std::string_view s);
 bool equalsIgnoreAsciiCase(std::string_view a, std::string_view b);
 
-// The directory part of a path (everything before the last "\" or "/"), without the separator.
-std::string directoryOf(std::string_view path);
-
 }  // namespace qv::text

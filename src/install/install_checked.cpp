@@ -34,8 +34,9 @@ void TForm1::Button1Click() {
       platform_.codec(), platform_.fileStamps(),
       [this](const std::string& text, const std::string& caption, unsigned flags) {
         platform_.dialogs().messageBox(text, caption,
-                                       (flags & 0x10) != 0 ? platform::BoxIcon::Error : platform::BoxIcon::None);
-        return 1;  // OK
+                                       (flags & unzip::mb::kIconError) != 0 ? platform::BoxIcon::Error
+                                                                         : platform::BoxIcon::None);
+        return unzip::mb::kIdOk;
       },
       [this] { platform_.mainLoop().processMessages(); }};
 

@@ -51,6 +51,7 @@ platform::Shell::Recycled TForm1::DeleteToRecycleBin(const std::string& path) {
 
 void TForm1::Button8Click() {
   if (!requireGamePath()) return;
+  // The caption's trailing blank is deliberate: the box reads exactly as the program's users know it.
   if (!platform_.dialogs().askYesNo("确定要移除選中的UI", "提示 ", true)) return;
 
   RemovalReport report;

@@ -1,9 +1,8 @@
 #include "install/staged_install.h"
 
-#include <random>
-
 #include "common/file_system.h"
 #include "common/path.h"
+#include "common/scope_exit.h"
 #include "install/commit_moves.h"
 #include "install/commit_plan.h"
 #include "install/install_journal.h"
@@ -13,21 +12,10 @@ namespace qv::install {
 
 namespace {
 
-constexpr int kHexDigits = 16;
-
-std::string randomHex() {
-  static thread_local std::mt19937_64 random{std::random_device{}()};
-  static const char* digits = "0123456789abcdef";
-  uint64_t v = random();
-  std::string out(kHexDigits, '0');
-  for (int i = kHexDigits - 1; i >= 0; --i, v >>= 4) out[static_cast<size_t>(i)] = digits[v & 15];
-  return out;
-}
-
 // A new, empty staging folder; empty when none could be made.
 std::string makeStagingFolder(const std::string& addonDirectory) {
   for (int attempt = 0; attempt < 16; ++attempt) {
-    const std::string candidate = addonDirectory + std::string(kStagingPrefix) + randomHex();
+    const std::string candidate = addonDirectory + newStagingName();
     // Made exclusively: the folder is ours alone.
     if (files::createDirectory(candidate)) return candidate;
     if (!files::exists(candidate)) return {};
@@ -129,16 +117,12 @@ InstallResult StagedInstaller::install(const std::string& archive, const std::st
   const StagingLayout layout{addonDirectory, staging_};
   // Whatever happens below, the staging folder is empty for the next archive, or given up to the next
   // start's recovery when it cannot be.
-  struct Tidy {
-    StagedInstaller& self;
-    const StagingLayout& layout;
-    bool keep = false;  // the journal is still needed: it says what is where, or what is left to do
-    bool handedOver = false;
-    ~Tidy() {
-      if (handedOver) return;
-      if (keep || !clearStaging(layout, true)) self.abandonStaging();
-    }
-  } tidy{*this, layout};
+  bool keepJournal = false;  // the journal is still needed: it says what is where, or what is left to do
+  bool handedOver = false;
+  const ScopeExit tidy([&] {
+    if (handedOver) return;
+    if (keepJournal || !clearStaging(layout, true)) abandonStaging();
+  });
 
   const unzip::UnZipServices services{services_.codec, stamps, services_.messageBox,
                                       services_.processMessages};
@@ -174,18 +158,18 @@ InstallResult StagedInstaller::install(const std::string& archive, const std::st
   if (!outcome.ok) {
     result.failure = outcome.failure;
     result.untouched = outcome.untouched;
-    tidy.keep = !outcome.untouched;
+    keepJournal = !outcome.untouched;
     return result;
   }
   // The files are in place. Attributes that did not take are given at the next start, which finds
   // the journal (marked committed) kept for that.
   if (applyAttributes(layout, planned.plan, stamps) > 0) {
-    tidy.keep = true;
+    keepJournal = true;
   } else if (sweeper_) {
     // In use until the sweeper is done with it.
     sweeper_->sweep(layout);
     staging_.clear();
-    tidy.handedOver = true;
+    handedOver = true;
   }
   result.ok = true;
   return result;

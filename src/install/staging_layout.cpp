@@ -1,18 +1,14 @@
 #include "install/staging_layout.h"
 
+#include "common/random_hex.h"
 #include "common/text.h"
 
 namespace qv::install {
 
-namespace {
-constexpr size_t kHexDigits = 16;
-}
+std::string newStagingName() { return std::string(kStagingPrefix) + randomHex(); }
 
 bool isStagingName(std::string_view name) {
-  if (name.size() != kStagingPrefix.size() + kHexDigits || !name.starts_with(kStagingPrefix)) return false;
-  for (char c : name.substr(kStagingPrefix.size()))
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-  return true;
+  return name.starts_with(kStagingPrefix) && isRandomHex(name.substr(kStagingPrefix.size()));
 }
 
 bool isReservedName(std::string_view name) {

@@ -14,6 +14,8 @@ namespace qv::install {
 
 inline constexpr std::string_view kStagingPrefix = ".qv-staging-";
 
+// A fresh name for a staging folder, as isStagingName recognises it.
+std::string newStagingName();
 // True for the name of a staging folder (never a name the catalogue can own for long: it is removed).
 bool isStagingName(std::string_view name);
 // True for a name no archive may put into the add-on directory: anything the file system could take

@@ -15,9 +15,9 @@ void TForm1::buildMainMenu() {
   file.addItem({"N14", ids::N14, "退出"}).setOnClick([this] { N14Click(); });
 
   // The two link items flip their check marks on every click; nothing reads them.
-  N9 = &bar.addItem({"N9", ids::N9, "Pellmoor", true, true});
+  N9 = &bar.addItem({.name = "N9", .id = ids::N9, .caption = "Pellmoor", .autoCheck = true, .checked = true});
   N9->setOnClick([this] { N9Click(); });
-  N5 = &bar.addItem({"N5", ids::N5, "劍俠3專區", true, false});
+  N5 = &bar.addItem({.name = "N5", .id = ids::N5, .caption = "劍俠3專區", .autoCheck = true, .checked = false});
   N5->setOnClick([this] { N5Click(); });
 
   platform::Menu& options = bar.addSubMenu({"N1", ids::N1, "選項(&C)"});

@@ -7,6 +7,7 @@
 #include "common/error.h"
 #include "common/file_system.h"
 #include "common/path.h"
+#include "common/scope_exit.h"
 #include "common/text.h"
 #include "selfupdate/program_replacement.h"
 #include "settings/private_profile.h"
@@ -33,7 +34,9 @@ TForm1::TForm1(platform::Platform& platform, ProgramFiles files, download::Serve
       transfers_(platform.downloader(), platform.bodyFetcher()),
       workers_(std::make_unique<download::DownloadWorkers>(transfers_, platform.mainLoop())) {
   // Single border, system menu and minimise box, no maximise box, always on top.
-  form_ = platform_.ui().createForm({ids::kClass, settings.caption, {439, 246, 588, 557}, true, false, true});
+  form_ = platform_.ui().createForm({.name = ids::kClass, .caption = settings.caption,
+                                     .outer = {439, 246, 588, 557},
+                                     .minimizeBox = true, .maximizeBox = false, .topmost = true});
   // The menu bar first: attaching it shrinks the client area, which lays out again every control
   // already there.
   buildMainMenu();
@@ -95,6 +98,7 @@ void TForm1::buildBottomPanel() {
   Panel2->addButton({"BitBtn2", ids::BitBtn2, {108, 6, 92, 24}, "全部取消"}).setOnClick([this] { BitBtn2Click(); });
   Panel2->addButton({"Button3", ids::Button3, {207, 6, 92, 24}, "更新 UI"}).setOnClick([this] { Button3Click(); });
   Panel2->addButton({"Button7", ids::Button7, {306, 6, 92, 24}, " 操作設置"}).setOnClick([this] { Button7Click(); });
+  // "列表" here and "列錶" once toggled (and in "UI 列錶"): both spellings are deliberate, as users know them.
   Button2 = &Panel2->addButton({"Button2", ids::Button2, {404, 6, 92, 24}, "放大列表"});
   Button2->setOnClick([this] { Button2Click(); });
   Panel2->addButton({"Button1", ids::Button1, {13, 39, 170, 40}, "安裝選中UI"}).setOnClick([this] { Button1Click(); });
@@ -103,15 +107,18 @@ void TForm1::buildBottomPanel() {
   });
   // The frame lies behind the start-game picture; it holds only the hidden download-all button.
   platform::GroupBox& group = Panel2->addGroupBox({"GroupBox1", ids::GroupBox1, {432, 48, 57, 49}, "更新列錶內UI"});
-  group.addButton({"Button4", ids::Button4, {8, 16, 41, 25}, "down", Align::None, false})
+  group.addButton({.name = "Button4", .id = ids::Button4, .rect = {8, 16, 41, 25}, .text = "down",
+                   .visible = false})
       .setOnClick([this] { Button4Click(); });
   Panel2->addPictureButton({"BitBtn3", ids::BitBtn3, {372, 43, 189, 61}, ""}).setOnClick([this] { BitBtn3Click(); });
   Label6 = &Panel2->addLabel({"Label6", ids::Label6, {8, 87, 52, 13}, "正常"});
   ProgressBar1 = &Panel2->addProgressBar({"ProgressBar1", ids::ProgressBar1, {64, 86, 296, 16}, ""});
   // Only run by code: the status check's and the settings-save action's internal entry points.
-  Panel2->addButton({"BitBtn4", ids::BitBtn4, {496, 8, 75, 25}, "check", Align::None, false})
+  Panel2->addButton({.name = "BitBtn4", .id = ids::BitBtn4, .rect = {496, 8, 75, 25}, .text = "check",
+                     .visible = false})
       .setOnClick([this] { BitBtn4Click(); });
-  Panel2->addButton({"Button10", ids::Button10, {504, 9, 75, 25}, "INI", Align::None, false})
+  Panel2->addButton({.name = "Button10", .id = ids::Button10, .rect = {504, 9, 75, 25}, .text = "INI",
+                     .visible = false})
       .setOnClick([this] { Button10Click(); });
 }
 
@@ -182,16 +189,10 @@ bool TForm1::requireGamePath() {
 
 void TForm1::Button3Click() {
   if (!requireGamePath()) return;
-  struct Depth {
-    int& d;
-    explicit Depth(int& x) : d(x) { ++d; }
-    ~Depth() { --d; }
-  } depth(refreshDepth_);
+  ++refreshDepth_;
+  const ScopeExit depth([this] { --refreshDepth_; });
   // The status check at the road's end uses the listing; it is gone when the refresh ends, either way.
-  struct ListingAhead {
-    std::unique_ptr<catalogue::DirectoryListingAhead>& held;
-    ~ListingAhead() { held.reset(); }
-  } listingAhead{listingAhead_};
+  const ScopeExit dropListing([this] { listingAhead_.reset(); });
   listingAhead_ = std::make_unique<catalogue::DirectoryListingAhead>(
       catalogue::addonDirectoryOf(settingsDialog().gamePath()));
 
@@ -213,10 +214,7 @@ void TForm1::BitBtn4Click() {
   {
     // Every row's status changes: the list repaints once, after the last.
     ListView1->beginUpdate();
-    struct EndUpdate {
-      platform::ListView& view;
-      ~EndUpdate() { view.endUpdate(); }
-    } endUpdate{*ListView1};
+    const ScopeExit endUpdate([&view = *ListView1] { view.endUpdate(); });
     const std::unique_ptr<files::DirectoryProbe> listing =
         listingAhead_ ? listingAhead_->take(addonDir) : nullptr;
     counts =

@@ -1,7 +1,6 @@
 // Start game (the picture button): the game's launcher is opened, the number of rows is remembered in
 // the settings file, and the window goes to the tray while the game runs.
 #include "common/path.h"
-#include "common/text.h"
 #include "mainwindow/main_window.h"
 #include "settings/private_profile.h"
 
@@ -10,7 +9,7 @@ namespace qv::mainwindow {
 void TForm1::BitBtn3Click() {
   if (!requireGamePath()) return;
   // The launcher sits beside the game client; whether it started is not looked at.
-  const std::string launcher = text::directoryOf(settingsDialog().gamePath()) + path::kSep + "gameupdater.exe";
+  const std::string launcher = path::directoryOf(settingsDialog().gamePath()) + path::kSep + "gameupdater.exe";
   platform_.shell().open(launcher);
   // A settings file that cannot be written stops the command here, before the window hides.
   Button10Click();

@@ -28,6 +28,7 @@ bool TForm1::FormCloseQuery() {
   }
   hideMainWindow();
   TrayIcon1->show();
+  // The title's trailing blank is deliberate: the balloon reads exactly as the program's users know it.
   TrayIcon1->showBalloon("Quorvane ", "Pellmoor! Hello", platform::BalloonIcon::Information, 10);
   return false;
 }

@@ -3,6 +3,7 @@
 // and a script finishes the job once the program has ended.
 #include "common/error.h"
 #include "common/file_system.h"
+#include "common/scope_exit.h"
 #include "mainwindow/main_window.h"
 #include "platform/error_boundary.h"
 #include "selfupdate/downloaded_program.h"
@@ -37,10 +38,7 @@ void TForm1::Timer3Timer() {
     ini.writeInteger(selfupdate::kVersionSection, "ver", program.release.version);
   } catch (...) {
     swapErrorOpen_ = true;
-    struct Closed {
-      bool& open;
-      ~Closed() { open = false; }
-    } closed{swapErrorOpen_};
+    const ScopeExit closed([this] { swapErrorOpen_ = false; });
     platform::showStandardError(platform_.dialogs(), "contact Tarvik");
     return;
   }
@@ -51,6 +49,9 @@ void TForm1::Timer3Timer() {
 void TForm1::swapExecutable(const std::string& program) {
   const selfupdate::SwapFiles swap{files_.newExecutable(), files_.oldExecutable(), files_.executable(),
                                    files_.swapScript()};
+  // A script that cannot be composed or written, and any error on the way, reach the player as the
+  // one text below.
+  bool scriptWritten = false;
   try {
     // Composed first: a script that could not name the files leaves the program files as they are.
     const std::string script =
@@ -63,11 +64,11 @@ void TForm1::swapExecutable(const std::string& program) {
       Label6->setText(selfupdate::kSwapFailed);
       return;
     }
-    if (!files::writeFileReplacing(swap.script, script))
-      throw Error("the replacement script cannot be written");
+    scriptWritten = files::writeFileReplacing(swap.script, script);
   } catch (...) {
-    throw Error("contact Tarvik");
+    scriptWritten = false;
   }
+  if (!scriptWritten) throw Error("contact Tarvik");
   exitFlag_ = true;
   form_->close();
   // Run from the program directory whatever ours is, so the script's ".\" names are the program's.

@@ -36,7 +36,9 @@ void TForm2::build() {
   if (form_) return;
   const std::string path = gamePath_;  // the controls start from the defaults
   const bool autoUpdate = autoUpdate_;
-  form_ = platform_.ui().createForm({ids::kClass, "設置", {397, 233, 554, 380}, false, false, false});
+  form_ = platform_.ui().createForm({.name = ids::kClass, .caption = "設置",
+                                     .outer = {397, 233, 554, 380},
+                                     .minimizeBox = false, .maximizeBox = false, .topmost = false});
   buildControls();
   FormCreate();
   setGamePath(path);

@@ -11,6 +11,8 @@ namespace qv::unzip {
 namespace {
 
 constexpr uint32_t kDescriptorSig = 0x08074B50;
+constexpr uint32_t kDigitalSignatureSig = 0x05054B50;
+constexpr uint32_t kArchiveExtraDataSig = 0x08064B50;
 constexpr size_t kShortestDescriptor = 12;  // CRC and two 4-byte sizes, no signature
 // The longest descriptor (signature, CRC, two 8-byte sizes) and the signature of the record after it.
 constexpr size_t kLookAhead = 24 + 4;
@@ -54,13 +56,13 @@ bool recordFollows(const uint8_t* p, size_t avail, bool atEnd) {
   if (atEnd) return true;
   if (avail < 4) return false;
   switch (le32(p)) {
-    case 0x04034B50:  // local header
-    case 0x02014B50:  // central record
-    case 0x06054B50:  // end record
-    case 0x06064B50:  // Zip64 end record
-    case 0x07064B50:  // Zip64 locator
-    case 0x05054B50:  // digital signature
-    case 0x08064B50:  // archive extra data
+    case kLocalSig:
+    case kCentralSig:
+    case kEndCentralSig:
+    case kEndCentral64Sig:
+    case kEnd64LocatorSig:
+    case kDigitalSignatureSig:
+    case kArchiveExtraDataSig:
       return true;
     default:
       return false;

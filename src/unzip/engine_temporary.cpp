@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "common/path.h"
+#include "common/random_hex.h"
 #include "common/text.h"
 #include "unzip/entry_names.h"
 #include "unzip/file_system.h"
@@ -11,8 +12,8 @@
 namespace qv::unzip {
 
 namespace {
-// ".~" and the 16 hex digits between the target's name and the tag.
-constexpr size_t kMiddle = 2 + 16;
+// ".~" and the random hex digits between the target's name and the tag.
+constexpr size_t kMiddle = 2 + kRandomHexDigits;
 }  // namespace
 
 bool isEngineTemporary(std::string_view fileName) {

@@ -156,7 +156,7 @@ std::string decodeEntryName(std::string_view stored, uint16_t flags, uint16_t ve
   const bool fromOem =
       msdosHost && (oem == TOEMConvert::oemAlways || (oem == TOEMConvert::oemFlexible && !looksUtf8));
   std::string name;
-  if (flags & 0x0800)
+  if (flags & kUtf8NameFlag)
     name = sanitizedUtf8(stored);
   else if (unicodePath && !unicodePath->empty())
     name = sanitizedUtf8(*unicodePath);

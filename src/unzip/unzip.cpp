@@ -14,16 +14,15 @@ namespace {
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 // The side file that may hold a copy of the directory: the archive name with ".zfc" as extension.
-std::string sideFileName(const std::string& zipName) {
-  const size_t slash = zipName.find_last_of("\\/");
-  const size_t dot = zipName.find_last_of('.');
-  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) return zipName.substr(0, dot) + ".zfc";
-  return zipName + ".zfc";
-}
+std::string sideFileName(const std::string& zipName) { return path::withExtension(zipName, ".zfc"); }
 
 bool hasExeExtension(const std::string& zipName) {
   return zipName.size() >= 4 && text::equalsIgnoreAsciiCase(std::string_view(zipName).substr(zipName.size() - 4), ".exe");
 }
+
+// Where the scan for local headers begins in a self-extracting archive (an ".exe"): past the bytes of
+// the extractor program in front of the archive, whose own bytes could be taken for a header.
+constexpr int64_t kSelfExtractorSkip = 14000;
 
 // A handler that keeps answering "assume multi-part" would otherwise make ReadDirectory loop forever.
 constexpr int kMaxIncompleteRetries = 16;
@@ -160,7 +159,7 @@ void TUnZip::readIncomplete() {
       break;
   }
   DirectorySettings settings{codec_, OEMConvert, DoProcessMessages ? processMessages_ : std::function<void()>()};
-  if (!recoveryScan(*archive_, hasExeExtension(zipName_) ? 14000 : 0, list_, end_, settings)) {
+  if (!recoveryScan(*archive_, hasExeExtension(zipName_) ? kSelfExtractorSkip : 0, list_, end_, settings)) {
     list_.clear();
     end_.clear();
     throw EBadZipFile();
@@ -198,7 +197,7 @@ void TUnZip::readDirectoryFromArchive() {
     int64_t end = start;
     if (end_.totalEntries() > 0 && !readCentralRecords(*directory, start, end_.totalEntries(), list_, settings, &end)) {
       if (multiPart_ ||
-          !recoveryScan(*archive_, hasExeExtension(zipName_) ? 14000 : 0, list_, end_, settings)) {
+          !recoveryScan(*archive_, hasExeExtension(zipName_) ? kSelfExtractorSkip : 0, list_, end_, settings)) {
         list_.clear();
         end_.clear();
         throw EBadZipFile();

@@ -168,7 +168,7 @@ TUnZip::Outcome TUnZip::handleEntry(Run& run, int index) {
   bool skipIt = false;
   if (OnStartUnZip) OnStartUnZip(*this, index, target, skipIt);
   if (skipIt) return Outcome::NotExtracted;
-  if (const auto outcome = madeOrSkipped(text::directoryOf(target), target)) return *outcome;
+  if (const auto outcome = madeOrSkipped(path::directoryOf(target), target)) return *outcome;
 
   EntrySource source;
   if (const auto outcome = openSource(run, index, target, source)) return *outcome;

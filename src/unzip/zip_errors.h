@@ -8,18 +8,9 @@
 namespace qv::unzip {
 
 namespace msg {
-inline constexpr const char* kOpenZipTitle = "Open a Zip File";
-inline constexpr const char* kZipFilter =
-    "Zip Files (*.ZIP)|*.zip|SFX Files (*.EXE)|*.exe|Jar Files (*.JAR)|*.jar|All Files (*.*)|*.*";
-inline constexpr const char* kCanceledDestDir = "User canceled Set Desination Directory";
 inline constexpr const char* kIndexOutOfRange = "Index %d is out of range";
-inline constexpr const char* kUserAborted = "User Aborted Operation";
 inline constexpr const char* kIncompleteZip = "Incomplete Zip File";
 inline constexpr const char* kNotAZip = "Not a valid zip file!";
-inline constexpr const char* kInsertDisk = "Please insert disk ";
-inline constexpr const char* kOfMultiDiskSet = " of the multi-disk set.";
-inline constexpr const char* kCanceledZipName = "User canceled setting zip file name.";
-inline constexpr const char* kCanceledNewDisk = "User canceled loading new disk.";
 inline constexpr const char* kInflateOutOfMemory = "*** inflate out of memory ***";
 inline constexpr const char* kErrorCaption = "Error";
 inline constexpr const char* kPrematureEnd = "Premature end of file reached";
@@ -68,10 +59,6 @@ class EFatalUnzipError : public EZipException {
  public:
   using EZipException::EZipException;
 };
-class EUserCanceled : public EZipException {
- public:
-  using EZipException::EZipException;
-};
 class EBiggerThanUncompressed : public EZipException {
  public:
   EBiggerThanUncompressed() : EZipException(msg::kBiggerThanUncompressed) {}
@@ -79,10 +66,6 @@ class EBiggerThanUncompressed : public EZipException {
 class ECantWriteUCF : public EZipException {
  public:
   ECantWriteUCF() : EZipException(msg::kCantWrite) {}
-};
-class ECanceledUnzipToBuffer : public EZipException {
- public:
-  using EZipException::EZipException;
 };
 
 class EZLibError : public Error {

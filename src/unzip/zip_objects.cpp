@@ -62,14 +62,12 @@ void TEndCentral::setCdOffset(uint64_t v) {
 }
 
 void TSortedZip::add(std::unique_ptr<TZipHeaderInfo> item) {
-  if (item->zip64) hasZip64_ = true;
   items_.push_back(std::move(item));
 }
 
 void TSortedZip::clear() {
   view_.clear();
   items_.clear();
-  hasZip64_ = false;
 }
 
 void TSortedZip::sortBy(TZipSortMode mode) {

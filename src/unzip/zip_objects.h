@@ -16,6 +16,9 @@ inline constexpr uint32_t kEndCentralSig = 0x06054B50;
 inline constexpr uint32_t kEndCentral64Sig = 0x06064B50;
 inline constexpr uint32_t kEnd64LocatorSig = 0x07064B50;
 
+// General purpose flag bit 11: the entry's name (and comment) are stored in UTF-8.
+inline constexpr uint16_t kUtf8NameFlag = 0x0800;
+
 enum class TOEMConvert { oemAlways, oemNever, oemFlexible };
 enum class TZipSortMode { ByName, ByFileName, ByDirectoryName, ByDate, ByCompressedSize, ByUnCompressedSize, ByRate, ByNone };
 
@@ -71,12 +74,7 @@ class TZipHeaderInfo {
 
   bool encrypted() const { return (general_purpose_bit_flag & 0x0001) != 0; }
   bool hasDataDescriptor() const { return (general_purpose_bit_flag & 0x0008) != 0; }
-  bool utf8Name() const { return (general_purpose_bit_flag & 0x0800) != 0; }
   bool isDirectory() const { return filename.empty(); }
-  unsigned hostSystem() const { return version_made_by >> 8; }
-  // A Unix host's mode bits say "symbolic link"; the engine never creates links.
-  bool isSymlink() const { return hostSystem() == 3 && ((external_file_attributes >> 16) & 0xF000u) == 0xA000u; }
-
 };
 
 struct Zip64EndCentral {
@@ -119,7 +117,6 @@ class TEndCentral {
   uint32_t cdDisk() const { return cd_disk == 0xFFFF && end64 ? end64->cd_disk : cd_disk; }
   uint64_t totalEntries() const { return total_entries == 0xFFFF && end64 ? end64->total_entries : total_entries; }
   uint64_t cdOffset() const { return cd_offset == 0xFFFFFFFFu && end64 ? end64->cd_offset : cd_offset; }
-  uint64_t cdSize() const { return cd_size == 0xFFFFFFFFu && end64 ? end64->cd_size : cd_size; }
   void setTotalEntries(uint64_t v);
   void setCdOffset(uint64_t v);
 };
@@ -135,7 +132,6 @@ class TSortedZip {
   TZipHeaderInfo& back() { return *items_.back(); }
   void add(std::unique_ptr<TZipHeaderInfo> item);
   void clear();
-  bool hasZip64() const { return hasZip64_; }
 
   // The view in which entries are handled: central-directory order, or sorted by `mode`.
   void sortBy(TZipSortMode mode);
@@ -145,7 +141,6 @@ class TSortedZip {
  private:
   std::vector<std::unique_ptr<TZipHeaderInfo>> items_;
   std::vector<TZipHeaderInfo*> view_;
-  bool hasZip64_ = false;
 };
 
 }  // namespace qv::unzip

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "common/scope_exit.h"
 #include "platform/error_boundary.h"
 #include "platform/win32/win32_text.h"
 
@@ -26,16 +27,10 @@ void copyToBuffer(std::string_view utf8, wchar_t* buffer, int capacity) {
 }
 
 // Counts a change the program makes itself for as long as it lasts.
-class Quiet {
- public:
-  explicit Quiet(int& depth) : depth_(depth) { ++depth_; }
-  ~Quiet() { --depth_; }
-  Quiet(const Quiet&) = delete;
-  Quiet& operator=(const Quiet&) = delete;
-
- private:
-  int& depth_;
-};
+auto quietChange(int& depth) {
+  ++depth;
+  return ScopeExit([&depth] { --depth; });
+}
 }  // namespace
 
 const wchar_t* Win32ListView::frameClass() {
@@ -194,14 +189,14 @@ bool Win32ListView::appendCallbackRow(int index) {
 }
 
 void Win32ListView::insertRow(int index) {
-  const Quiet quiet(quiet_);
+  const auto quiet = quietChange(quiet_);
   holdRedraw();
   if (index >= 0 && static_cast<size_t>(index) <= marks_.size()) marks_.insert(marks_.begin() + index, false);
   appendCallbackRow(index);
 }
 
 void Win32ListView::resetRows(int count) {
-  const Quiet quiet(quiet_);
+  const auto quiet = quietChange(quiet_);
   if (count < 0) count = 0;
   const int have = rowCount();
   // Every row of the control is alike (texts are callbacks), so rows are only added or dropped to
@@ -273,7 +268,7 @@ std::string Win32ListView::cell(int row, int column) const {
 void Win32ListView::setChecked(int row, bool checked) {
   // Row -1 would mean "every row" to the control.
   if (row < 0) return;
-  const Quiet quiet(quiet_);
+  const auto quiet = quietChange(quiet_);
   holdRedraw();
   LVITEMW item{};
   item.stateMask = LVIS_STATEIMAGEMASK;
