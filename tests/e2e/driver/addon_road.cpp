@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "driver/files.h"
-#include "driver/site.h"
 #include "driver/list_view.h"
 #include "driver/server_log.h"
+#include "driver/site.h"
 #include "driver/text.h"
 #include "driver/ui.h"
 #include "driver/wait.h"
@@ -74,6 +74,9 @@ void AddonRoadTest::tick(const std::string& name) {
 }
 
 bool AddonRoadTest::installAndWait() {
+  // The status line may still say how the previous install ended; it is emptied first, so only this
+  // install's own end can satisfy the wait (the button's click reaches the program later than this).
+  if (HWND line = findControl(main_, form1::Label6)) SendMessageW(line, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
   press(form1::Button1);
   return pollUntil(
       [&] {
