@@ -145,18 +145,18 @@ int32_t RevalidatingDownloader::attempt(const platform::DownloadRequest& request
         if (!a.askedAboutFile && !askAboutWhatIsThere) a.outcome = Attempt::Outcome::Bad;
         return a.outcome == Attempt::Outcome::NotModified ? BodyPlacement::Append : BodyPlacement::Refuse;
       case 206: {
-        const auto range = parseContentRange(head.contentRange);
-        const bool sameVersion =
-            a.askedForRange && (isStrongEtag(kept->validators.etag) ? a.got.etag == kept->validators.etag
-                                                                     : a.got.lastModified == kept->validators.lastModified);
-        const bool fits = range && range->first == a.offset && range->last + 1 == range->complete &&
-                          (kept->complete == 0 || range->complete == kept->complete) &&
-                          (head.contentLength < 0 ||
-                           static_cast<uint64_t>(head.contentLength) == range->last - range->first + 1);
         if (!a.askedForRange) {
           a.outcome = askAboutWhatIsThere ? Attempt::Outcome::AskForTheWhole : Attempt::Outcome::Bad;
           return BodyPlacement::Refuse;
         }
+        const auto range = parseContentRange(head.contentRange);
+        const bool sameVersion = isStrongEtag(kept->validators.etag)
+                                     ? a.got.etag == kept->validators.etag
+                                     : a.got.lastModified == kept->validators.lastModified;
+        const bool fits = range && range->first == a.offset && range->last + 1 == range->complete &&
+                          (kept->complete == 0 || range->complete == kept->complete) &&
+                          (head.contentLength < 0 ||
+                           static_cast<uint64_t>(head.contentLength) == range->last - range->first + 1);
         if (!sameVersion || !fits) {
           a.outcome = Attempt::Outcome::AskForTheWhole;
           return BodyPlacement::Refuse;
@@ -236,12 +236,12 @@ int32_t RevalidatingDownloader::attempt(const platform::DownloadRequest& request
     // write that failed, starts over.
     const bool continuable = answer.result != dr::kTooLarge && answer.result != dr::kCannotWrite &&
                              answer.result != dr::kNotAccepted;
-    bool kept2 = false;
+    bool partialKnown = false;
     {
       std::lock_guard lock(folder.lock);
-      kept2 = folder.index.partial(name).has_value();
+      partialKnown = folder.index.partial(name).has_value();
     }
-    if (!continuable || !kept2 || files::fileSize(partialPath) <= 0) dropPartial();
+    if (!continuable || !partialKnown || files::fileSize(partialPath) <= 0) dropPartial();
     return answer.result;
   }
   const int64_t got = files::fileSize(partialPath);
