@@ -1,17 +1,12 @@
-// The remove command (button "  移除選中 UI"): after one question, the folders of every checked row
-// go to the recycle bin. Only folders directly inside the add-on directory are ever touched, never
-// the add-on directory itself, and nothing is deleted that the bin cannot take back. A folder that is a
-// link (a junction to a folder the player keeps elsewhere) is never handed to the shell, which may
-// move or delete what it points at (Wine's bin does move it): the link itself is removed, and what it
-// points at stays where it is.
+#include "install/remove_checked.h"
+
 #include "catalogue/addon_names.h"
 #include "catalogue/folder_list.h"
 #include "catalogue/status_check.h"
 #include "common/file_system.h"
 #include "common/text.h"
-#include "mainwindow/main_window.h"
 
-namespace qv::mainwindow {
+namespace qv::install {
 
 namespace {
 
@@ -41,33 +36,21 @@ struct RemovalReport {
 
 }  // namespace
 
-platform::Shell::Recycled TForm1::DeleteToRecycleBin(const std::string& path) {
-  try {
-    return platform_.shell().recycle(path);
-  } catch (...) {
-    return platform::Shell::Recycled::Failed;
-  }
-}
-
-void TForm1::Button8Click() {
-  if (!requireGamePath()) return;
-  // The caption's trailing blank is deliberate: the box reads exactly as the program's users know it.
-  if (!platform_.dialogs().askYesNo("确定要移除選中的UI", "提示 ", true)) return;
-
+std::string removeChecked(const RemoveCommand& command) {
   RemovalReport report;
   // Sends one folder of the add-on directory to the bin when it is there; unsafe names are refused.
-  auto removeFolder = [this, &report](const std::string& addonDir, const std::string& folder) {
+  auto removeFolder = [&command, &report](const std::string& folder) {
     if (!catalogue::isSafeName(folder)) {
       report.refused.add(folder);
       return false;
     }
-    const std::string path = addonDir + folder;
+    const std::string path = command.addonDirectory + folder;
     if (!files::isDirectory(path)) return false;
     if (files::isLink(path)) {
       (files::removeTree(path) ? report.unlinked : report.linksKept).push_back(folder);
       return true;
     }
-    switch (DeleteToRecycleBin(path)) {
+    switch (command.recycle(path)) {
       case platform::Shell::Recycled::Yes:
         break;
       case platform::Shell::Recycled::NoRecycleBin:
@@ -80,20 +63,20 @@ void TForm1::Button8Click() {
     return true;
   };
 
-  for (int i = 0; i < list_->count(); ++i) {
-    if (!list_->checked(i)) continue;
-    const std::string field = text::trim(list_->subItem(i, catalogue::kFolderList));
-    const std::string addonDir = catalogue::addonDirectoryOf(settingsDialog().gamePath());
+  catalogue::AddonList& list = command.list;
+  for (int i = 0; i < list.count(); ++i) {
+    if (!list.checked(i)) continue;
+    const std::string field = text::trim(list.subItem(i, catalogue::kFolderList));
     if (field.find(',') == std::string::npos) {
       // One folder, blanks inside its name included; the status check runs only when it was there.
-      if (removeFolder(addonDir, field)) BitBtn4Click();
+      if (removeFolder(field)) command.statusCheck();
     } else {
-      for (const std::string& entry : catalogue::splitFolderList(field)) removeFolder(addonDir, entry);
-      BitBtn4Click();
+      for (const std::string& entry : catalogue::splitFolderList(field)) removeFolder(entry);
+      command.statusCheck();
     }
-    list_->setChecked(i, false);
+    list.setChecked(i, false);
   }
-  if (!report.empty()) Label6->setText(report.statusText());
+  return report.empty() ? std::string() : report.statusText();
 }
 
-}  // namespace qv::mainwindow
+}  // namespace qv::install

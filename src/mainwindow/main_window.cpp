@@ -113,6 +113,7 @@ void TForm1::buildBottomPanel() {
   Panel2->addPictureButton({"BitBtn3", ids::BitBtn3, {372, 43, 189, 61}, ""}).setOnClick([this] { BitBtn3Click(); });
   Label6 = &Panel2->addLabel({"Label6", ids::Label6, {8, 87, 52, 13}, "正常"});
   ProgressBar1 = &Panel2->addProgressBar({"ProgressBar1", ids::ProgressBar1, {64, 86, 296, 16}, ""});
+  feedback_.emplace(*Label6, *ProgressBar1);
   // Only run by code: the status check's and the settings-save action's internal entry points.
   Panel2->addButton({.name = "BitBtn4", .id = ids::BitBtn4, .rect = {496, 8, 75, 25}, .text = "check",
                      .visible = false})

@@ -3,11 +3,13 @@
 // the status line and the progress bar, the menu bar, the tray icon with its menu, and two timers. Its
 // show step runs at every show of the window; its close box hides it to the tray.
 //
-// The handlers are spread over the files of their subsystems: the layout, show step and list commands
-// here, the start-up pass in start_up_pass.cpp, menus in main_menus.cpp, tray and closing in
-// tray_and_closing.cpp, the start-game command in start_game.cpp, installing, fetching and removing
-// add-ons in src/install/, the version check and the executable swap in src/selfupdate/, and the
-// portal strip, the browser window and the portal's right-click filter in src/portal/.
+// Its handlers live in this folder, a file per concern: the layout, show step and list commands here,
+// the start-up pass in start_up_pass.cpp, menus in main_menus.cpp, tray and closing in
+// tray_and_closing.cpp, the start-game command in start_game.cpp, the add-on commands in
+// install_commands.cpp, the self-update in self_update.cpp and the portal in portal_strip.cpp. Each
+// calls its subsystem (src/install/, src/selfupdate/, src/portal/), which knows no window: it gets
+// the list, the program's files, the platform's services and a CommandFeedback for the status line
+// and progress bar.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -21,6 +23,7 @@
 #include "download/server_resources.h"
 #include "install/install_recovery.h"
 #include "install/staging_sweeper.h"
+#include "mainwindow/window_feedback.h"
 #include "platform/platform.h"
 #include "platform/resource_bounds.h"
 #include "platform/web_browser.h"
@@ -175,6 +178,8 @@ class TForm1 {
   platform::Label* Label15 = nullptr;
   platform::Button* Button2 = nullptr;
   platform::ProgressBar* ProgressBar1 = nullptr;
+  // Label6 and ProgressBar1 as the subsystems' commands report to them.
+  std::optional<WindowFeedback> feedback_;
   platform::MenuItem* N9 = nullptr;
   platform::MenuItem* N5 = nullptr;
   platform::TrayIcon* TrayIcon1 = nullptr;

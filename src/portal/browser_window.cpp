@@ -1,18 +1,13 @@
-// Links open in a separate Internet Explorer window that fills the screen to the left of the main
-// window, which moves to the right edge and stays on top beside it.
-#include "mainwindow/main_window.h"
+#include "portal/browser_window.h"
 
-namespace qv::mainwindow {
+namespace qv::portal {
 
-void TForm1::OpenInBrowserWindow(const std::string& address) {
-  platform::Screen& screen = platform_.screen();
-  const platform::Rect window = screen.formBounds(*form_);
-  screen.moveForm(*form_, screen.width() - window.width, window.top);
+void openInBrowserWindow(platform::Screen& screen, platform::Automation& automation, platform::Form& beside,
+                         const std::string& address) {
+  const platform::Rect window = screen.formBounds(beside);
+  screen.moveForm(beside, screen.width() - window.width, window.top);
 
-  // Each step is its own call into the browser's process; a failure leaves what is done as it is (a
-  // window already shown stays open) and reaches the error box.
-  const std::unique_ptr<platform::AutomationObject> browser =
-      platform_.automation().create("InternetExplorer.Application");
+  const std::unique_ptr<platform::AutomationObject> browser = automation.create("InternetExplorer.Application");
   browser->put("Visible", true);
   browser->put("left", int32_t{0});
   browser->put("top", int32_t{0});
@@ -24,4 +19,4 @@ void TForm1::OpenInBrowserWindow(const std::string& address) {
   // Released here; the window lives on by itself.
 }
 
-}  // namespace qv::mainwindow
+}  // namespace qv::portal
