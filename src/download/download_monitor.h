@@ -18,7 +18,6 @@ class TDownLoadMonitor {
   // Set by the worker after a report when it has been asked to terminate. Only the worker thread
   // touches the flag: the platform calls the monitor on the thread that started the download.
   void setAbort() { FAbort = true; }
-  bool aborting() const { return FAbort; }
 
  private:
   bool FAbort = false;

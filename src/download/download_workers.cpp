@@ -29,20 +29,20 @@ DownloadWorkers::~DownloadWorkers() {
 }
 
 TFileDownLoadThread* DownloadWorkers::start(platform::DownloadRequest request,
-                                            TDownLoadProgressEvent OnDownLoadProgress,
-                                            TDownLoadCompleteEvent OnDownLoadComplete,
-                                            TDownLoadErrorEvent OnDownLoadError, bool CreateSuspended) {
+                                            TDownLoadProgressEvent onProgress,
+                                            TDownLoadCompleteEvent onComplete,
+                                            TDownLoadErrorEvent onError, bool createSuspended) {
   if (gate_->closed()) return nullptr;  // a worker started now could report to nobody
-  const bool handlersComplete = OnDownLoadProgress && OnDownLoadComplete && OnDownLoadError;
-  if (!handlersComplete || CreateSuspended) {
+  const bool handlersComplete = onProgress && onComplete && onError;
+  if (!handlersComplete || createSuspended) {
     workers_.push_back(std::make_unique<TFileDownLoadThread>(
-        downloader_, *gate_, std::move(request), std::move(OnDownLoadProgress),
-        gate_->guard(std::move(OnDownLoadComplete)), gate_->guard(std::move(OnDownLoadError)), true));
+        downloader_, *gate_, std::move(request), std::move(onProgress),
+        gate_->guard(std::move(onComplete)), gate_->guard(std::move(onError)), true));
     return workers_.back().get();
   }
   std::string fileKey = files::fileNameKey(request.filePath);
-  threads_.add({std::move(request), std::move(fileKey), std::move(OnDownLoadProgress), std::move(OnDownLoadComplete),
-                std::move(OnDownLoadError)});
+  threads_.add({std::move(request), std::move(fileKey), std::move(onProgress), std::move(onComplete),
+                std::move(onError)});
   return nullptr;
 }
 

@@ -57,9 +57,9 @@ class DownloadWorkers {
   // once, which waits for somebody to resume() it, as TFileDownLoadThread says; that worker is
   // returned. Otherwise nothing is returned: nobody holds on to a worker the pool runs.
   // The request carries the address, the file and the terms of the transfer.
-  TFileDownLoadThread* start(platform::DownloadRequest request, TDownLoadProgressEvent OnDownLoadProgress,
-                             TDownLoadCompleteEvent OnDownLoadComplete, TDownLoadErrorEvent OnDownLoadError,
-                             bool CreateSuspended = false);
+  TFileDownLoadThread* start(platform::DownloadRequest request, TDownLoadProgressEvent onProgress,
+                             TDownLoadCompleteEvent onComplete, TDownLoadErrorEvent onError,
+                             bool createSuspended = false);
   // Joins and frees suspended workers that somebody resumed and that have ended, and joins the pool's
   // threads that have ended (idle ones, and those a shutdown cut off).
   void reap();

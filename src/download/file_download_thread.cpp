@@ -8,11 +8,11 @@ TFileDownLoadThread::TFileDownLoadThread(platform::UrlDownloader& downloader, pl
                                          platform::DownloadRequest request, TDownLoadProgressEvent onProgress,
                                          TDownLoadCompleteEvent onComplete, TDownLoadErrorEvent onError,
                                          bool CreateSuspended)
-    : downloader_(downloader),
-      mainLoop_(mainLoop),
+    : FDownloader(downloader),
+      FMainLoop(mainLoop),
       FURL(std::move(request.url)),
       FFileName(std::move(request.filePath)),
-      terms_(std::move(request.terms)),
+      FTerms(std::move(request.terms)),
       OnDownLoadProgress(std::move(onProgress)),
       OnDownLoadComplete(std::move(onComplete)),
       OnDownLoadError(std::move(onError)) {
@@ -25,29 +25,29 @@ TFileDownLoadThread::~TFileDownLoadThread() {
 }
 
 void TFileDownLoadThread::resume() {
-  std::lock_guard lock(threadLock_);
-  if (started_) return;
-  thread_ = std::thread([this] { Execute(); });
-  started_ = true;
+  std::lock_guard lock(FThreadLock);
+  if (FStarted) return;
+  FThread = std::thread([this] { Execute(); });
+  FStarted = true;
 }
 
 void TFileDownLoadThread::runHere() {
   {
-    std::lock_guard lock(threadLock_);
-    if (started_) return;
-    started_ = true;
+    std::lock_guard lock(FThreadLock);
+    if (FStarted) return;
+    FStarted = true;
   }
   Execute();
 }
 
 bool TFileDownLoadThread::suspended() const {
-  std::lock_guard lock(threadLock_);
-  return !started_;
+  std::lock_guard lock(FThreadLock);
+  return !FStarted;
 }
 
 void TFileDownLoadThread::waitFor() {
-  std::lock_guard lock(threadLock_);
-  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+  std::lock_guard lock(FThreadLock);
+  if (FThread.joinable() && FThread.get_id() != std::this_thread::get_id()) FThread.join();
 }
 
 void TFileDownLoadThread::Execute() {
@@ -62,7 +62,7 @@ void TFileDownLoadThread::Execute() {
     };
     int32_t result;
     try {
-      result = downloader_.download({FURL, FFileName, terms_}, progress);
+      result = FDownloader.download({FURL, FFileName, FTerms}, progress);
     } catch (...) {
       result = platform::download_result::kFailed;
     }
@@ -75,7 +75,7 @@ void TFileDownLoadThread::Execute() {
   } catch (...) {
   }
   FMonitor = nullptr;
-  finished_ = true;
+  FFinished = true;
 }
 
 void TFileDownLoadThread::UpdateProgress(uint32_t Progress, uint32_t ProgressMax) {
@@ -84,10 +84,10 @@ void TFileDownLoadThread::UpdateProgress(uint32_t Progress, uint32_t ProgressMax
   // An error in the window's progress handler belongs to the main thread's error boundary, not to
   // the transfer: it must not end the download.
   try {
-    mainLoop_.invokeSync([this] { DoProgress(); });
+    FMainLoop.invokeSync([this] { DoProgress(); });
   } catch (...) {
   }
-  if (terminated_ && FMonitor != nullptr) FMonitor->setAbort();
+  if (FTerminated && FMonitor != nullptr) FMonitor->setAbort();
 }
 
 void TFileDownLoadThread::DoProgress() {

@@ -54,11 +54,11 @@ class TFileDownLoadThread {
   // nothing for one already started. The worker then has no thread of its own to join.
   void runHere();
   // The terminate request: the transfer aborts at its next progress report. Any thread.
-  void terminate() { terminated_ = true; }
-  bool terminated() const { return terminated_; }
+  void terminate() { FTerminated = true; }
+  bool terminated() const { return FTerminated; }
   bool suspended() const;
   // True once the body has ended (after its completion or failure handler returned).
-  bool finished() const { return finished_; }
+  bool finished() const { return FFinished; }
   // Waits for the body to end. Never call it on the main thread while the transfer may report.
   void waitFor();
   // Whether the three handlers are all set (a worker without them never starts by itself).
@@ -75,12 +75,15 @@ class TFileDownLoadThread {
   void Execute();
   void DoProgress();
 
-  platform::UrlDownloader& downloader_;
-  platform::MainLoop& mainLoop_;
+  // The worker's fields keep the names the rest of the program knows them by (FURL, FProgress, ...);
+  // the ones it adds are written in the same voice.
+
+  platform::UrlDownloader& FDownloader;
+  platform::MainLoop& FMainLoop;
 
   std::string FURL;
   std::string FFileName;
-  platform::DownloadTerms terms_;
+  platform::DownloadTerms FTerms;
   // Written on the worker thread before the main-thread hand-off and read inside it; the hand-off
   // itself orders the two.
   uint32_t FProgress = 0;
@@ -90,11 +93,11 @@ class TFileDownLoadThread {
   TDownLoadErrorEvent OnDownLoadError;
   TDownLoadMonitor* FMonitor = nullptr;  // worker thread only; not owned
 
-  std::atomic<bool> terminated_{false};
-  std::atomic<bool> finished_{false};
-  mutable std::mutex threadLock_;  // guards starting and joining thread_, and started_
-  bool started_ = false;           // resumed or run here
-  std::thread thread_;
+  std::atomic<bool> FTerminated{false};
+  std::atomic<bool> FFinished{false};
+  mutable std::mutex FThreadLock;  // guards starting and joining FThread, and FStarted
+  bool FStarted = false;           // resumed or run here
+  std::thread FThread;
 };
 
 }  // namespace qv::download
