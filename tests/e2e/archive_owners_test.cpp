@@ -17,13 +17,16 @@
 #include "driver/text.h"
 #include "driver/ui.h"
 #include "driver/wait.h"
-#include "driver/zip_maker.h"
 #include "mainwindow/form1_ids.h"
+#include "zip_writer.h"
 
 namespace qv::e2e {
 namespace {
 
 namespace form1 = ids::form1;
+using unzip::test::addonArchive;
+using unzip::test::kStored;
+using unzip::test::NamedEntries;
 
 constexpr char kCatalogue[] = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
 <plug>
@@ -32,7 +35,7 @@ constexpr char kCatalogue[] = R"(<?xml version="1.0" encoding="UTF-8" standalone
 </plug>
 )";
 
-const ZipEntries kFoo = {{"Foo/first.lua", "-- the first row's\n"}};
+const NamedEntries kFoo = {{"Foo/first.lua", "-- the first row's\n"}};
 
 class ArchiveOwnersTest : public QuorvaneTest {
  protected:
@@ -43,7 +46,7 @@ class ArchiveOwnersTest : public QuorvaneTest {
     if (HasFatalFailure()) return;
     makeDirectory(siteDirectory() + L"\\zip");
     publishCatalogue(kCatalogue);
-    writeBytes(siteDirectory() + L"\\zip\\Foo.zip", makeZip(kFoo));
+    writeBytes(siteDirectory() + L"\\zip\\Foo.zip", addonArchive(kFoo, kStored));
     makeEmptyGame("[updata]\r\nautoupdata=0\r\n");
   }
   void TearDown() override {
@@ -82,7 +85,8 @@ TEST_F(ArchiveOwnersTest, TheFirstRowOwnsTheArchiveAndTheOtherIsNamedAsPassedOve
   // once, foo.zip never.
   ASSERT_TRUE(pollUntil([&] { return requestsFor("/zip/Foo.zip") >= fooBefore + 1; }, kWindowTimeoutMs));
   EXPECT_EQ(requestsFor("/zip/foo.zip"), otherBefore) << "the second row's archive was fetched into the first's file";
-  EXPECT_TRUE(pollUntil([&] { return readBytes(programFile(L"zip\\Foo.zip")) == makeZip(kFoo); }, kReactionTimeoutMs));
+  EXPECT_TRUE(pollUntil([&] { return readBytes(programFile(L"zip\\Foo.zip")) == addonArchive(kFoo, kStored); },
+                        kReactionTimeoutMs));
 
   // Both rows ticked and installed: the first row's archive goes in, the second row stays ticked.
   const int first = rowOf("Foo");

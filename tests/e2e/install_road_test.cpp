@@ -21,14 +21,17 @@
 #include "driver/tray.h"
 #include "driver/ui.h"
 #include "driver/wait.h"
-#include "driver/zip_maker.h"
 #include "mainwindow/form1_ids.h"
+#include "zip_writer.h"
 #include "platform/win32/cng_crypto.h"
 
 namespace qv::e2e {
 namespace {
 
 namespace form1 = ids::form1;
+using unzip::test::addonArchive;
+using unzip::test::kStored;
+using unzip::test::NamedEntries;
 
 constexpr const char* kAddons[] = {"RaidGrid", "MapMarker", "BagSort"};
 
@@ -41,11 +44,11 @@ constexpr char kCatalogue[] = R"(<?xml version="1.0" encoding="UTF-8" standalone
 </plug>
 )";
 
-const ZipEntries kRaidGrid = {{"RaidGrid/", ""}, {"RaidGrid/RaidGrid.lua", "-- 團隊格子\nreturn {}\n"},
+const NamedEntries kRaidGrid = {{"RaidGrid/", ""}, {"RaidGrid/RaidGrid.lua", "-- 團隊格子\nreturn {}\n"},
                               {"RaidGrid/ui/RaidGrid.ini", "[RaidGrid]\nwidth=200\n"}};
-const ZipEntries kMapMarker = {{"MapMarker/MapMarker.lua", "-- 地圖標記\n"},
+const NamedEntries kMapMarker = {{"MapMarker/MapMarker.lua", "-- 地圖標記\n"},
                                {"MapMarkerData/points.dat", std::string(3000, 'p')}};
-const ZipEntries kBagSort = {{"BagSort/BagSort.lua", "-- 背包整理 (newer)\n"}};
+const NamedEntries kBagSort = {{"BagSort/BagSort.lua", "-- 背包整理 (newer)\n"}};
 
 std::wstring environmentValue(const wchar_t* name) {
   wchar_t buffer[MAX_PATH * 2] = {};
@@ -61,9 +64,9 @@ class InstallRoadTest : public AddonRoadTest {
     ASSERT_FALSE(siteDirectory().empty()) << "QV_E2E_SITE is not set: run the suite through scripts/e2e";
     makeDirectory(siteDirectory() + L"\\zip");
     publishCatalogue(kCatalogue);
-    serve(L"RaidGrid", makeZip(kRaidGrid));
-    serve(L"MapMarker", makeZip(kMapMarker));
-    serve(L"BagSort", makeZip(kBagSort));
+    serve(L"RaidGrid", addonArchive(kRaidGrid, kStored));
+    serve(L"MapMarker", addonArchive(kMapMarker, kStored));
+    serve(L"BagSort", addonArchive(kBagSort, kStored));
     makeGame();
   }
   void TearDown() override {
@@ -147,7 +150,7 @@ TEST_F(InstallRoadTest, AnArchiveServedTruncatedChangesNothingUnderInterfaceAndT
   // the new archive, which would replace that folder's file, arrives cut short.
   makeDirectory(interfaceDirectory() + L"\\MapMarker");
   writeBytes(interfaceDirectory() + L"\\MapMarker\\MapMarker.lua", "the player's copy");
-  const std::string whole = makeZip(kMapMarker);
+  const std::string whole = addonArchive(kMapMarker, kStored);
   serve(L"MapMarker", whole.substr(0, whole.size() * 2 / 3));
   ASSERT_TRUE(startProgram());
   ASSERT_TRUE(refreshAndFetchEverything());
@@ -338,7 +341,7 @@ TEST_F(InstallRoadTest, AnArchiveThatDoesNotMatchItsCatalogueDigestIsNotInstalle
   // An earlier, mixed-up MapMarker archive in the archive folder: whether or not a fetch replaces it
   // with the served one, neither is what the row describes.
   makeDirectory(programFile(L"zip"));
-  writeBytes(archive(L"MapMarker"), makeZip(kBagSort));
+  writeBytes(archive(L"MapMarker"), addonArchive(kBagSort, kStored));
   ASSERT_TRUE(startProgram());
   ASSERT_TRUE(refreshAndFetchEverything({L"RaidGrid", L"BagSort"}));
   for (const char* name : kAddons) tick(name);

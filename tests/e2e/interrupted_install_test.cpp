@@ -18,13 +18,16 @@
 #include "driver/text.h"
 #include "driver/ui.h"
 #include "driver/wait.h"
-#include "driver/zip_maker.h"
 #include "mainwindow/form1_ids.h"
+#include "zip_writer.h"
 
 namespace qv::e2e {
 namespace {
 
 namespace form1 = ids::form1;
+using unzip::test::addonArchive;
+using unzip::test::kStored;
+using unzip::test::NamedEntries;
 
 constexpr int kReplaced = 1000;
 constexpr int kAdded = 200;
@@ -52,12 +55,12 @@ class InterruptedInstallTest : public QuorvaneTest, public ::testing::WithParamI
     if (HasFatalFailure()) return;
     makeDirectory(siteDirectory() + L"\\zip");
     publishCatalogue(kCatalogue);
-    ZipEntries entries;
+    NamedEntries entries;
     for (int i = 0; i < kReplaced; ++i)
       entries.push_back({"BigPack/f" + std::to_string(i) + ".lua", body("new", i)});
     for (int i = 0; i < kAdded; ++i)
       entries.push_back({"BigPackData/d" + std::to_string(i) + ".dat", body("data", i)});
-    writeBytes(siteDirectory() + L"\\zip\\BigPackData.zip", makeZip(entries));
+    writeBytes(siteDirectory() + L"\\zip\\BigPackData.zip", addonArchive(entries, kStored));
     makeEmptyGame("[updata]\r\nautoupdata=0\r\nnum=1\r\n");
     makeDirectory(interfaceDirectory() + L"\\BigPack");
     for (int i = 0; i < kReplaced; ++i)

@@ -18,13 +18,16 @@
 #include "driver/ui.h"
 #include "driver/unix_link.h"
 #include "driver/wait.h"
-#include "driver/zip_maker.h"
 #include "mainwindow/form1_ids.h"
+#include "zip_writer.h"
 
 namespace qv::e2e {
 namespace {
 
 namespace form1 = ids::form1;
+using unzip::test::addonArchive;
+using unzip::test::kStored;
+using unzip::test::NamedEntries;
 
 constexpr const char* kAddons[] = {"Bundle", "Fresh", "Shared"};
 
@@ -37,11 +40,11 @@ constexpr char kCatalogue[] = R"(<?xml version="1.0" encoding="UTF-8" standalone
 </plug>
 )";
 
-const ZipEntries kBundle = {{"Bundle/Bundle.lua", "-- bundle\n"},
+const NamedEntries kBundle = {{"Bundle/Bundle.lua", "-- bundle\n"},
                             {"Shared/from_bundle.lua", "-- written through?\n"},
                             {"Shared/keep.lua", "-- replaced?\n"}};
-const ZipEntries kFresh = {{"Fresh/Fresh.lua", "-- fresh\n"}};
-const ZipEntries kShared = {{"Shared/keep.lua", "-- the server's copy\n"}};
+const NamedEntries kFresh = {{"Fresh/Fresh.lua", "-- fresh\n"}};
+const NamedEntries kShared = {{"Shared/keep.lua", "-- the server's copy\n"}};
 
 class LinksRoadTest : public AddonRoadTest {
  protected:
@@ -51,9 +54,9 @@ class LinksRoadTest : public AddonRoadTest {
     ASSERT_FALSE(siteDirectory().empty()) << "QV_E2E_SITE is not set: run the suite through scripts/e2e";
     makeDirectory(siteDirectory() + L"\\zip");
     publishCatalogue(kCatalogue);
-    writeBytes(siteDirectory() + L"\\zip\\Bundle.zip", makeZip(kBundle));
-    writeBytes(siteDirectory() + L"\\zip\\Fresh.zip", makeZip(kFresh));
-    writeBytes(siteDirectory() + L"\\zip\\Shared.zip", makeZip(kShared));
+    writeBytes(siteDirectory() + L"\\zip\\Bundle.zip", addonArchive(kBundle, kStored));
+    writeBytes(siteDirectory() + L"\\zip\\Fresh.zip", addonArchive(kFresh, kStored));
+    writeBytes(siteDirectory() + L"\\zip\\Shared.zip", addonArchive(kShared, kStored));
 
     // The player's own folders, outside Interface.
     for (const std::wstring& folder :

@@ -1,17 +1,22 @@
 #pragma once
 // A small archive writer for test fixtures: stored and deflated entries, Zip64 fields, data
-// descriptors, traditional encryption, comments, and knobs to damage what it writes.
+// descriptors, traditional encryption, comments, and knobs to damage what it writes. The native
+// suites, the Windows suites, the fuzz seeds and the install benchmark all make their archives here.
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qv::unzip::test {
 
+inline constexpr uint16_t kStored = 0;
+inline constexpr uint16_t kDeflated = 8;
+
 struct FixtureEntry {
   std::string name{};  // stored bytes, as they go into the archive
   std::string data{};
-  uint16_t method = 8;
+  uint16_t method = kDeflated;
   uint16_t flags = 0;
   uint16_t versionMadeBy = 20;  // high byte 0: MS-DOS host
   uint32_t dosDateTime = (44u << 25) | (6u << 21) | (15u << 16) | (12u << 11) | (30u << 5);  // 2024-06-15 12:30
@@ -40,6 +45,12 @@ class ZipWriter {
  private:
   std::vector<FixtureEntry> entries_;
 };
+
+// (name, bytes) entries; names in UTF-8, "/" separated, a name ending in "/" a folder.
+using NamedEntries = std::vector<std::pair<std::string, std::string>>;
+// An archive shaped like an add-on: the entries in the order given, their names flagged UTF-8 and the
+// folders marked as folders, compressed with `method`.
+std::string addonArchive(const NamedEntries& entries, uint16_t method = kDeflated);
 
 // Appends `v` as a little-endian field of `bytes` bytes, for archives built by hand.
 void putLe(std::string& s, uint64_t v, int bytes);

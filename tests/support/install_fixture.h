@@ -42,17 +42,7 @@ inline std::string catalogueOf(const std::vector<CatalogueItem>& items) {
 }
 
 // A zip archive of (name, bytes) entries, deflated, names flagged UTF-8.
-inline std::string zipOf(const std::vector<std::pair<std::string, std::string>>& entries) {
-  unzip::test::ZipWriter w;
-  for (const auto& [name, data] : entries) {
-    unzip::test::FixtureEntry e;
-    e.name = name;
-    e.data = data;
-    e.flags = 0x0800;
-    w.add(std::move(e));
-  }
-  return w.finish();
-}
+inline std::string zipOf(const unzip::test::NamedEntries& entries) { return unzip::test::addonArchive(entries); }
 
 // Every entry below a folder: relative name -> bytes ("<dir>" for folders).
 using TreePicture = std::map<std::string, std::string>;

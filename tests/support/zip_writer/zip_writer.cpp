@@ -101,7 +101,7 @@ std::string ZipWriter::finish(const std::string& archiveComment, bool zip64End, 
   for (size_t i = 0; i < entries_.size(); ++i) {
     const FixtureEntry& e = entries_[i];
     const uint32_t crc = crcOf(e.data);
-    std::string body = e.compressed ? *e.compressed : e.method == 8 ? deflateRaw(e.data) : e.data;
+    std::string body = e.compressed ? *e.compressed : e.method == kDeflated ? deflateRaw(e.data) : e.data;
     uint16_t flags = e.flags | (e.dataDescriptor ? 0x0008 : 0) | (e.password.empty() ? 0 : 0x0001);
     if (!e.password.empty()) {
       std::string header(11, '\x5A');
@@ -199,6 +199,22 @@ std::string ZipWriter::finish(const std::string& archiveComment, bool zip64End, 
   put16(out, static_cast<uint32_t>(archiveComment.size()));
   out += archiveComment;
   return out;
+}
+
+std::string addonArchive(const NamedEntries& entries, uint16_t method) {
+  constexpr uint16_t kUtf8Names = 0x0800;
+  constexpr uint32_t kFolderAttribute = 0x10, kArchiveAttribute = 0x20;
+  ZipWriter w;
+  for (const auto& [name, data] : entries) {
+    FixtureEntry e;
+    e.name = name;
+    e.data = data;
+    e.method = method;
+    e.flags = kUtf8Names;
+    e.externalAttributes = name.ends_with('/') ? kFolderAttribute : kArchiveAttribute;
+    w.add(std::move(e));
+  }
+  return w.finish();
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {

@@ -3,7 +3,6 @@
 
 #include <filesystem>
 
-#include "catalogue/status_check.h"
 #include "common/file_system.h"
 #include "test_dir.h"
 
@@ -38,24 +37,6 @@ TEST(DirectoryProbeTest, AnswersLikeOneQuestionPerName) {
   EXPECT_FALSE(probe.hasDirectory("Nested\0/Inner"s));
   EXPECT_FALSE(probe.hasDirectory("Plain\0Other"s));
   EXPECT_FALSE(absent.hasDirectory("\0"s));
-}
-
-TEST(DirectoryListingAheadTest, HandsItsListingOnceAndOnlyForTheDirectoryItListed) {
-  TestDir dir;
-  fs::create_directories(dir.file("Interface/Present"));
-  const std::string interfaceDir = dir.file("Interface") + "/";
-
-  catalogue::DirectoryListingAhead ahead(interfaceDir);
-  EXPECT_EQ(ahead.take(dir.str() + "/"), nullptr) << "a listing of another directory answers nothing";
-  std::unique_ptr<files::DirectoryProbe> listing = ahead.take(interfaceDir);
-  ASSERT_NE(listing, nullptr);
-  EXPECT_EQ(listing->directory(), interfaceDir);
-  EXPECT_TRUE(listing->hasDirectory("Present"));
-  EXPECT_FALSE(listing->hasDirectory("Absent"));
-  EXPECT_EQ(ahead.take(interfaceDir), nullptr) << "the listing is handed out once";
-
-  // Never taken: going out of scope waits for the thread instead of leaving it behind.
-  { catalogue::DirectoryListingAhead unused(interfaceDir); }
 }
 
 }  // namespace
