@@ -18,15 +18,12 @@
 #include "driver/ui.h"
 #include "driver/wait.h"
 #include "mainwindow/form1_ids.h"
-#include "zip_writer.h"
+#include "driver/addon_archives.h"
 
 namespace qv::e2e {
 namespace {
 
 namespace form1 = ids::form1;
-using unzip::test::addonArchive;
-using unzip::test::kStored;
-using unzip::test::NamedEntries;
 
 constexpr char kCatalogue[] = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
 <plug>
@@ -40,12 +37,8 @@ const NamedEntries kFoo = {{"Foo/first.lua", "-- the first row's\n"}};
 class ArchiveOwnersTest : public QuorvaneTest {
  protected:
   void SetUp() override {
-    QuorvaneTest::SetUp();
-    if (HasFatalFailure()) return;
-    requireServedSite();
-    if (HasFatalFailure()) return;
-    makeDirectory(siteDirectory() + L"\\zip");
-    publishCatalogue(kCatalogue);
+    if (!setUpWithServedSite()) return;
+    publishCatalogueAndArchiveFolder(kCatalogue);
     writeBytes(siteDirectory() + L"\\zip\\Foo.zip", addonArchive(kFoo, kStored));
     makeEmptyGame("[updata]\r\nautoupdata=0\r\n");
   }

@@ -22,16 +22,13 @@
 #include "driver/ui.h"
 #include "driver/wait.h"
 #include "mainwindow/form1_ids.h"
-#include "zip_writer.h"
+#include "driver/addon_archives.h"
 #include "platform/win32/cng_crypto.h"
 
 namespace qv::e2e {
 namespace {
 
 namespace form1 = ids::form1;
-using unzip::test::addonArchive;
-using unzip::test::kStored;
-using unzip::test::NamedEntries;
 
 constexpr const char* kAddons[] = {"RaidGrid", "MapMarker", "BagSort"};
 
@@ -62,8 +59,7 @@ class InstallRoadTest : public AddonRoadTest {
     AddonRoadTest::SetUp();
     if (HasFatalFailure()) return;
     ASSERT_FALSE(siteDirectory().empty()) << "QV_E2E_SITE is not set: run the suite through scripts/e2e";
-    makeDirectory(siteDirectory() + L"\\zip");
-    publishCatalogue(kCatalogue);
+    publishCatalogueAndArchiveFolder(kCatalogue);
     serve(L"RaidGrid", addonArchive(kRaidGrid, kStored));
     serve(L"MapMarker", addonArchive(kMapMarker, kStored));
     serve(L"BagSort", addonArchive(kBagSort, kStored));

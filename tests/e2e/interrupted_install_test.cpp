@@ -19,15 +19,12 @@
 #include "driver/ui.h"
 #include "driver/wait.h"
 #include "mainwindow/form1_ids.h"
-#include "zip_writer.h"
+#include "driver/addon_archives.h"
 
 namespace qv::e2e {
 namespace {
 
 namespace form1 = ids::form1;
-using unzip::test::addonArchive;
-using unzip::test::kStored;
-using unzip::test::NamedEntries;
 
 constexpr int kReplaced = 1000;
 constexpr int kAdded = 200;
@@ -49,12 +46,8 @@ enum class Moment { Unpacking, Committing };
 class InterruptedInstallTest : public QuorvaneTest, public ::testing::WithParamInterface<Moment> {
  protected:
   void SetUp() override {
-    QuorvaneTest::SetUp();
-    if (HasFatalFailure()) return;
-    requireServedSite();
-    if (HasFatalFailure()) return;
-    makeDirectory(siteDirectory() + L"\\zip");
-    publishCatalogue(kCatalogue);
+    if (!setUpWithServedSite()) return;
+    publishCatalogueAndArchiveFolder(kCatalogue);
     NamedEntries entries;
     for (int i = 0; i < kReplaced; ++i)
       entries.push_back({"BigPack/f" + std::to_string(i) + ".lua", body("new", i)});

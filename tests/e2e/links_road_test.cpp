@@ -19,15 +19,12 @@
 #include "driver/unix_link.h"
 #include "driver/wait.h"
 #include "mainwindow/form1_ids.h"
-#include "zip_writer.h"
+#include "driver/addon_archives.h"
 
 namespace qv::e2e {
 namespace {
 
 namespace form1 = ids::form1;
-using unzip::test::addonArchive;
-using unzip::test::kStored;
-using unzip::test::NamedEntries;
 
 constexpr const char* kAddons[] = {"Bundle", "Fresh", "Shared"};
 
@@ -52,8 +49,7 @@ class LinksRoadTest : public AddonRoadTest {
     AddonRoadTest::SetUp();
     if (HasFatalFailure()) return;
     ASSERT_FALSE(siteDirectory().empty()) << "QV_E2E_SITE is not set: run the suite through scripts/e2e";
-    makeDirectory(siteDirectory() + L"\\zip");
-    publishCatalogue(kCatalogue);
+    publishCatalogueAndArchiveFolder(kCatalogue);
     writeBytes(siteDirectory() + L"\\zip\\Bundle.zip", addonArchive(kBundle, kStored));
     writeBytes(siteDirectory() + L"\\zip\\Fresh.zip", addonArchive(kFresh, kStored));
     writeBytes(siteDirectory() + L"\\zip\\Shared.zip", addonArchive(kShared, kStored));

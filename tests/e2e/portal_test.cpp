@@ -40,10 +40,7 @@ constexpr char kPortalPage[] =
 class PortalTest : public QuorvaneTest {
  protected:
   void SetUp() override {
-    QuorvaneTest::SetUp();
-    if (HasFatalFailure()) return;
-    requireServedSite();
-    if (HasFatalFailure()) return;
+    if (!setUpWithServedSite()) return;
     publishCatalogue(kCatalogue);
     publishSiteFile(L"ui.php", kPortalPage);
     // A game, so the start-up pass is a quiet refresh.

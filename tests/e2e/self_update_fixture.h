@@ -32,10 +32,7 @@ constexpr DWORD kSwapTimeoutMs = 20000;
 class SelfUpdateFixture : public QuorvaneTest {
  protected:
   void SetUp() override {
-    QuorvaneTest::SetUp();
-    if (HasFatalFailure()) return;
-    requireServedSite();
-    if (HasFatalFailure()) return;
+    if (!setUpWithServedSite()) return;
     const std::wstring program = programUnderTest();
     const auto next = readBytes(program.substr(0, program.find_last_of(L'\\')) + L"\\next\\Quorvane.exe");
     ASSERT_TRUE(next) << "no second build beside the suite (build/windows/e2e-next)";

@@ -80,6 +80,13 @@ void QuorvaneTest::requireServedSite() {
   ASSERT_TRUE(serverLogAvailable()) << "QV_E2E_SERVER_LOG is not set: run the suite through scripts/e2e";
 }
 
+bool QuorvaneTest::setUpWithServedSite() {
+  QuorvaneTest::SetUp();
+  if (HasFatalFailure()) return false;
+  requireServedSite();
+  return !HasFatalFailure();
+}
+
 void QuorvaneTest::makeEmptyGame(const std::string& moreSettings) {
   const std::wstring game = root_ + L"\\game";
   makeDirectory(game);

@@ -30,6 +30,9 @@ protected:
   const std::wstring& caseRoot() const { return root_; }
   // The site folder and the server's request log that scripts/e2e provides; a fatal failure without.
   void requireServedSite();
+  // The fixture's own set-up followed by requireServedSite(): false after a fatal failure in either, and
+  // the case's SetUp returns at once.
+  bool setUpWithServedSite();
   // A game folder in the case's folder with its client and an empty Interface folder, and a Config.ini
   // that points at it, followed by `moreSettings` (sections of its own).
   void makeEmptyGame(const std::string& moreSettings = "");

@@ -46,6 +46,11 @@ void publishCatalogue(std::string_view xml) {
   writeBytes(catalogueFile(), xml);
 }
 
+void publishCatalogueAndArchiveFolder(std::string_view xml) {
+  makeDirectory(siteDirectory() + L"\\zip");
+  publishCatalogue(xml);
+}
+
 void withdrawCatalogue() { removeIfThere(catalogueFile()); }
 
 void publishSiteFile(const std::wstring& name, std::string_view bytes) { writeBytes(siteFile(name), bytes); }

@@ -14,6 +14,8 @@ std::wstring windowsPathOfUnixPath(std::wstring_view unixPath);
 // then answers 404).
 void publishCatalogue(std::string_view xml);
 void withdrawCatalogue();
+// The same with an empty archive folder beside it, for the cases that publish archives.
+void publishCatalogueAndArchiveFolder(std::string_view xml);
 
 // Any other file of the site, by its name there ("UPdate.ini", "Quorvane.exe"); withdrawing a file that
 // is not there is fine.
