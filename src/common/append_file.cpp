@@ -12,20 +12,19 @@ AppendFile::~AppendFile() {
 }
 
 bool AppendFile::create(std::string_view utf8) {
-  close();
-  if (!seam::allow(seam::Operation::Create, utf8)) return false;
-  path_ = std::string(utf8);
-  fd_ = UniqueDescriptor(openDescriptor(path_, OpenMode::AppendNew));
-  nameFlushed_ = false;
-  return fd_.valid();
+  return openAs(utf8, OpenMode::AppendNew);
 }
 
 bool AppendFile::openToAppend(std::string_view utf8) {
+  // The name may be new too (a file renamed into place): the first flush takes it along as well.
+  return openAs(utf8, OpenMode::AppendExisting);
+}
+
+bool AppendFile::openAs(std::string_view utf8, OpenMode mode) {
   close();
   if (!seam::allow(seam::Operation::Create, utf8)) return false;
   path_ = std::string(utf8);
-  fd_ = UniqueDescriptor(openDescriptor(path_, OpenMode::AppendExisting));
-  // The name may be new too (a file renamed into place): the first flush takes it along.
+  fd_ = UniqueDescriptor(openDescriptor(path_, mode));
   nameFlushed_ = false;
   return fd_.valid();
 }

@@ -166,6 +166,8 @@ class AppendFile {
   bool close();
 
  private:
+  bool openAs(std::string_view utf8, OpenMode mode);
+
   UniqueDescriptor fd_;
   std::string path_;
   bool nameFlushed_ = false;
