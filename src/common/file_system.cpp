@@ -1,11 +1,15 @@
-// The parts of the file-system room that are the same on every system: the long-path text rule and
-// the whole-or-nothing file write, which are built from the per-system calls.
+// The parts of the file-system room that are the same on every system: the long-path text rule, the
+// sibling temporaries and the whole-or-nothing file write, and reading a file whole, which are built
+// from the per-system calls (file_descriptor.h and the rest of file_system.h).
 #include "common/file_system.h"
 
+#include <cerrno>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
 
+#include "common/fault_seam.h"
+#include "common/file_descriptor.h"
 #include "common/path.h"
 #include "common/random_hex.h"
 
@@ -46,6 +50,42 @@ bool copyFileNoReplace(std::string_view from, std::string_view to) {
   if (renameNoReplace(temp, to)) return true;
   removeFile(temp);
   return false;
+}
+
+std::string createSiblingTemp(std::string_view target, std::string_view tag) {
+  if (!seam::allow(seam::Operation::Create, target)) return {};
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    std::string candidate = siblingTempCandidate(target, tag);
+    // Made exclusively: a link planted at the name makes this fail instead of writing elsewhere.
+    if (UniqueDescriptor(openDescriptor(candidate, OpenMode::CreateNew)).valid()) return candidate;
+    if (errno != EEXIST) return {};
+  }
+  return {};
+}
+
+std::string writeSiblingTemp(std::string_view target, std::string_view tag, std::string_view bytes) {
+  if (!seam::allow(seam::Operation::Write, target)) return {};
+  const std::string temp = createSiblingTemp(target, tag);
+  if (temp.empty()) return {};
+  UniqueDescriptor fd(openDescriptor(temp, OpenMode::RewriteCreated));
+  bool ok = fd.valid() && writeFully(fd.get(), bytes.data(), bytes.size(), [] { return true; }) == bytes.size();
+  if (!fd.close()) ok = false;
+  if (ok) return temp;
+  removeFile(temp);
+  return {};
+}
+
+bool readFile(std::string_view utf8, std::string& bytes) {
+  const UniqueDescriptor fd(openDescriptor(utf8, OpenMode::ReadShared));
+  if (!fd.valid()) return false;
+  bytes.clear();
+  char buffer[65536];
+  for (;;) {
+    const long long n = readSome(fd.get(), buffer, sizeof buffer);
+    if (n < 0) return false;
+    if (n == 0) return true;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
 }
 
 std::string siblingTempCandidate(std::string_view target, std::string_view tag) {

@@ -1,8 +1,11 @@
 #pragma once
 // The program's one room for the file system: existence probes, the long-path rule, creating and
 // removing, and "write a temporary beside the target, then rename". Install, remove, settings, the
-// downloaders, the unzip engine and the self-update all come here, so each rule is written once. The
-// build picks the implementation (posix/ or windows/); paths are UTF-8 texts in both.
+// downloaders, the unzip engine and the self-update all come here, and open their files through the
+// descriptors of file_descriptor.h, so each rule is written once. The build picks one implementation
+// of both (posix/ or windows/); what is the same on every system is in file_system.cpp. The layer
+// sits below the platform interfaces: the unzip engine and the tools use it without a Platform. Paths
+// are UTF-8 texts on both systems.
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -10,6 +13,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "common/file_descriptor.h"
 
 namespace qv::files {
 
@@ -152,7 +157,7 @@ class AppendFile {
   bool create(std::string_view utf8);
   // Opens an existing file to write at its end (never through a link, never creating it).
   bool openToAppend(std::string_view utf8);
-  bool isOpen() const { return fd_ >= 0; }
+  bool isOpen() const { return fd_.valid(); }
   // False when not all of it was written.
   bool append(std::string_view bytes);
   // The data written so far reach the disk itself (and the file's name with them), not only the
@@ -161,7 +166,9 @@ class AppendFile {
   bool close();
 
  private:
-  int fd_ = -1;
+  bool openAs(std::string_view utf8, OpenMode mode);
+
+  UniqueDescriptor fd_;
   std::string path_;
   bool nameFlushed_ = false;
 };

@@ -1,9 +1,7 @@
 #include "unzip/engine_temporary.h"
 
-#include <filesystem>
-#include <system_error>
+#include <vector>
 
-#include "common/path.h"
 #include "common/random_hex.h"
 #include "common/text.h"
 #include "unzip/entry_names.h"
@@ -26,13 +24,14 @@ bool isEngineTemporary(std::string_view fileName) {
 }
 
 void removeEngineLeftovers(const std::string& directory) {
-  std::error_code ec;
-  std::filesystem::directory_iterator it(fsPath(directory), ec), end;
-  for (; !ec && it != end; it.increment(ec)) {
-    const std::string name = path::fromFs(it->path().filename());
-    if (!isEngineTemporary(name)) continue;
-    // Links and files alike (removeFile never follows a link); directories are never ours.
-    removeFile(joinPath(directory, name));
+  // A listing cut short still names the entries it reached; those go.
+  std::vector<TreeEntry> entries;
+  listDirectory(directory, entries);
+  for (const TreeEntry& entry : entries) {
+    if (!isEngineTemporary(entry.relative)) continue;
+    // Links and files alike (removeFile never follows a link); directories are never ours, and
+    // removeFile leaves them.
+    removeFile(joinPath(directory, entry.relative));
   }
 }
 

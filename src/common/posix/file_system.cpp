@@ -3,12 +3,10 @@
 #include "common/file_system.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <memory>
 #include <unordered_set>
 
@@ -27,16 +25,11 @@ bool lstatOf(std::string_view utf8, struct stat& st) {
   return ::lstat(z.c_str(), &st) == 0;
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
+// A directory stream closed at the end of its scope, however the reading of it ends.
+struct DirectoryCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using DirectoryStream = std::unique_ptr<DIR, DirectoryCloser>;
 }  // namespace
 
 std::filesystem::path fsPath(std::string_view utf8) { return path::toFs(utf8); }
@@ -148,53 +141,6 @@ int64_t fileSize(std::string_view utf8) {
   return static_cast<int64_t>(st.st_size);
 }
 
-std::string createSiblingTemp(std::string_view target, std::string_view tag) {
-  if (!seam::allow(seam::Operation::Create, target)) return {};
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    std::string candidate = siblingTempCandidate(target, tag);
-    // O_NOFOLLOW with O_EXCL: a link planted at the name makes this fail instead of writing elsewhere.
-    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      ::close(fd);
-      return candidate;
-    }
-    if (errno != EEXIST) return {};
-  }
-  return {};
-}
-
-std::string writeSiblingTemp(std::string_view target, std::string_view tag, std::string_view bytes) {
-  if (!seam::allow(seam::Operation::Write, target)) return {};
-  const std::string temp = createSiblingTemp(target, tag);
-  if (temp.empty()) return {};
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
-  bool ok = fd >= 0 && writeAll(fd, bytes);
-  if (fd >= 0 && ::close(fd) != 0) ok = false;
-  if (ok) return temp;
-  ::unlink(temp.c_str());
-  return {};
-}
-
-bool readFile(std::string_view utf8, std::string& bytes) {
-  const std::string z(utf8);
-  const int fd = ::open(z.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bytes.clear();
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ::close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    bytes.append(buffer, static_cast<size_t>(n));
-  }
-  ::close(fd);
-  return true;
-}
-
 bool listTree(std::string_view directory, std::vector<TreeEntry>& entries) {
   namespace fs = std::filesystem;
   entries.clear();
@@ -222,7 +168,7 @@ bool listTree(std::string_view directory, std::vector<TreeEntry>& entries) {
 bool listDirectory(std::string_view directory, std::vector<TreeEntry>& entries) {
   entries.clear();
   std::string prefix = directory.empty() ? std::string(".") : std::string(directory);
-  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(prefix.c_str()), ::closedir);
+  const DirectoryStream dir(::opendir(prefix.c_str()));
   if (!dir) return false;
   if (prefix.back() != '/') prefix += '/';
   while (const dirent* e = ::readdir(dir.get())) {
@@ -261,9 +207,9 @@ struct DirectoryProbe::Listing {
 
 DirectoryProbe::DirectoryProbe(std::string directoryWithSeparator)
     : directory_(std::move(directoryWithSeparator)), listing_(std::make_unique<Listing>()) {
-  DIR* dir = ::opendir(directory_.c_str());
+  const DirectoryStream dir(::opendir(directory_.c_str()));
   if (!dir) return;  // an absent add-on directory holds nothing; questions then ask the file system
-  while (const dirent* e = ::readdir(dir)) {
+  while (const dirent* e = ::readdir(dir.get())) {
     const std::string name = e->d_name;
     if (name == "." || name == "..") continue;
     bool isDir = e->d_type == DT_DIR;
@@ -271,7 +217,6 @@ DirectoryProbe::DirectoryProbe(std::string directoryWithSeparator)
     if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) isDir = isDirectory(directory_ + name);
     if (isDir) listing_->directories.insert(name);
   }
-  ::closedir(dir);
   listing_->complete = true;
 }
 

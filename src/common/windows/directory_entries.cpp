@@ -10,6 +10,7 @@
 #include "common/fault_seam.h"
 #include "common/file_system.h"
 #include "common/path.h"
+#include "common/windows/unique_handles.h"
 
 namespace qv::files {
 
@@ -31,10 +32,9 @@ std::string storedName(std::string_view utf8) {
   // A search pattern would match other names; such a name cannot exist on Windows anyway.
   if (last.empty() || last.find_first_of("*?") != std::string_view::npos) return {};
   WIN32_FIND_DATAW data;
-  const HANDLE find =
-      ::FindFirstFileExW(fsPath(utf8).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
-  if (find == INVALID_HANDLE_VALUE) return {};
-  ::FindClose(find);
+  const windows::UniqueFindHandle find(
+      ::FindFirstFileExW(fsPath(utf8).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+  if (!find.valid()) return {};
   return utf8Of(data.cFileName);
 }
 

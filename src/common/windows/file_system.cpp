@@ -13,14 +13,9 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <fcntl.h>
-#include <io.h>
-#include <share.h>
-#include <sys/stat.h>
 #include <windows.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <optional>
 #include <string_view>
@@ -30,23 +25,13 @@
 
 #include "common/fault_seam.h"
 #include "common/path.h"
+#include "common/windows/unique_handles.h"
 
 namespace qv::files {
 
 namespace fs = std::filesystem;
-
-namespace {
-bool writeAll(int fd, std::string_view bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const size_t chunk = std::min<size_t>(bytes.size() - done, 1u << 30);
-    const int n = _write(fd, bytes.data() + done, static_cast<unsigned>(chunk));
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-}  // namespace
+using windows::UniqueFindHandle;
+using windows::UniqueHandle;
 
 fs::path fsPath(std::string_view utf8) {
   if (utf8.size() < 248) return path::toFs(utf8);
@@ -76,31 +61,12 @@ bool isLinkData(DWORD attributes, DWORD tag) {
   return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (tag == 0 || (tag & kNameSurrogateBit) != 0);
 }
 
-// A handle that `Close` gives back exactly once; null and INVALID_HANDLE_VALUE hold nothing.
-template <BOOL(WINAPI* Close)(HANDLE)>
-class OwnedHandle {
- public:
-  explicit OwnedHandle(HANDLE h) : h_(h) {}
-  ~OwnedHandle() {
-    if (valid()) Close(h_);
-  }
-  OwnedHandle(const OwnedHandle&) = delete;
-  OwnedHandle& operator=(const OwnedHandle&) = delete;
-  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return h_; }
-
- private:
-  HANDLE h_;
-};
-using FindHandle = OwnedHandle<::FindClose>;
-using FileHandle = OwnedHandle<::CloseHandle>;
-
 // The entries of a directory, as the system lists them ("." and ".." left out); false when the
 // directory cannot be read.
 template <class Each>
 bool forEachEntry(const std::wstring& directory, Each each) {
   WIN32_FIND_DATAW data;
-  const FindHandle search(::FindFirstFileExW((directory + L"\\*").c_str(), FindExInfoBasic, &data,
+  const UniqueFindHandle search(::FindFirstFileExW((directory + L"\\*").c_str(), FindExInfoBasic, &data,
                                              FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
   if (!search.valid()) return false;
   do {
@@ -147,7 +113,7 @@ std::optional<DWORD> reparseTagOf(const std::wstring& path) {
   const size_t name = path.starts_with(L"\\\\?\\") ? 4 : 0;
   if (path.find_first_of(L"*?", name) != std::wstring::npos) return std::nullopt;
   WIN32_FIND_DATAW data;
-  const FindHandle search(
+  const UniqueFindHandle search(
       ::FindFirstFileExW(path.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
   if (!search.valid()) return std::nullopt;
   return data.dwReserved0;
@@ -246,7 +212,7 @@ void makeDeletable(const std::wstring& path, DWORD attributes) {
 // through that handle only when the handle says it holds a reparse point: a system that opens the
 // target instead (Wine does, for every call on a link) would otherwise delete the target.
 bool removeLinkItself(const std::wstring& path) {
-  const FileHandle link(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+  const UniqueHandle link(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING,
                                       FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -367,52 +333,6 @@ int64_t fileSize(std::string_view utf8) {
   return ec ? -1 : static_cast<int64_t>(n);
 }
 
-std::string createSiblingTemp(std::string_view target, std::string_view tag) {
-  if (!seam::allow(seam::Operation::Create, target)) return {};
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    std::string candidate = siblingTempCandidate(target, tag);
-    // _O_EXCL is CREATE_NEW: it fails when anything, a link included, has the name.
-    const int fd = _wsopen(fsPath(candidate).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYNO,
-                           _S_IREAD | _S_IWRITE);
-    if (fd >= 0) {
-      _close(fd);
-      return candidate;
-    }
-    if (errno != EEXIST) return {};
-  }
-  return {};
-}
-
-std::string writeSiblingTemp(std::string_view target, std::string_view tag, std::string_view bytes) {
-  if (!seam::allow(seam::Operation::Write, target)) return {};
-  const std::string temp = createSiblingTemp(target, tag);
-  if (temp.empty()) return {};
-  const int fd = _wsopen(fsPath(temp).c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY, _SH_DENYWR);
-  bool ok = fd >= 0 && writeAll(fd, bytes);
-  if (fd >= 0 && _close(fd) != 0) ok = false;
-  if (ok) return temp;
-  removeFile(temp);
-  return {};
-}
-
-bool readFile(std::string_view utf8, std::string& bytes) {
-  const int fd = _wsopen(fsPath(utf8).c_str(), _O_RDONLY | _O_BINARY, _SH_DENYNO);
-  if (fd < 0) return false;
-  bytes.clear();
-  char buffer[65536];
-  for (;;) {
-    const int n = _read(fd, buffer, sizeof buffer);
-    if (n < 0) {
-      _close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    bytes.append(buffer, static_cast<size_t>(n));
-  }
-  _close(fd);
-  return true;
-}
-
 // The directory is listed once, and a name is answered from the listing where the listing answers it
 // exactly as the file system would; every other name is asked of the file system (under Wine a
 // question about a name that is not there reads the whole directory, so for a large add-on folder the
@@ -478,7 +398,7 @@ DirectoryProbe::DirectoryProbe(std::string directoryWithSeparator)
     : directory_(std::move(directoryWithSeparator)), listing_(std::make_unique<Listing>()) {
   const std::wstring pattern = fsPath(directory_ + "*").wstring();
   WIN32_FIND_DATAW entry;
-  const FindHandle search(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
+  const UniqueFindHandle search(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
                                              nullptr, FIND_FIRST_EX_LARGE_FETCH));
   // An absent add-on directory holds nothing; questions then ask the file system.
   if (!search.valid()) return;

@@ -5,36 +5,12 @@
 
 #include <utility>
 
+#include "common/windows/unique_handles.h"
+
 namespace qv::platform::win32 {
 
-// A kernel object handle (mutex, file, process, thread, event).
-class UniqueHandle {
- public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE h) : h_(h) {}
-  ~UniqueHandle() { close(); }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  UniqueHandle(UniqueHandle&& other) noexcept : h_(other.detach()) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-    if (this != &other) {
-      close();
-      h_ = other.detach();
-    }
-    return *this;
-  }
-
-  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return h_; }
-  HANDLE detach() { return std::exchange(h_, nullptr); }
-  void close() {
-    if (valid()) ::CloseHandle(h_);
-    h_ = nullptr;
-  }
-
- private:
-  HANDLE h_ = nullptr;
-};
+// Kernel object handles are owned as the file layer below owns its own.
+using windows::UniqueHandle;
 
 // A window this object created and must destroy. Child controls are not held this way: Windows
 // destroys them with their parent.
