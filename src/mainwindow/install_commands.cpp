@@ -30,16 +30,6 @@ std::string TForm1::recoverInterruptedInstalls() {
       .statusText();
 }
 
-void TForm1::startDownload(platform::DownloadRequest request) {
-  workers_->start(
-      std::move(request),
-      [this](download::TFileDownLoadThread&, uint32_t progress, uint32_t progressMax) {
-        DownLoadProgress(progress, progressMax);
-      },
-      [this](download::TFileDownLoadThread& sender) { DownLoadComplete(sender); },
-      [this](download::TFileDownLoadThread& sender, int32_t code) { DownLoadError(sender, code); });
-}
-
 void TForm1::Button4Click() {
   {
     // The transfers begin once the window has shown the refreshed list and its counters.

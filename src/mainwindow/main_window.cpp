@@ -244,6 +244,17 @@ void TForm1::Button2Click() {
   }
 }
 
+void TForm1::startDownload(platform::DownloadRequest request, download::TDownLoadCompleteEvent onComplete) {
+  if (!onComplete) onComplete = [this](download::TFileDownLoadThread& sender) { DownLoadComplete(sender); };
+  workers_->start(
+      std::move(request),
+      [this](download::TFileDownLoadThread&, uint32_t progress, uint32_t progressMax) {
+        DownLoadProgress(progress, progressMax);
+      },
+      std::move(onComplete),
+      [this](download::TFileDownLoadThread& sender, int32_t code) { DownLoadError(sender, code); });
+}
+
 void TForm1::DownLoadProgress(uint32_t progress, uint32_t progressMax) {
   ProgressBar1->setMax(catalogue::kibRoundedHalfEven(progressMax));
   ProgressBar1->setPosition(catalogue::kibRoundedHalfEven(progress));

@@ -150,8 +150,9 @@ class TForm1 {
   // The tray operations "hide main window" and "show main window".
   void hideMainWindow();
   void showMainWindow();
-  // Starts a transfer with the window's three download handlers.
-  void startDownload(platform::DownloadRequest request);
+  // Starts a transfer with the window's progress and failure handlers; its completion goes to
+  // `onComplete`, or to DownLoadComplete when none is given.
+  void startDownload(platform::DownloadRequest request, download::TDownLoadCompleteEvent onComplete = {});
   // The start-up pass's last step: fetches the new executable when the server's version differs.
   void checkVersion();
   // Ends the program and leaves the rest of the swap to the replacement script; `program` is the new

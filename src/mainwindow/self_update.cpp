@@ -24,13 +24,8 @@ void TForm1::checkVersion() {
   if (check.offer == selfupdate::VersionCheck::Offer::Unsigned) Label6->setText(selfupdate::kUpdateRefused);
   if (!awaitedRelease_) return;
   try {
-    workers_->start(
-        {server_.newExecutable(), files_.newExecutable(), {selfupdate::programBounds(*awaitedRelease_), {}}},
-        [this](download::TFileDownLoadThread&, uint32_t progress, uint32_t progressMax) {
-          DownLoadProgress(progress, progressMax);
-        },
-        [this](download::TFileDownLoadThread& sender) { SelfUpdateComplete(sender); },
-        [this](download::TFileDownLoadThread& sender, int32_t code) { DownLoadError(sender, code); });
+    startDownload({server_.newExecutable(), files_.newExecutable(), {selfupdate::programBounds(*awaitedRelease_), {}}},
+                  [this](download::TFileDownLoadThread& sender) { SelfUpdateComplete(sender); });
   } catch (...) {
     throw Error("更新");
   }
